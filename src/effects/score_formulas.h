@@ -1,0 +1,17 @@
+// Small pure functions of the game's numbers: pitches, bonuses, pans and
+// hit tests. Their rounding is exact, because scores and sounds depend on it.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/canvas.h"
+
+namespace pm {
+
+int32_t PowerScore(int32_t a, int16_t b, int16_t c);
+int32_t LengthBonus(int32_t n);
+int32_t PanFromX(float x);
+int16_t RectsOverlap(const Rect& r1, const Rect& r2);   // -1 or 0
+int32_t DistanceSquared(float x1, float y1, float x2, float y2);
+
+}  // namespace pm

@@ -1,0 +1,42 @@
+#include "platform/headless_host.h"
+
+#include "platform/data_files.h"
+#include "shell/game_state.h"
+
+namespace pm {
+
+HeadlessHost::HeadlessHost(std::string dataDir, std::string scoreFile)
+    : dataDir_(std::move(dataDir)), scoreFile_(std::move(scoreFile)) {}
+
+Surface HeadlessHost::LoadBitmap(const BitmapSpec& spec) {
+    if (dataDir_.empty()) {
+        const uint16_t fill = spec.Id == BitmapId::Main ? 0xFFFF : 0;
+        return Surface(spec.Surface, spec.Width, spec.Height, fill);
+    }
+    return LoadBmpFile(dataDir_ + spec.File, spec.Width, spec.Height);
+}
+
+void HeadlessHost::LoadSound(const SoundSpec& spec) {
+    if (!dataDir_.empty()) LoadWavFile(dataDir_ + spec.File, spec.Rate);
+}
+
+void HeadlessHost::Present(const FormMain& form) {
+    ++Presents;
+    if (OnPresent) OnPresent(form);
+}
+
+void HeadlessHost::DoEvents(FormMain& form) {
+    if (MousePressed) {
+        MousePressed = false;
+        form.Form_MouseDown();
+    } else if (CloseRequested) {
+        CloseRequested = false;
+        form.CloseWindow();
+    }
+}
+
+void HeadlessHost::ShowSaveError(std::string_view title, std::string_view text) {
+    SaveErrors.push_back(std::string(title) + "\n" + std::string(text));
+}
+
+}  // namespace pm

@@ -1,0 +1,60 @@
+// A host without a window or a sound device: keys come from the caller frame
+// by frame, sound operations and drawing calls are recorded, and the bitmaps
+// are either read from a data folder or, for unit tests, blank surfaces.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/host.h"
+
+namespace pm {
+
+struct SoundCall {
+    SoundId Id;
+    SoundOp Op;
+    int32_t Value;
+    friend bool operator==(const SoundCall&, const SoundCall&) = default;
+};
+
+class HeadlessHost : public Host {
+public:
+    // dataDir empty: blank surfaces filled with their colour key, no wave
+    // files read. Otherwise the folder holding bmp/ and wav/.
+    explicit HeadlessHost(std::string dataDir = {}, std::string scoreFile = {});
+
+    uint64_t Seed = 1;
+    std::array<uint8_t, 256> Keys{};       // the key table the next read returns
+    bool MousePressed = false;             // handled at the next DoEvents
+    bool CloseRequested = false;           // likewise, as a window close
+    std::vector<SoundCall> SoundLog;       // cleared by the caller as it likes
+    DrawRecorder* DrawLog = nullptr;
+    TextRenderer* TextOut = nullptr;
+    std::function<void(const FormMain&)> OnPresent;
+    std::vector<std::string> SaveErrors;   // message boxes that would show
+    int32_t Presents = 0;
+
+    uint64_t ClockSeed() override { return Seed; }
+    void OpenDisplay() override {}
+    Surface LoadBitmap(const BitmapSpec& spec) override;
+    TextRenderer* Text() override { return TextOut; }
+    DrawRecorder* Recorder() override { return DrawLog; }
+    void OpenKeyboard() override {}
+    void ReadKeyboard(std::array<uint8_t, 256>& keys) override { keys = Keys; }
+    void OpenSound() override {}
+    void LoadSound(const SoundSpec& spec) override;
+    void Sound(SoundId id, SoundOp op, int32_t value) override { SoundLog.push_back({id, op, value}); }
+    void Present(const FormMain& form) override;
+    void DoEvents(FormMain& form) override;
+    void ShowCursor(bool) override {}
+    void RestoreDisplay() override {}
+    void Release() override {}
+    std::string ScoreFile() override { return scoreFile_; }
+    void ShowSaveError(std::string_view title, std::string_view text) override;
+
+private:
+    std::string dataDir_, scoreFile_;
+};
+
+}  // namespace pm

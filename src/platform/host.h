@@ -1,0 +1,113 @@
+// The narrow interface between the game and the machine it runs on. The game
+// (FormMain) only ever talks to a Host; the SDL host shows a window and plays
+// sound, the headless host replays scripted keys and records what happens.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/canvas.h"
+
+namespace pm {
+
+class FormMain;
+
+// A start-up failure: the message names the file or device and the reason.
+struct StartupError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// The five bitmaps, in load order.
+enum class BitmapId : uint8_t { Main, Ground, PinkLine, Title, Scale };
+struct BitmapSpec {
+    BitmapId Id;
+    const char* File;       // relative to the program folder
+    const char* Surface;    // the record's name
+    int32_t Width, Height;
+};
+inline constexpr std::array<BitmapSpec, 5> Bitmaps{{
+    {BitmapId::Main, "bmp/main.bmp", "MainSurface", 493, 329},
+    {BitmapId::Ground, "bmp/ground.bmp", "GroundSurface", 800, 176},
+    {BitmapId::PinkLine, "bmp/pinkline.bmp", "PinkLineSurface", 367, 86},
+    {BitmapId::Title, "bmp/title.bmp", "TitleSurface", 461, 65},
+    {BitmapId::Scale, "bmp/scale.bmp", "ScaleSurface", 265, 138},
+}};
+
+// The fourteen sounds, in load order.
+enum class SoundId : uint8_t {
+    Eat, Fever, HighJump, Quake, Charge, Land, Naki, Hit, Bomb, HighScore, Bonus, Bell, LevelUp, Oee
+};
+inline constexpr size_t SoundCount = 14;
+struct SoundSpec {
+    SoundId Id;
+    const char* File;       // relative to the program folder
+    const char* Buffer;     // the record's name
+    int32_t Rate;           // samples per second the file must have
+};
+inline constexpr std::array<SoundSpec, SoundCount> Sounds{{
+    {SoundId::Eat, "wav/eat.wav", "EatSound", 11025},
+    {SoundId::Fever, "wav/fever.wav", "FeverSound", 11025},
+    {SoundId::HighJump, "wav/highjump.wav", "HighJumpSound", 11025},
+    {SoundId::Quake, "wav/quake.wav", "QuakeSound", 11025},
+    {SoundId::Charge, "wav/charge.wav", "ChargeSound", 11025},
+    {SoundId::Land, "wav/land.wav", "LandSound", 11025},
+    {SoundId::Naki, "wav/naki.wav", "NakiSound", 11025},
+    {SoundId::Hit, "wav/hit.wav", "HitSound", 11025},
+    {SoundId::Bomb, "wav/bomb.wav", "BombSound", 11025},
+    {SoundId::HighScore, "wav/highscore.wav", "HighScoreSound", 11025},
+    {SoundId::Bonus, "wav/bonus.wav", "BonusSound", 11025},
+    {SoundId::Bell, "wav/bell.wav", "BellSound", 44100},
+    {SoundId::LevelUp, "wav/levelup.wav", "LevelUpSound", 22050},
+    {SoundId::Oee, "wav/oee.wav", "OeeSound", 8820},
+}};
+
+enum class SoundOp : uint8_t { Stop, Frequency, Pan, Play };
+
+// 8-bit unsigned mono PCM as read from a wave file.
+struct WaveData {
+    int32_t Rate = 0;
+    std::vector<uint8_t> Samples;
+};
+
+class Host {
+public:
+    virtual ~Host() = default;
+
+    // Seed for the random generator (the game uses seconds since midnight).
+    virtual uint64_t ClockSeed() = 0;
+
+    // Display: the window (or nothing) and the five bitmaps.
+    virtual void OpenDisplay() = 0;
+    virtual Surface LoadBitmap(const BitmapSpec& spec) = 0;   // throws StartupError
+    virtual TextRenderer* Text() = 0;                          // may be null
+    virtual DrawRecorder* Recorder() = 0;                      // may be null
+
+    // Keyboard.
+    virtual void OpenKeyboard() = 0;
+    virtual void ReadKeyboard(std::array<uint8_t, 256>& keys) = 0;
+
+    // Sound: the device, the buffers and the four buffer operations.
+    virtual void OpenSound() = 0;
+    virtual void LoadSound(const SoundSpec& spec) = 0;          // throws StartupError
+    virtual void Sound(SoundId id, SoundOp op, int32_t value) = 0;
+
+    // Frame end: present the back buffer, then process pending messages
+    // (which may call FormMain::Form_MouseDown or FormMain::CloseWindow).
+    virtual void Present(const FormMain& form) = 0;
+    virtual void DoEvents(FormMain& form) = 0;
+
+    // Shutdown pieces.
+    virtual void ShowCursor(bool show) = 0;
+    virtual void RestoreDisplay() = 0;
+    virtual void Release() = 0;
+
+    // The high-score file and the one message the player can see.
+    virtual std::string ScoreFile() = 0;
+    virtual void ShowSaveError(std::string_view title, std::string_view text) = 0;
+};
+
+}  // namespace pm

@@ -1,0 +1,2 @@
+// SCAFFOLD: the SDL host comes later.
+namespace pm {}

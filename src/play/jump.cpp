@@ -1,0 +1,10 @@
+// SCAFFOLD: empty bodies, to be replaced by the real steps.
+#include "shell/game_state.h"
+
+namespace pm {
+
+void FormMain::SpaceKey() {}
+void FormMain::VerticalMotion() {}
+void FormMain::Landing() {}
+
+}  // namespace pm

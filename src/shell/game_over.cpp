@@ -1,0 +1,8 @@
+// SCAFFOLD: empty bodies, to be replaced by the real steps.
+#include "shell/game_state.h"
+
+namespace pm {
+
+void FormMain::GameOverFrame() {}
+
+}  // namespace pm

@@ -1,0 +1,38 @@
+// A game on the headless host for unit and scenario tests: blank surfaces,
+// no data files, no high-score file, and keys given frame by frame.
+#pragma once
+
+#include <initializer_list>
+
+#include "platform/headless_host.h"
+#include "shell/game_state.h"
+
+namespace pm::test {
+
+// Key codes of the game's key table.
+enum Key : uint8_t {
+    kEscape = 1, kW = 17, kE = 18, kR = 19, kLShift = 42, kRShift = 54, kSpace = 57,
+    kUp = 200, kLeft = 203, kRight = 205, kDelete = 211
+};
+
+struct Game {
+    HeadlessHost host;
+    FormMain form{host};
+
+    explicit Game(uint64_t seed = 1) {
+        host.Seed = seed;
+        form.StartUp();
+    }
+
+    // Runs one frame with exactly the given keys held; returns Frame()'s result.
+    bool Step(std::initializer_list<uint8_t> keys = {}) {
+        host.Keys = {};
+        for (uint8_t k : keys) host.Keys[k] = 128;
+        return form.Frame();
+    }
+
+    // From the title, holds Shift for one frame so play runs from the next.
+    void StartRun() { Step({kLShift}); }
+};
+
+}  // namespace pm::test

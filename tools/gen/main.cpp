@@ -1,0 +1,2 @@
+// SCAFFOLD: the data generator comes later.
+int main() { return 0; }

@@ -1,0 +1,2 @@
+// SCAFFOLD: the headless runner comes later.
+int main() { return 0; }
