@@ -1,2 +1,42 @@
-// SCAFFOLD: the game's entry point comes with the SDL host.
-int main() { return 0; }
+// The game: an SDL window running FormMain until Escape, a mouse press, a
+// closed window or SIGINT/SIGTERM ends it; each of them runs the shutdown,
+// which saves the high score.
+#include <csignal>
+#include <cstdio>
+#include <exception>
+#include <memory>
+#include <string>
+
+#include "platform/sdl/sdl_host.h"
+#include "shell/game_state.h"
+
+namespace {
+
+int Fail(const char* message) {
+    std::string line(message);
+    for (char& c : line)
+        if (c == '\n' || c == '\r') c = ' ';
+    std::fprintf(stderr, "pellimunch: %s\n", line.c_str());
+    return 1;
+}
+
+}  // namespace
+
+int main() {
+    struct sigaction action {};
+    action.sa_handler = pm::sdl::RequestStop;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+
+    try {
+        pm::sdl::SdlHost host;
+        auto form = std::make_unique<pm::FormMain>(host);
+        form->Form_Load();
+    } catch (const pm::StartupError& e) {
+        return Fail(e.what());
+    } catch (const std::exception& e) {
+        return Fail(e.what());
+    }
+    return 0;
+}

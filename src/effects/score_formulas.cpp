@@ -1,12 +1,61 @@
-// SCAFFOLD: empty bodies, to be replaced by the real formulas.
+// Pitches, chain bonuses, stereo pans and hit tests. Everything is worked in
+// double and rounded once, through CLng, exactly where the result is stored.
 #include "effects/score_formulas.h"
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include "shell/basic.h"
 
 namespace pm {
 
-int32_t PowerScore(int32_t, int16_t, int16_t) { return 0; }
-int32_t LengthBonus(int32_t) { return 0; }
-int32_t PanFromX(float) { return 0; }
-int16_t RectsOverlap(const Rect&, const Rect&) { return 0; }
-int32_t DistanceSquared(float, float, float, float) { return 0; }
+// a * 2^(b / c), capped at the highest frequency a sound buffer accepts.
+int32_t PowerScore(int32_t a, int16_t b, int16_t c) {
+    double exponent = static_cast<double>(b) / static_cast<double>(c);
+    if (exponent > 24) exponent = 24;
+    const double v = static_cast<double>(a) * std::pow(2.0, exponent);
+    if (!(v < 100000)) return 100000;   // also catches a NaN from c = 0
+    const int32_t r = CLng(v);
+    return r < 100000 ? r : 100000;
+}
+
+// The bonus for a chain of n plain items: nothing below 30, then a curve
+// that grows a little faster than linearly, always a multiple of 10.
+int32_t LengthBonus(int32_t n) {
+    if (n < 30) return 0;
+    const double t = Int(1.25 * std::pow(static_cast<double>(n) - 30, 1.48));
+    const int32_t tens = CLng((t + 99) / 10);
+    // Far beyond any real chain: stay inside the Long range instead of wrapping.
+    constexpr int32_t kMostTens = std::numeric_limits<int32_t>::max() / 10;
+    if (tens > kMostTens) return kMostTens * 10;
+    return 10 * tens;
+}
+
+// Five pan units per pixel from the centre column; CLng saturates, so even a
+// position far off screen gives a defined (if silly) value.
+int32_t PanFromX(float x) { return CLng(Int(static_cast<double>(x) - 400) * 5); }
+
+// Inclusive: rectangles that only share an edge or a corner overlap.
+int16_t RectsOverlap(const Rect& r1, const Rect& r2) {
+    if (r1.Left > r2.Right || r1.Top > r2.Bottom || r1.Right < r2.Left || r1.Bottom < r2.Top) return False;
+    return True;
+}
+
+// The differences are rounded before they are squared.
+int32_t DistanceSquared(float x1, float y1, float x2, float y2) {
+    const int64_t dx = CLng(static_cast<double>(x1) - x2);
+    const int64_t dy = CLng(static_cast<double>(y1) - y2);
+    const uint64_t d = static_cast<uint64_t>(dx * dx) + static_cast<uint64_t>(dy * dy);
+    constexpr uint64_t kMost = std::numeric_limits<int32_t>::max();
+    return d > kMost ? std::numeric_limits<int32_t>::max() : static_cast<int32_t>(d);
+}
+
+int32_t AddLong(int32_t a, int64_t b) {
+    const int64_t s = static_cast<int64_t>(a) + b;
+    if (s > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+    if (s < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(s);
+}
 
 }  // namespace pm

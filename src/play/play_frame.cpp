@@ -1,8 +1,38 @@
-// SCAFFOLD: empty bodies, to be replaced by the real steps.
+// One frame of the play state: the ball, the level clock and the rival move
+// first; then the rival's picture, the contact, the items and the gauges.
 #include "shell/game_state.h"
 
 namespace pm {
 
-void FormMain::PlayFrame() {}
+void FormMain::PlayFrame() {
+    FeverGround();
+    Friction();
+    ImmediateKeys();
+
+    // The player has no say while a dash runs.
+    if (Dashing == 0) {
+        MoveKeys keys;
+        keys.Left = KeyState[203];
+        keys.Right = KeyState[205];
+        keys.Jump = KeyState[57];
+        keys.Special = KeyState[200];
+        LeftRightKeys(keys);
+        if (keys.Jump != 0) SpaceKey();
+        if (keys.Special != 0) UpKey();
+    }
+
+    VerticalMotion();
+    HorizontalMove();
+    if (Dashing != 0) DashStep();
+    KindTimerAndDrawBall();
+    Stagger();
+    LevelTimerStep();
+    RivalStep();
+
+    RivalSpriteAndShot();
+    RivalContact();
+    ItemPass();
+    Gauges();
+}
 
 }  // namespace pm

@@ -1,9 +1,183 @@
-// SCAFFOLD: empty bodies, to be replaced by the real steps.
+// Reading and writing score.dat, and the two game steps that use them: the
+// load at start-up and the save at the end of the shutdown.
+#include "shell/high_score.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
 #include "shell/game_state.h"
 
 namespace pm {
 
-void FormMain::LoadHighScore() {}
-void FormMain::SaveHighScore() {}
+std::string FormatScoreText(int32_t score) { return Str(score) + " \r\n"; }
+
+std::optional<int32_t> ParseScoreText(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    int64_t value = 0;
+    size_t digits = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i, ++digits) {
+        value = value * 10 + (text[i] - '0');
+        if (value > int64_t{2147483648}) return std::nullopt;   // beyond 32 bits
+    }
+    if (digits == 0) return std::nullopt;
+    if (i < text.size() && text[i] != ' ' && text[i] != '\t' && text[i] != ',' && text[i] != '\r' && text[i] != '\n')
+        return std::nullopt;   // "12abc" is not a number
+    if (negative) value = -value;
+    if (value > INT32_MAX || value < INT32_MIN) return std::nullopt;
+    return static_cast<int32_t>(value);
+}
+
+namespace {
+
+std::string ErrnoText(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
+
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+}
+
+}  // namespace
+
+ScoreFileRead ReadScoreFile(const std::string& path) {
+    ScoreFileRead result;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return result;   // Missing
+
+    result.Status = ScoreFileStatus::Invalid;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        result.Reason = ErrnoText("cannot open");
+        return result;
+    }
+    // One short line is all the file should hold; more is never needed.
+    char buffer[256];
+    size_t have = 0;
+    while (have < sizeof buffer) {
+        const ssize_t n = ::read(fd, buffer + have, sizeof buffer - have);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            result.Reason = ErrnoText("cannot read");
+            ::close(fd);
+            return result;
+        }
+        if (n == 0) break;
+        have += static_cast<size_t>(n);
+    }
+    ::close(fd);
+    if (have == 0) {
+        result.Reason = "the file is empty";
+        return result;
+    }
+    const std::optional<int32_t> value = ParseScoreText(std::string_view(buffer, have));
+    if (!value) {
+        result.Reason = "no score number at the start of the file";
+        return result;
+    }
+    result.Status = ScoreFileStatus::Ok;
+    result.Value = *value;
+    return result;
+}
+
+bool WriteScoreFile(const std::string& path, int32_t score, std::string* reason) {
+    auto fail = [&](std::string why) {
+        if (reason) *reason = std::move(why);
+        return false;
+    };
+
+    // New files get the permissions an ordinary create would give; a
+    // replaced file keeps its own.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode_t mode = 0666 & ~mask;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) {
+        if (!S_ISREG(st.st_mode)) return fail("not a regular file");
+        // A file with no write permission is the player's way of keeping it
+        // as it is, even for a user (root) whom the system would let write.
+        if ((st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0) return fail("the file is read-only");
+        mode = st.st_mode & 07777;
+    } else if (errno != ENOENT) {
+        return fail(ErrnoText("cannot examine the file"));
+    }
+
+    std::string temp = FolderOf(path) + "/.score.dat.XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) return fail(ErrnoText("cannot create a temporary file"));
+
+    const std::string bytes = FormatScoreText(score);
+    std::string why;
+    if (::fchmod(fd, mode) != 0)
+        why = ErrnoText("cannot set permissions");
+    else if (!WriteAll(fd, bytes))
+        why = ErrnoText("cannot write");
+    else if (::fsync(fd) != 0)
+        why = ErrnoText("cannot flush");
+    if (::close(fd) != 0 && why.empty()) why = ErrnoText("cannot close");
+    if (why.empty() && ::rename(temp.c_str(), path.c_str()) != 0) why = ErrnoText("cannot replace the file");
+    if (!why.empty()) {
+        ::unlink(temp.c_str());
+        return fail(why);
+    }
+
+    // Make the rename itself durable; the new content is already in place,
+    // so a failure here is not worth reporting.
+    const int dir = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return true;
+}
+
+void FormMain::LoadHighScore() {
+    const std::string path = HostPtr->ScoreFile();
+    HighScore = DefaultHighScore;
+    if (path.empty()) return;
+    const ScoreFileRead read = ReadScoreFile(path);
+    if (read.Status == ScoreFileStatus::Ok) {
+        HighScore = read.Value;
+    } else if (read.Status == ScoreFileStatus::Invalid) {
+        // Keep playing with the default, but say why the old record is gone.
+        std::fprintf(stderr, "pellimunch: %s: %s; the high score starts at %d\n", path.c_str(),
+                     read.Reason.c_str(), static_cast<int>(DefaultHighScore));
+    }
+}
+
+void FormMain::SaveHighScore() {
+    const std::string path = HostPtr->ScoreFile();
+    if (path.empty()) return;
+    std::string reason;
+    if (!WriteScoreFile(path, HighScore, &reason)) {
+        std::fprintf(stderr, "pellimunch: %s: %s; the high score was not saved\n", path.c_str(), reason.c_str());
+        HostPtr->ShowSaveError("終了時、書き込みエラー",
+                               "score.datに対して正しい書き込みが行えませんでした。\r\n"
+                               "書き込み禁止属性が掛かっている場合は解除してください。");
+    }
+}
 
 }  // namespace pm

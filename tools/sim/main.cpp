@@ -1,2 +1,6 @@
-// SCAFFOLD: the headless runner comes later.
-int main() { return 0; }
+// pellimunch-sim: replays a run of the game without a window.
+#include <cstdio>
+
+#include "runner.h"
+
+int main(int argc, char** argv) { return pm::sim::RunMain(argc, argv, stdout, stderr, stdin); }

@@ -1,2 +1,0 @@
-// SCAFFOLD: the SDL host comes later.
-namespace pm {}

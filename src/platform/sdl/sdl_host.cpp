@@ -1,0 +1,271 @@
+#include "platform/sdl/sdl_host.h"
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <thread>
+
+#include "platform/data_files.h"
+#include "platform/sdl/keymap.h"
+#include "shell/game_state.h"
+
+namespace pm::sdl {
+
+volatile std::sig_atomic_t StopRequested = 0;
+
+void RequestStop(int) { StopRequested = 1; }
+
+namespace {
+
+[[noreturn]] void SdlFailure(const std::string& what) { throw StartupError(what + ": " + SDL_GetError()); }
+
+}  // namespace
+
+SdlHost::SdlHost() : folder_(MyPath()) {}
+
+SdlHost::~SdlHost() { Release(); }
+
+uint64_t SdlHost::ClockSeed() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return static_cast<uint64_t>(local.tm_hour) * 3600 + static_cast<uint64_t>(local.tm_min) * 60 +
+           static_cast<uint64_t>(local.tm_sec);
+}
+
+void SdlHost::OpenDisplay() {
+    // Desktop full screen never changes the monitor's mode, so switching
+    // away must not minimise the game.
+    SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
+    // The game keeps its own 60 Hz clock; waiting for a 144 Hz monitor's
+    // refresh would only add latency.
+    SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) SdlFailure("cannot start the video");
+    videoStarted_ = true;
+    // With no display at all SDL falls back to an invisible off-screen
+    // driver; a game nobody can see is a failure unless asked for by name.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+    if (driver && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0) &&
+        !(asked && SDL_strcasecmp(asked, driver) == 0))
+        throw StartupError("cannot start the video: no display found (is DISPLAY or WAYLAND_DISPLAY set?)");
+    tickRate_ = SDL_GetPerformanceFrequency();
+    pacer_ = std::make_unique<FramePacer>(tickRate_, FramesPerSecond);
+
+    window_ = SDL_CreateWindow("Pellimunch", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 800, 600,
+                               SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_RESIZABLE);
+    if (!window_) SdlFailure("cannot open the window");
+    renderer_ = SDL_CreateRenderer(window_, -1, 0);
+    if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+    if (!renderer_) SdlFailure("cannot draw into the window");
+    // Scale the 800 x 600 picture to the window, keeping 4:3 with black bars.
+    if (SDL_RenderSetLogicalSize(renderer_, 800, 600) != 0) SdlFailure("cannot scale the picture");
+    texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING, 800, 600);
+    if (!texture_) SdlFailure("cannot create the screen texture");
+
+    SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+    SDL_RenderClear(renderer_);
+    SDL_RenderPresent(renderer_);
+
+    text_ = std::make_unique<TtfText>(12);
+}
+
+Surface SdlHost::LoadBitmap(const BitmapSpec& spec) {
+    return LoadBmpFile(folder_ + spec.File, spec.Width, spec.Height);
+}
+
+void SdlHost::ReadKeyboard(std::array<uint8_t, 256>& keys) {
+    if (!videoStarted_) {
+        keys.fill(0);
+        return;
+    }
+    SDL_PumpEvents();
+    int count = 0;
+    const Uint8* state = SDL_GetKeyboardState(&count);
+    FillKeyTable(state, count, keys);
+}
+
+void SdlHost::OpenSound() {
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        std::fprintf(stderr, "pellimunch: no sound (%s); playing silently\n", SDL_GetError());
+        return;
+    }
+    audioStarted_ = true;
+    SDL_AudioSpec want{};
+    want.freq = Mixer::OutputRate;
+    want.format = AUDIO_S16SYS;
+    want.channels = 2;
+    want.samples = 512;   // about 12 ms: short enough that sounds keep up with the picture
+    want.callback = &SdlHost::AudioCallback;
+    want.userdata = this;
+    SDL_AudioSpec have{};
+    // No changes allowed: SDL converts to whatever the device really takes.
+    audio_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (audio_ == 0) {
+        std::fprintf(stderr, "pellimunch: no sound device (%s); playing silently\n", SDL_GetError());
+        return;
+    }
+    SDL_PauseAudioDevice(audio_, 0);
+}
+
+void SdlHost::AudioCallback(void* self, Uint8* stream, int len) {
+    static_cast<SdlHost*>(self)->mixer_.Mix(reinterpret_cast<int16_t*>(stream),
+                                            static_cast<size_t>(len) / (2 * sizeof(int16_t)));
+}
+
+void SdlHost::LoadSound(const SoundSpec& spec) {
+    const WaveData wave = LoadWavFile(folder_ + spec.File, spec.Rate);
+    if (audio_) SDL_LockAudioDevice(audio_);
+    mixer_.Load(static_cast<size_t>(spec.Id), wave);
+    if (audio_) SDL_UnlockAudioDevice(audio_);
+}
+
+void SdlHost::Sound(SoundId id, SoundOp op, int32_t value) {
+    const size_t i = static_cast<size_t>(id);
+    if (audio_) SDL_LockAudioDevice(audio_);
+    switch (op) {
+        case SoundOp::Stop: mixer_.Stop(i); break;
+        case SoundOp::Frequency: mixer_.SetFrequency(i, value); break;
+        case SoundOp::Pan: mixer_.SetPan(i, value); break;
+        case SoundOp::Play: mixer_.Play(i); break;
+    }
+    if (audio_) SDL_UnlockAudioDevice(audio_);
+}
+
+void SdlHost::SetIcon(const FormMain& form) {
+    iconSet_ = true;
+    const Surface& sheet = form.MainSurface;
+    const Rect r = form.BallRects[0];
+    if (r.Left < 0 || r.Top < 0 || r.Right > sheet.Width || r.Bottom > sheet.Height || r.Right <= r.Left ||
+        r.Bottom <= r.Top)
+        return;
+    SDL_Surface* icon =
+        SDL_CreateRGBSurfaceWithFormat(0, r.Right - r.Left, r.Bottom - r.Top, 32, SDL_PIXELFORMAT_ARGB8888);
+    if (!icon) return;
+    for (int32_t y = r.Top; y < r.Bottom; ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(icon->pixels) +
+                                                static_cast<size_t>(y - r.Top) * icon->pitch);
+        for (int32_t x = r.Left; x < r.Right; ++x) {
+            const uint16_t p = sheet.At(x, y);
+            const uint32_t r5 = p >> 11, g6 = (p >> 5) & 0x3F, b5 = p & 0x1F;
+            // White is the sprite sheet's transparent colour.
+            const uint32_t alpha = p == 0xFFFF ? 0 : 0xFF;
+            row[x - r.Left] = alpha << 24 | ((r5 << 3) | (r5 >> 2)) << 16 | ((g6 << 2) | (g6 >> 4)) << 8 |
+                              ((b5 << 3) | (b5 >> 2));
+        }
+    }
+    SDL_SetWindowIcon(window_, icon);
+    SDL_FreeSurface(icon);
+}
+
+void SdlHost::WaitForFrameDeadline() {
+    uint64_t now = SDL_GetPerformanceCounter();
+    const uint64_t due = pacer_->Deadline(now);
+    // Sleep, not spin: the remaining time is slept off, re-checked on waking.
+    while (now < due) {
+        const uint64_t nanos = (due - now) * 1000000000ull / tickRate_;
+        if (nanos < 1000) break;
+        std::this_thread::sleep_for(std::chrono::nanoseconds(nanos));
+        now = SDL_GetPerformanceCounter();
+    }
+}
+
+void SdlHost::Present(const FormMain& form) {
+    if (!renderer_) return;
+    if (!iconSet_) SetIcon(form);
+    const Surface& back = form.BackBuffer;
+    if (back.Width != 800 || back.Height != 600) throw StartupError("the back buffer is not 800 x 600");
+    if (SDL_UpdateTexture(texture_, nullptr, back.Pixels.data(), 800 * static_cast<int>(sizeof(uint16_t))) != 0)
+        SdlFailure("cannot show the frame");
+    SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+    SDL_RenderClear(renderer_);
+    if (SDL_RenderCopy(renderer_, texture_, nullptr, nullptr) != 0) SdlFailure("cannot show the frame");
+    WaitForFrameDeadline();
+    SDL_RenderPresent(renderer_);
+}
+
+void SdlHost::ToggleFullScreen() {
+    const bool full = (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN_DESKTOP) == SDL_WINDOW_FULLSCREEN_DESKTOP;
+    SDL_SetWindowFullscreen(window_, full ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
+}
+
+void SdlHost::DoEvents(FormMain& form) {
+    if (!videoStarted_) return;
+    // A handler that quits runs the shutdown, which releases SDL: return at
+    // once after it without touching anything.
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+        switch (event.type) {
+            case SDL_MOUSEBUTTONDOWN:
+                form.Form_MouseDown();
+                return;
+            case SDL_QUIT:
+                form.CloseWindow();
+                return;
+            case SDL_WINDOWEVENT:
+                if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
+                    form.CloseWindow();
+                    return;
+                }
+                break;
+            case SDL_KEYDOWN:
+                if (!event.key.repeat && (event.key.keysym.mod & KMOD_ALT) &&
+                    (event.key.keysym.scancode == SDL_SCANCODE_RETURN ||
+                     event.key.keysym.scancode == SDL_SCANCODE_KP_ENTER))
+                    ToggleFullScreen();
+                break;
+            default:
+                break;
+        }
+    }
+    if (StopRequested) {
+        StopRequested = 0;
+        form.CloseWindow();
+    }
+}
+
+void SdlHost::ShowCursor(bool show) {
+    if (videoStarted_) SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
+}
+
+void SdlHost::RestoreDisplay() {
+    if (!window_) return;
+    SDL_HideWindow(window_);
+    SDL_SetWindowFullscreen(window_, 0);
+}
+
+void SdlHost::Release() {
+    // Sound first, then the picture and the window, then SDL itself.
+    if (audio_) {
+        SDL_CloseAudioDevice(audio_);
+        audio_ = 0;
+    }
+    const bool started = videoStarted_ || audioStarted_;
+    if (audioStarted_) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        audioStarted_ = false;
+    }
+    if (texture_) SDL_DestroyTexture(texture_);
+    texture_ = nullptr;
+    if (renderer_) SDL_DestroyRenderer(renderer_);
+    renderer_ = nullptr;
+    if (window_) SDL_DestroyWindow(window_);
+    window_ = nullptr;
+    text_.reset();
+    videoStarted_ = false;
+    if (started) SDL_Quit();
+}
+
+void SdlHost::ShowSaveError(std::string_view title, std::string_view text) {
+    if (window_) SDL_HideWindow(window_);
+    // The message box breaks lines at '\n'; a '\r' would show as a stray glyph.
+    std::string body;
+    for (char c : text)
+        if (c != '\r') body += c;
+    const std::string caption(title);
+    if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption.c_str(), body.c_str(), nullptr) != 0)
+        std::fprintf(stderr, "pellimunch: %s: %s\n", caption.c_str(), body.c_str());
+}
+
+}  // namespace pm::sdl

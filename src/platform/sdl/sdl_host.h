@@ -1,0 +1,76 @@
+// The real host: an SDL window showing the 800 x 600 back buffer scaled to
+// the screen, SDL's keyboard state, and the sound mixer on an SDL audio
+// device. The game advances exactly 60 frames a second by its own clock,
+// whatever the monitor's refresh rate.
+#pragma once
+
+#define SDL_MAIN_HANDLED
+#include <SDL.h>
+
+#include <csignal>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/host.h"
+#include "platform/mixer.h"
+#include "platform/sdl/frame_pacer.h"
+#include "platform/sdl/ttf_text.h"
+
+namespace pm::sdl {
+
+// Set by a SIGINT/SIGTERM handler; the host closes the window at the next
+// frame end, so the shutdown and the save run as for any other quit.
+extern volatile std::sig_atomic_t StopRequested;
+void RequestStop(int signal);   // a signal handler
+
+class SdlHost : public Host {
+public:
+    static constexpr int32_t FramesPerSecond = 60;
+
+    SdlHost();
+    ~SdlHost() override;
+    SdlHost(const SdlHost&) = delete;
+    SdlHost& operator=(const SdlHost&) = delete;
+
+    uint64_t ClockSeed() override;
+    void OpenDisplay() override;
+    Surface LoadBitmap(const BitmapSpec& spec) override;
+    TextRenderer* Text() override { return text_.get(); }
+    DrawRecorder* Recorder() override { return nullptr; }
+    void OpenKeyboard() override {}
+    void ReadKeyboard(std::array<uint8_t, 256>& keys) override;
+    void OpenSound() override;
+    void LoadSound(const SoundSpec& spec) override;
+    void Sound(SoundId id, SoundOp op, int32_t value) override;
+    void Present(const FormMain& form) override;
+    void DoEvents(FormMain& form) override;
+    void ShowCursor(bool show) override;
+    void RestoreDisplay() override;
+    void Release() override;
+    std::string ScoreFile() override { return folder_ + "score.dat"; }
+    void ShowSaveError(std::string_view title, std::string_view text) override;
+
+private:
+    void ToggleFullScreen();
+    void SetIcon(const FormMain& form);
+    void WaitForFrameDeadline();
+    static void AudioCallback(void* self, Uint8* stream, int len);
+
+    std::string folder_;   // the program folder, with a trailing '/'
+    bool videoStarted_ = false;
+    SDL_Window* window_ = nullptr;
+    SDL_Renderer* renderer_ = nullptr;
+    SDL_Texture* texture_ = nullptr;
+    std::unique_ptr<TtfText> text_;
+    bool iconSet_ = false;
+
+    Mixer mixer_;
+    bool audioStarted_ = false;
+    SDL_AudioDeviceID audio_ = 0;
+
+    uint64_t tickRate_ = 0;
+    std::unique_ptr<FramePacer> pacer_;
+};
+
+}  // namespace pm::sdl

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Builds everything and runs the whole test suite; then the unit tests and
+# the runner's tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Installs the Debian packages it needs first. Exits non-zero on any failure.
+# PM_BUILD_DIR and PM_ASAN_BUILD_DIR choose the build folders (default build
+# and build-asan).
+set -euo pipefail
+
+cd "$(dirname "${BASH_SOURCE[0]}")"
+# shellcheck source=tools/deps.sh
+source tools/deps.sh
+pm_install_packages "${PM_TEST_PACKAGES[@]}"
+
+build=${PM_BUILD_DIR:-build}
+asan=${PM_ASAN_BUILD_DIR:-build-asan}
+jobs=$(nproc 2>/dev/null || echo 2)
+
+echo "== build in $build (-O2 with debug info)"
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELLIMUNCH_TESTS=ON
+cmake --build "$build" -j "$jobs"
+
+echo "== tests"
+(cd "$build" && ctest --output-on-failure)
+
+echo "== sanitizer build in $asan"
+cmake -S . -B "$asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELLIMUNCH_SANITIZE=ON -DPELLIMUNCH_TESTS=ON
+cmake --build "$asan" -j "$jobs" --target pellimunch_tests pellimunch-sim game_data
+
+echo "== unit tests and runner tests under the sanitizers"
+export ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=1:detect_leaks=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
+(cd "$asan" && ./pellimunch_tests)
+bash tests/runner_test.sh "$(cd "$asan" && pwd)" "$PWD"

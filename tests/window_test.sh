@@ -1,0 +1,126 @@
+#!/usr/bin/env bash
+# The real game in a real X server: it opens its window, shows the title with
+# the ground strip at y 467 over a black background, quits on Escape with exit
+# status 0 and writes score.dat. Runs under Xvfb with an 800 x 600 screen.
+# Usage: window_test.sh BUILD_DIR SOURCE_DIR
+set -u
+
+build=${1:?usage: window_test.sh BUILD_DIR SOURCE_DIR}
+
+if ! command -v Xvfb >/dev/null 2>&1; then
+    echo "SKIP: Xvfb is not installed"
+    exit 0
+fi
+for tool in xdotool import convert; do
+    if ! command -v "$tool" >/dev/null 2>&1; then
+        echo "FAIL: $tool is not installed (xdotool, imagemagick)"
+        exit 1
+    fi
+done
+for need in "$build/pellimunch" "$build/bmp" "$build/wav"; do
+    if [ ! -e "$need" ]; then
+        echo "FAIL: $need is missing: build the game and its data first"
+        exit 1
+    fi
+done
+
+work=$(mktemp -d /tmp/pellimunch-window.XXXXXX)
+xvfb_pid=
+game_pid=
+cleanup() {
+    [ -n "$game_pid" ] && kill "$game_pid" 2>/dev/null
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+    wait 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*"
+    [ -s "$work/game.err" ] && { echo "--- game's stderr:"; cat "$work/game.err"; }
+    exit 1
+}
+
+# The program folder: the game with its data, and no score.dat yet.
+mkdir -p "$work/prog"
+cp "$build/pellimunch" "$work/prog/"
+cp -r "$build/bmp" "$build/wav" "$work/prog/"
+
+# Xvfb picks a free display itself and writes its number once it is ready.
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.err" &
+xvfb_pid=$!
+for _ in $(seq 100); do
+    [ -s "$work/display" ] && break
+    kill -0 "$xvfb_pid" 2>/dev/null || fail "Xvfb did not start: $(cat "$work/xvfb.err")"
+    sleep 0.1
+done
+[ -s "$work/display" ] || fail "Xvfb did not report its display"
+export DISPLAY=":$(head -n1 "$work/display")"
+
+SDL_AUDIODRIVER=dummy "$work/prog/pellimunch" 2>"$work/game.err" &
+game_pid=$!
+
+window=$(timeout 20 xdotool search --sync --name '^Pellimunch$' 2>/dev/null | head -n1)
+[ -n "$window" ] || fail "no window titled Pellimunch appeared within 20 s"
+# Let the title run for a while: its first frames are drawn, the window has
+# settled at its full-screen size.
+sleep 2
+kill -0 "$game_pid" 2>/dev/null || fail "the game ended by itself"
+
+import -window root "$work/shot.png" || fail "cannot take a screenshot"
+read -r screen_w screen_h < <(convert "$work/shot.png" -format '%w %h\n' info:)
+
+# Where a game pixel lands on the screen: the 800 x 600 picture is scaled to
+# fit, keeping 4:3, and centred.
+read -r scale off_x off_y < <(awk -v w="$screen_w" -v h="$screen_h" 'BEGIN {
+    s = w / 800; if (h / 600 < s) s = h / 600
+    printf "%f %d %d\n", s, (w - 800 * s) / 2, (h - 600 * s) / 2 }')
+
+# Fraction of non-black pixels in the game rows y0..y1 (exclusive), x0..x1.
+lit_fraction() {
+    local x0=$1 y0=$2 x1=$3 y1=$4
+    local geometry
+    geometry=$(awk -v s="$scale" -v ox="$off_x" -v oy="$off_y" -v x0="$x0" -v y0="$y0" -v x1="$x1" -v y1="$y1" \
+        'BEGIN { w = int((x1 - x0) * s); h = int((y1 - y0) * s); if (w < 1) w = 1; if (h < 1) h = 1
+                 printf "%dx%d+%d+%d\n", w, h, ox + int(x0 * s), oy + int(y0 * s) }')
+    convert "$work/shot.png" -crop "$geometry" +repage -colorspace gray -threshold 3% \
+        -format '%[fx:mean]\n' info:
+}
+
+ground=$(lit_fraction 0 467 799 509)
+sky=$(lit_fraction 0 290 200 310)
+sky_right=$(lit_fraction 600 290 800 310)
+above_ground=$(lit_fraction 0 425 800 460)
+echo "screen ${screen_w}x${screen_h}, scale $scale; lit: ground $ground, y 290-310 left $sky right $sky_right, y 425-460 $above_ground"
+
+awk -v g="$ground" 'BEGIN { exit !(g >= 0.5) }' || fail "the ground strip at y 467 is mostly black ($ground lit)"
+# The background is black but for a few drifting specks.
+for f in "$sky" "$sky_right" "$above_ground"; do
+    awk -v f="$f" 'BEGIN { exit !(f <= 0.05) }' || fail "the background above the ground is not black ($f lit)"
+done
+
+# Escape, held long enough for a frame to read it.
+xdotool windowfocus --sync "$window" 2>/dev/null
+xdotool keydown Escape
+sleep 0.3
+xdotool keyup Escape
+
+status=
+for _ in $(seq 100); do
+    if ! kill -0 "$game_pid" 2>/dev/null; then
+        wait "$game_pid"
+        status=$?
+        game_pid=
+        break
+    fi
+    sleep 0.1
+done
+[ -n "$status" ] || fail "the game did not quit within 10 s of Escape"
+[ "$status" -eq 0 ] || fail "the game exited with status $status"
+
+[ -f "$work/prog/score.dat" ] || fail "no score.dat was written"
+expected=$(printf ' 1000 \r\n' | od -An -tx1)
+actual=$(od -An -tx1 "$work/prog/score.dat")
+[ "$actual" = "$expected" ] || fail "score.dat holds [$actual], expected [$expected]"
+
+echo "PASS: window shown, title drawn, Escape quit with status 0, score.dat written"

@@ -1,0 +1,64 @@
+# Installs the Debian packages the game needs to build, run and be tested.
+# Sourced by run.sh and test.sh; defines pm_install_packages and the lists.
+# shellcheck shell=bash
+
+# Building and running the game.
+PM_RUN_PACKAGES=(
+    build-essential cmake pkg-config
+    libsdl2-dev libsdl2-ttf-dev libfontconfig1-dev fontconfig fonts-ipafont-gothic
+)
+# Everything the test suite uses besides: unit tests, benchmarks, the real
+# window under a virtual X server, picture tools, scripts, the sanitizers.
+PM_TEST_PACKAGES=(
+    "${PM_RUN_PACKAGES[@]}"
+    libgtest-dev googletest libbenchmark-dev
+    xvfb xauth xdotool x11-apps imagemagick python3
+    clang libclang-rt-14-dev
+)
+
+# Prints the packages of the arguments that are not installed.
+pm_missing_packages() {
+    local p
+    for p in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+            echo "$p"
+        fi
+    done
+}
+
+# Installs whichever of the given packages are missing: with apt-get as root,
+# through sudo otherwise. Says which packages to install when it cannot.
+pm_install_packages() {
+    if ! command -v dpkg-query >/dev/null 2>&1 || ! command -v apt-get >/dev/null 2>&1; then
+        echo "pellimunch: no apt-get here; make sure these Debian packages (or their equivalents) are installed:" >&2
+        echo "  $*" >&2
+        return 0   # let the build itself tell what is missing
+    fi
+    local missing
+    missing=$(pm_missing_packages "$@" | tr '\n' ' ')
+    missing=${missing% }
+    [ -z "$missing" ] && return 0
+
+    local sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        if ! command -v sudo >/dev/null 2>&1; then
+            echo "pellimunch: missing packages: $missing" >&2
+            echo "pellimunch: not root and no sudo; install them with: apt-get install $missing" >&2
+            return 1
+        fi
+        sudo=(sudo)
+    fi
+    echo "pellimunch: installing $missing" >&2
+    # shellcheck disable=SC2086  # the list is meant to split into words
+    if ! "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q ||
+        ! "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing; then
+        echo "pellimunch: could not install: $missing" >&2
+        echo "pellimunch: install them by hand (apt-get install $missing) and run this again" >&2
+        return 1
+    fi
+    missing=$(pm_missing_packages "$@" | tr '\n' ' ')
+    if [ -n "${missing% }" ]; then
+        echo "pellimunch: still missing after the install: $missing" >&2
+        return 1
+    fi
+}

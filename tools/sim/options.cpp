@@ -1,0 +1,165 @@
+#include "options.h"
+
+#include <string_view>
+
+namespace pm::sim {
+
+namespace {
+
+// Plain decimal digits only: no sign, no spaces, no hex, within `max`.
+bool ParseUnsigned(std::string_view text, uint64_t max, uint64_t& value) {
+    if (text.empty() || text.size() > 20) return false;
+    uint64_t v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        const uint64_t digit = static_cast<uint64_t>(c - '0');
+        if (v > (max - digit) / 10) return false;
+        v = v * 10 + digit;
+    }
+    value = v;
+    return true;
+}
+
+bool ParseChannels(std::string_view text, Channels& channels) {
+    if (text == "none") {
+        channels = {false, false, false};
+        return true;
+    }
+    Channels c{false, false, false};
+    size_t start = 0;
+    while (true) {
+        const size_t comma = text.find(',', start);
+        const std::string_view name = text.substr(start, comma == text.npos ? text.npos : comma - start);
+        if (name == "state")
+            c.State = true;
+        else if (name == "sound")
+            c.Sound = true;
+        else if (name == "draw")
+            c.Draw = true;
+        else
+            return false;
+        if (comma == text.npos) break;
+        start = comma + 1;
+    }
+    channels = c;
+    return true;
+}
+
+}  // namespace
+
+const char* Usage() {
+    return "usage: pellimunch-sim [--seed N] [--script FILE|-] [--frames N] [--trace state,sound,draw|none]\n"
+           "                      [--every K] [--out FILE] [--dir DIR] [--score FILE] [--shot N:FILE]...\n"
+           "Replays a run of the game without a window and writes its trace as JSON Lines.\n"
+           "  --seed N         seed of the random generator, 0 to 4294967295 (default 1)\n"
+           "  --script FILE    key script, one span per line: \"COUNT KEY+KEY\" or \"COUNT -\";\n"
+           "                   keys: Escape LShift RShift Space Up Left Right Delete W E R Mouse;\n"
+           "                   '-' as FILE reads standard input (default: no key ever down)\n"
+           "  --frames N       run exactly N frames (default: as many as the script holds)\n"
+           "  --trace LIST     channels of each frame line: state, sound, draw, or none (default state)\n"
+           "  --every K        write only frames whose number is a multiple of K (default 1)\n"
+           "  --out FILE       write the trace to FILE (default standard output)\n"
+           "  --dir DIR        folder holding bmp/ and wav/ (default: the program's folder)\n"
+           "  --score FILE     high-score file (default: score.dat in the program folder)\n"
+           "  --shot N:FILE    after frame N save the screen as a 24-bit BMP (repeatable)\n";
+}
+
+bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& error) {
+    for (int i = 1; i < argc; ++i) {
+        std::string_view arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            o.Help = true;
+            continue;
+        }
+        if (arg.substr(0, 2) != "--") {
+            error = "unexpected argument \"" + std::string(arg) + "\"";
+            return false;
+        }
+        // Both "--name value" and "--name=value".
+        std::string_view name = arg;
+        std::string_view value;
+        bool haveValue = false;
+        if (const size_t eq = arg.find('='); eq != arg.npos) {
+            name = arg.substr(0, eq);
+            value = arg.substr(eq + 1);
+            haveValue = true;
+        }
+        static constexpr std::string_view known[] = {"--seed", "--script", "--frames", "--trace", "--every",
+                                                     "--out",  "--dir",    "--score",  "--shot"};
+        bool isKnown = false;
+        for (std::string_view k : known) isKnown = isKnown || name == k;
+        if (!isKnown) {
+            error = "unknown option \"" + std::string(name) + "\"";
+            return false;
+        }
+        if (!haveValue) {
+            if (i + 1 >= argc) {
+                error = std::string(name) + " needs a value";
+                return false;
+            }
+            value = argv[++i];
+        }
+        const std::string bad = "bad value \"" + std::string(value) + "\" for " + std::string(name);
+        uint64_t n = 0;
+        if (name == "--seed") {
+            if (!ParseUnsigned(value, 4294967295u, n)) {
+                error = bad + " (expected 0 to 4294967295)";
+                return false;
+            }
+            o.Seed = static_cast<uint32_t>(n);
+        } else if (name == "--script") {
+            if (value.empty()) {
+                error = "--script needs a file name or -";
+                return false;
+            }
+            o.ScriptFile = std::string(value);
+        } else if (name == "--frames") {
+            if (!ParseUnsigned(value, UINT64_MAX / 2, n)) {
+                error = bad + " (expected a frame count)";
+                return false;
+            }
+            o.Frames = n;
+        } else if (name == "--trace") {
+            if (!ParseChannels(value, o.Trace)) {
+                error = bad + " (expected state, sound, draw joined with commas, or none)";
+                return false;
+            }
+        } else if (name == "--every") {
+            if (!ParseUnsigned(value, UINT64_MAX / 2, n) || n == 0) {
+                error = bad + " (expected a positive integer)";
+                return false;
+            }
+            o.Every = n;
+        } else if (name == "--out") {
+            if (value.empty()) {
+                error = "--out needs a file name";
+                return false;
+            }
+            o.Out = std::string(value);
+        } else if (name == "--dir") {
+            if (value.empty()) {
+                error = "--dir needs a folder";
+                return false;
+            }
+            o.Dir = std::string(value);
+            if (o.Dir.back() != '/') o.Dir += '/';
+        } else if (name == "--score") {
+            if (value.empty()) {
+                error = "--score needs a file name";
+                return false;
+            }
+            o.Score = std::string(value);
+        } else if (name == "--shot") {
+            const size_t colon = value.find(':');
+            if (colon == value.npos || colon + 1 >= value.size() ||
+                !ParseUnsigned(value.substr(0, colon), UINT64_MAX / 2, n)) {
+                error = bad + " (expected FRAME:FILE)";
+                return false;
+            }
+            o.Shots.push_back({n, std::string(value.substr(colon + 1))});
+        }
+    }
+    return true;
+}
+
+}  // namespace pm::sim

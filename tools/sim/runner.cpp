@@ -1,0 +1,234 @@
+#include "runner.h"
+
+#include <cerrno>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <string>
+
+#include "bmp_shot.h"
+#include "options.h"
+#include "platform/data_files.h"
+#include "platform/headless_host.h"
+#include "script.h"
+#include "shell/game_state.h"
+#include "shot_text.h"
+#include "trace_writer.h"
+
+namespace pm::sim {
+
+namespace {
+
+constexpr const char* Prog = "pellimunch-sim";
+
+// One line on standard error; every failure of the runner says exactly one.
+int Fail(std::FILE* err, const std::string& message) {
+    std::fprintf(err, "%s: %s\n", Prog, message.c_str());
+    return 1;
+}
+
+bool ReadAll(std::FILE* f, std::string& text) {
+    char buf[65536];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+    return !std::ferror(f);
+}
+
+bool ReadScriptText(const std::string& file, std::FILE* in, std::string& text, std::string& error) {
+    if (file == "-") {
+        if (!ReadAll(in, text)) {
+            error = "cannot read the script from standard input";
+            return false;
+        }
+        return true;
+    }
+    std::FILE* f = std::fopen(file.c_str(), "rb");
+    if (!f) {
+        error = "cannot open script " + file + ": " + std::strerror(errno);
+        return false;
+    }
+    const bool ok = ReadAll(f, text);
+    const int readErrno = errno;
+    std::fclose(f);
+    if (!ok) {
+        error = "cannot read script " + file + ": " + std::strerror(readErrno);
+        return false;
+    }
+    return true;
+}
+
+// The trace goes out in large writes; a line is assembled in `Pending` first.
+struct TraceOut {
+    std::FILE* File = nullptr;
+    std::string Pending;
+    bool Failed = false;
+
+    void FlushIfLarge() {
+        if (Pending.size() >= (1u << 16)) Flush();
+    }
+    void Flush() {
+        if (!Pending.empty() && std::fwrite(Pending.data(), 1, Pending.size(), File) != Pending.size())
+            Failed = true;
+        Pending.clear();
+    }
+};
+
+}  // namespace
+
+int RunMain(int argc, const char* const* argv, std::FILE* stdOut, std::FILE* err, std::FILE* in) {
+    Options o;
+    std::string error;
+    if (!ParseOptions(argc, argv, o, error)) {
+        std::fprintf(err, "%s: %s (see --help)\n", Prog, error.c_str());
+        return 1;
+    }
+    if (o.Help) {
+        std::fputs(Usage(), stdOut);
+        return 0;
+    }
+
+    Script script;
+    if (o.ScriptFile) {
+        std::string text;
+        if (!ReadScriptText(*o.ScriptFile, in, text, error)) return Fail(err, error);
+        ScriptError bad;
+        if (!ParseScript(text, script, bad)) {
+            const std::string name = *o.ScriptFile == "-" ? "standard input" : *o.ScriptFile;
+            return Fail(err, "script " + name + " line " + std::to_string(bad.Line) + ": " + bad.Message);
+        }
+    }
+
+    const std::string folder = o.Dir.empty() ? MyPath() : o.Dir;
+    const std::string scoreFile = o.Score.empty() ? folder + "score.dat" : o.Score;
+
+    TraceOut trace;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> outFile(nullptr, &std::fclose);
+    if (o.Out.empty()) {
+        trace.File = stdOut;
+    } else {
+        outFile.reset(std::fopen(o.Out.c_str(), "wb"));
+        if (!outFile) return Fail(err, "cannot write " + o.Out + ": " + std::strerror(errno));
+        trace.File = outFile.get();
+    }
+
+    HeadlessHost host(folder, scoreFile);
+    host.Seed = o.Seed;
+    auto form = std::make_unique<FormMain>(host);
+
+    const Channels channels = o.Trace;
+    DrawTrace draw;
+    if (channels.Draw) host.DrawLog = &draw;
+
+    std::unique_ptr<TextRenderer> shotText;
+    if (!o.Shots.empty()) shotText = MakeShotTextRenderer();
+
+    uint64_t current = 0;      // the frame being run; 0 is the start-up
+    bool writeCurrent = channels.Any();
+    bool shotFailed = false;
+    std::vector<bool> shotTaken(o.Shots.size(), false);
+
+    // Shots are taken at the present, when the frame's picture is complete.
+    auto takeShots = [&](const FormMain& f) {
+        for (size_t i = 0; i < o.Shots.size(); ++i) {
+            if (o.Shots[i].Frame != current) continue;
+            std::string why;
+            if (SaveBmp24(f.BackBuffer, o.Shots[i].File, why)) {
+                shotTaken[i] = true;
+            } else {
+                std::fprintf(err, "%s: cannot save shot %s\n", Prog, why.c_str());
+                shotFailed = true;
+                shotTaken[i] = true;   // reported already
+            }
+        }
+    };
+    // A frame's line holds what happened since the previous present.
+    auto endOfFrame = [&](const FormMain& f) {
+        if (writeCurrent) {
+            AppendFrameLine(trace.Pending, static_cast<int64_t>(current), channels, f, host.SoundLog,
+                            draw.Entries());
+            trace.FlushIfLarge();
+        }
+        host.SoundLog.clear();
+        draw.Clear();
+        if (!o.Shots.empty()) takeShots(f);
+    };
+    host.OnPresent = endOfFrame;
+
+    // The game's own start-up; a failure still runs the shutdown, which
+    // leaves the high-score file alone when it was never read.
+    try {
+        form->StartUp();
+    } catch (const std::exception& e) {
+        form->Form_Unload();
+        return Fail(err, e.what());
+    }
+    endOfFrame(*form);
+
+    const uint64_t total = o.Frames ? *o.Frames : script.TotalFrames();
+    ScriptCursor cursor(script);
+    const char* end = "script";
+    uint64_t endFrame = 0;
+    try {
+        if (total == 0) {
+            // Nothing to play: the window is closed before the first frame.
+            form->CloseWindow();
+        }
+        for (uint64_t n = 1; n <= total; ++n) {
+            current = n;
+            host.Keys.fill(0);
+            bool mouse = false;
+            if (const ScriptSpan* span = cursor.Next()) {
+                for (uint8_t key : span->Keys) host.Keys[key] = 128;
+                mouse = span->Mouse;
+            }
+            host.MousePressed = mouse;
+            host.CloseRequested = n == total;
+            writeCurrent = channels.Any() && n % o.Every == 0;
+            host.DrawLog = channels.Draw && writeCurrent ? &draw : nullptr;
+            if (shotText) {
+                // Each frame starts with a full clear, so text matters only
+                // in the frames that are saved.
+                bool shot = false;
+                for (const Shot& s : o.Shots) shot = shot || s.Frame == n;
+                host.TextOut = shot ? shotText.get() : nullptr;
+            }
+
+            endFrame = n;
+            if (!form->Frame()) {
+                // The only way a frame ends the loop itself: Escape.
+                end = "escape";
+                break;
+            }
+            if (form->QuitFlag) {
+                end = mouse ? "mouse" : "script";
+                break;
+            }
+        }
+    } catch (const std::exception& e) {
+        form->Form_Unload();
+        trace.Flush();
+        return Fail(err, "frame " + std::to_string(current) + ": " + e.what());
+    }
+    form->Form_Unload();   // already done by every way out; a no-op then
+
+    AppendEndLine(trace.Pending, static_cast<int64_t>(endFrame), end, form->HighScore);
+    trace.Flush();
+    if (std::fflush(trace.File) != 0 || std::ferror(trace.File) || trace.Failed)
+        return Fail(err, "cannot write the trace" + (o.Out.empty() ? std::string() : " to " + o.Out));
+    if (outFile && std::fclose(outFile.release()) != 0) return Fail(err, "cannot write the trace to " + o.Out);
+
+    int status = 0;
+    if (shotFailed) status = 1;
+    for (size_t i = 0; i < o.Shots.size(); ++i) {
+        if (shotTaken[i]) continue;
+        std::fprintf(err, "%s: no shot %s: the run ended at frame %llu before frame %llu was shown\n", Prog,
+                     o.Shots[i].File.c_str(), static_cast<unsigned long long>(endFrame),
+                     static_cast<unsigned long long>(o.Shots[i].Frame));
+        status = 1;
+    }
+    // The save failure has been reported by the shutdown itself.
+    if (!host.SaveErrors.empty()) status = 1;
+    return status;
+}
+
+}  // namespace pm::sim

@@ -1,0 +1,157 @@
+#include "script.h"
+
+#include <array>
+#include <cctype>
+#include <limits>
+
+namespace pm::sim {
+
+namespace {
+
+struct KeyName {
+    const char* Name;
+    uint8_t Code;
+};
+
+constexpr std::array<KeyName, 11> KeyNames{{
+    {"Escape", 1}, {"LShift", 42}, {"RShift", 54}, {"Space", 57}, {"Up", 200}, {"Left", 203},
+    {"Right", 205}, {"Delete", 211}, {"W", 17}, {"E", 18}, {"R", 19},
+}};
+
+bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+
+// Splits a line (comment already cut off) into its whitespace-separated words.
+std::vector<std::string_view> Words(std::string_view line) {
+    std::vector<std::string_view> words;
+    size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && IsSpace(line[i])) ++i;
+        const size_t start = i;
+        while (i < line.size() && !IsSpace(line[i])) ++i;
+        if (i > start) words.push_back(line.substr(start, i - start));
+    }
+    return words;
+}
+
+// A count is plain decimal digits; the limit keeps a typo from asking for
+// centuries of frames.
+constexpr uint64_t MaxCount = 4294967295u;
+
+bool ParseLine(std::string_view line, ScriptSpan& span, std::string& message) {
+    const std::vector<std::string_view> words = Words(line);
+    if (words.size() != 2) {
+        message = words.size() < 2 ? "expected a frame count and the keys (\"-\" for none)"
+                                   : "expected a frame count and the keys joined with '+'";
+        return false;
+    }
+    const std::string_view count = words[0];
+    uint64_t value = 0;
+    bool digitsOnly = !count.empty();
+    for (char c : count) {
+        if (c < '0' || c > '9') {
+            digitsOnly = false;
+            break;
+        }
+        value = value * 10 + static_cast<uint64_t>(c - '0');
+        if (value > MaxCount) {
+            message = "frame count " + std::string(count) + " is too large";
+            return false;
+        }
+    }
+    if (!digitsOnly) {
+        message = "frame count \"" + std::string(count) + "\" is not a positive integer";
+        return false;
+    }
+    if (value == 0) {
+        message = "frame count must be positive";
+        return false;
+    }
+    span.Count = value;
+
+    const std::string_view keys = words[1];
+    if (keys == "-") return true;
+    size_t start = 0;
+    while (true) {
+        const size_t plus = keys.find('+', start);
+        const std::string_view name = keys.substr(start, plus == std::string_view::npos ? keys.npos : plus - start);
+        if (name.empty()) {
+            message = "empty key name in \"" + std::string(keys) + "\"";
+            return false;
+        }
+        if (SameName(name, "Mouse")) {
+            span.Mouse = true;
+        } else if (const std::optional<uint8_t> code = KeyCode(name)) {
+            span.Keys.push_back(*code);
+        } else {
+            message = "unknown key \"" + std::string(name) + "\"";
+            return false;
+        }
+        if (plus == std::string_view::npos) break;
+        start = plus + 1;
+    }
+    return true;
+}
+
+}  // namespace
+
+uint64_t Script::TotalFrames() const {
+    uint64_t total = 0;
+    for (const ScriptSpan& span : Spans) total += span.Count;
+    return total;
+}
+
+std::optional<uint8_t> KeyCode(std::string_view name) {
+    for (const KeyName& key : KeyNames)
+        if (SameName(name, key.Name)) return key.Code;
+    return std::nullopt;
+}
+
+bool ParseScript(std::string_view text, Script& script, ScriptError& error) {
+    script.Spans.clear();
+    int lineNumber = 0;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(pos, end - pos);
+        pos = end + 1;
+        ++lineNumber;
+        if (const size_t hash = line.find('#'); hash != std::string_view::npos) line = line.substr(0, hash);
+        bool blank = true;
+        for (char c : line) blank = blank && IsSpace(c);
+        if (blank) continue;
+        if (line.find('\0') != std::string_view::npos) {
+            error = {lineNumber, "the line holds a NUL byte"};
+            return false;
+        }
+        ScriptSpan span;
+        span.Line = lineNumber;
+        std::string message;
+        if (!ParseLine(line, span, message)) {
+            error = {lineNumber, message};
+            return false;
+        }
+        script.Spans.push_back(std::move(span));
+    }
+    return true;
+}
+
+const ScriptSpan* ScriptCursor::Next() {
+    while (span_ < script_.Spans.size() && usedInSpan_ >= script_.Spans[span_].Count) {
+        ++span_;
+        usedInSpan_ = 0;
+    }
+    if (span_ >= script_.Spans.size()) return nullptr;
+    ++usedInSpan_;
+    return &script_.Spans[span_];
+}
+
+}  // namespace pm::sim

@@ -1,0 +1,52 @@
+// The runner's key script: one span per line, a frame count and the keys held
+// during those frames ("30 Right+Space", "1 Mouse", "60 -"), with comments
+// after '#' and blank lines ignored.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pm::sim {
+
+struct ScriptSpan {
+    uint64_t Count = 0;
+    std::vector<uint8_t> Keys;   // key-table codes set to 128 in these frames
+    bool Mouse = false;          // a mouse press at the end of each of these frames
+    int Line = 0;                // where the span was written
+};
+
+struct Script {
+    std::vector<ScriptSpan> Spans;
+    uint64_t TotalFrames() const;
+};
+
+struct ScriptError {
+    int Line = 0;
+    std::string Message;        // without the line number
+};
+
+// The key-table code of a key name (case does not matter); nothing for an
+// unknown name. "Mouse" and "-" are not keys.
+std::optional<uint8_t> KeyCode(std::string_view name);
+
+// Parses a whole script; on a bad line fills `error` and returns false.
+bool ParseScript(std::string_view text, Script& script, ScriptError& error);
+
+// Walks a script frame by frame, starting at frame 1; past its end every
+// frame has no key and no mouse press.
+class ScriptCursor {
+public:
+    explicit ScriptCursor(const Script& script) : script_(script) {}
+    // The span that holds the next frame, or null once the script is spent.
+    const ScriptSpan* Next();
+
+private:
+    const Script& script_;
+    size_t span_ = 0;
+    uint64_t usedInSpan_ = 0;
+};
+
+}  // namespace pm::sim
