@@ -26,7 +26,9 @@ void Put32(std::string& s, uint32_t v) {
 }
 
 // A bitmap of any of the depths the game reads, written by hand.
-std::string HandBmp(int32_t w, int32_t h, uint16_t bits, uint32_t compression, uint32_t paletteEntries, bool topDown) {
+// coloursUsed is the header's field: 0 means a full palette of 256.
+std::string HandBmp(int32_t w, int32_t h, uint16_t bits, uint32_t compression, uint32_t coloursUsed, bool topDown) {
+    const uint32_t paletteEntries = bits == 8 ? (coloursUsed ? coloursUsed : 256) : 0;
     const uint32_t stride = (static_cast<uint32_t>(w) * bits + 31) / 32 * 4;
     const uint32_t masks = compression == 3 ? 12 : 0;
     const uint32_t offset = 14 + 40 + masks + paletteEntries * 4;
@@ -43,7 +45,7 @@ std::string HandBmp(int32_t w, int32_t h, uint16_t bits, uint32_t compression, u
     Put32(s, stride * static_cast<uint32_t>(h));
     Put32(s, 2835);
     Put32(s, 2835);
-    Put32(s, bits == 8 ? paletteEntries : 0);
+    Put32(s, coloursUsed);
     Put32(s, 0);
     if (masks) {
         Put32(s, 0x00FF0000u);
@@ -53,7 +55,7 @@ std::string HandBmp(int32_t w, int32_t h, uint16_t bits, uint32_t compression, u
     for (uint32_t i = 0; i < paletteEntries; ++i) Put32(s, i * 0x00102030u);
     for (int32_t y = 0; y < h; ++y)
         for (uint32_t x = 0; x < stride; ++x)
-            s += static_cast<char>(bits == 8 ? (x + static_cast<uint32_t>(y)) % (paletteEntries ? paletteEntries : 256)
+            s += static_cast<char>(bits == 8 ? (x + static_cast<uint32_t>(y)) % paletteEntries
                                              : (x * 37 + static_cast<uint32_t>(y) * 11) & 0xFF);
     return s;
 }

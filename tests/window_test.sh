@@ -62,19 +62,14 @@ game_pid=$!
 
 window=$(timeout 20 xdotool search --sync --name '^Pellimunch$' 2>/dev/null | head -n1)
 [ -n "$window" ] || fail "no window titled Pellimunch appeared within 20 s"
-# Let the title run for a while: its first frames are drawn, the window has
-# settled at its full-screen size.
-sleep 2
-kill -0 "$game_pid" 2>/dev/null || fail "the game ended by itself"
-
-import -window root "$work/shot.png" || fail "cannot take a screenshot"
-read -r screen_w screen_h < <(convert "$work/shot.png" -format '%w %h\n' info:)
-
 # Where a game pixel lands on the screen: the 800 x 600 picture is scaled to
 # fit, keeping 4:3, and centred.
-read -r scale off_x off_y < <(awk -v w="$screen_w" -v h="$screen_h" 'BEGIN {
-    s = w / 800; if (h / 600 < s) s = h / 600
-    printf "%f %d %d\n", s, (w - 800 * s) / 2, (h - 600 * s) / 2 }')
+placement() {
+    read -r screen_w screen_h < <(convert "$work/shot.png" -format '%w %h\n' info:)
+    read -r scale off_x off_y < <(awk -v w="$screen_w" -v h="$screen_h" 'BEGIN {
+        s = w / 800; if (h / 600 < s) s = h / 600
+        printf "%f %d %d\n", s, (w - 800 * s) / 2, (h - 600 * s) / 2 }')
+}
 
 # Fraction of non-black pixels in the game rows y0..y1 (exclusive), x0..x1.
 lit_fraction() {
@@ -87,7 +82,17 @@ lit_fraction() {
         -format '%[fx:mean]\n' info:
 }
 
-ground=$(lit_fraction 0 467 799 509)
+# Screenshots until the title is up (the window may take a moment to reach
+# its full-screen size and show its first frames), for at most 15 s.
+ground=0
+for _ in $(seq 30); do
+    sleep 0.5
+    kill -0 "$game_pid" 2>/dev/null || fail "the game ended by itself"
+    import -window root "$work/shot.png" || fail "cannot take a screenshot"
+    placement
+    ground=$(lit_fraction 0 467 799 509)
+    awk -v g="$ground" 'BEGIN { exit !(g >= 0.5) }' && break
+done
 sky=$(lit_fraction 0 290 200 310)
 sky_right=$(lit_fraction 600 290 800 310)
 above_ground=$(lit_fraction 0 425 800 460)
@@ -100,9 +105,9 @@ for f in "$sky" "$sky_right" "$above_ground"; do
 done
 
 # Escape, held long enough for a frame to read it.
-xdotool windowfocus --sync "$window" 2>/dev/null
+timeout 5 xdotool windowfocus --sync "$window" 2>/dev/null
 xdotool keydown Escape
-sleep 0.3
+sleep 0.5
 xdotool keyup Escape
 
 status=
