@@ -29,5 +29,6 @@ cmake --build "$asan" -j "$jobs" --target pellimunch_tests pellimunch-sim game_d
 echo "== unit tests and runner tests under the sanitizers"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=1:detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/tests/lsan.supp:print_suppressions=0}
 (cd "$asan" && ./pellimunch_tests)
 bash tests/runner_test.sh "$(cd "$asan" && pwd)" "$PWD"

@@ -82,7 +82,7 @@ expect() {   # STATUS CONTENT|-  (- : the file must be byte-identical to $DIR/be
     [ $ok = 1 ] && passed=$((passed + 1))
 }
 
-put() { printf "$1" > "$FILE"; cp "$FILE" "$DIR/before"; }
+put() { printf -- "$1" > "$FILE"; cp "$FILE" "$DIR/before"; }
 
 # --- the file's content ----------------------------------------------------
 
@@ -165,6 +165,32 @@ run -- "${PLAY[@]}"
 expect 1 -
 [ "$(stat -c %a "$FILE")" = 444 ] || fail "the file's permissions changed"
 grep -q "score.dat" "$DIR/err" || fail "the failure does not name the file"
+
+# A file the player cannot read (but could write) still holds the record:
+# a run that could not see it must not replace it with the default.
+new_case "unreadable file"
+put ' 4321 \r\n'
+if [ "$(id -u)" != 0 ]; then
+    chmod 200 "$FILE"
+    run -- "${QUIT[@]}"
+elif [ ${#AS_NOBODY[@]} -gt 0 ]; then
+    chown -R 65534:65534 "$DIR/game"
+    chmod 200 "$FILE"
+    run "${AS_NOBODY[@]}" -- "${QUIT[@]}"
+else
+    RC=skip
+fi
+if [ "$RC" = skip ]; then
+    echo "note: unreadable-file case skipped (root without setpriv)"
+    skipped=$((skipped + 1))
+else
+    chmod 644 "$FILE"
+    if [ "$RC" -le 1 ] && cmp -s "$FILE" "$DIR/before"; then
+        passed=$((passed + 1))
+    else
+        fail "status $RC, score.dat holds [$(bytes "$FILE")]: the unread record was replaced"
+    fi
+fi
 
 new_case "read-only folder"
 put ' 0 \r\n'

@@ -66,13 +66,17 @@ TEST(ScoreText, ParseFollowsTheLineReadingRules) {
     EXPECT_EQ(ParseScoreText("007"), 7);
     EXPECT_EQ(ParseScoreText("2147483647"), 2147483647);
     EXPECT_EQ(ParseScoreText("-2147483648"), INT32_MIN);
+    // Beyond 32 bits: held at the limit, so a huge record is never lowered.
+    EXPECT_EQ(ParseScoreText("2147483648"), 2147483647);
+    EXPECT_EQ(ParseScoreText(" 99999999999999999999999 \r\n"), 2147483647);
+    EXPECT_EQ(ParseScoreText("-2147483649"), INT32_MIN);
     // Only the first line counts.
     EXPECT_EQ(ParseScoreText(" 5 \r\n 6 \r\n"), 5);
 }
 
 TEST(ScoreText, ParseRejectsWhatIsNoNumber) {
     for (const char* bad : {"", "   ", " \r\n", "\r\n1000", "abc", "12abc", "1.5", "-", "+ 3", "\xEF\xBB\xBF" "100",
-                            "2147483648", "-2147483649", "99999999999999999999999"})
+                            "99999999999999999999999x"})
         EXPECT_FALSE(ParseScoreText(bad).has_value()) << '"' << bad << '"';
 }
 
@@ -99,7 +103,8 @@ TEST_F(ScoreFolder, ReadCases) {
     Put("garbage\r\n");
     EXPECT_EQ(ReadScoreFile(path_).Status, ScoreFileStatus::Invalid);
     Put(" 99999999999 \r\n");
-    EXPECT_EQ(ReadScoreFile(path_).Status, ScoreFileStatus::Invalid);
+    EXPECT_EQ(ReadScoreFile(path_).Status, ScoreFileStatus::Ok);
+    EXPECT_EQ(ReadScoreFile(path_).Value, 2147483647);
     Put("-250 \r\n");
     EXPECT_EQ(ReadScoreFile(path_).Value, -250);
 
@@ -203,6 +208,31 @@ TEST_F(ScoreFolder, ReadOnlyFileTakesTheErrorPathOnce) {
               "score.datに対して正しい書き込みが行えませんでした。\r\n"
               "書き込み禁止属性が掛かっている場合は解除してください。");
     EXPECT_EQ(Bytes(), " 5000 \r\n");
+}
+
+// A file that exists but could not be read may hold a record the game never
+// saw: it is never written over. (The read failure itself needs a user other
+// than root; the hardening scripts cover it. Here the flag the load sets.)
+TEST_F(ScoreFolder, UnreadFileIsNeverReplaced) {
+    Put(" 4321 \r\n");
+    {
+        FileGame g(path_);
+        g.form.StartUp();
+        g.form.HighScore = 1000;
+        g.form.ScoreFileUnreadable = true;
+        g.form.Form_Unload();             // nothing new: silently left alone
+        EXPECT_TRUE(g.host.SaveErrors.empty());
+    }
+    EXPECT_EQ(Bytes(), " 4321 \r\n");
+    FileGame g(path_);
+    g.form.StartUp();
+    g.form.HighScore = 2500;              // a record the player would lose
+    g.form.ScoreFileUnreadable = true;
+    ::testing::internal::CaptureStderr();
+    g.form.Form_Unload();
+    EXPECT_NE(::testing::internal::GetCapturedStderr().find("not replaced"), std::string::npos);
+    EXPECT_EQ(g.host.SaveErrors.size(), 1u);
+    EXPECT_EQ(Bytes(), " 4321 \r\n");
 }
 
 // A host whose display cannot start: the shutdown runs, but the record was

@@ -165,6 +165,7 @@ public:
 
     // Host-side bookkeeping (not game state): what the shutdown may touch.
     bool HighScoreLoaded = false;   // never save over a record we did not read
+    bool ScoreFileUnreadable = false;   // score.dat exists but could not be read
     bool Unloaded = false;
     Rgb TextColour{255, 255, 255};
 

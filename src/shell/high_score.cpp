@@ -24,17 +24,21 @@ std::optional<int32_t> ParseScoreText(std::string_view text) {
         negative = text[i] == '-';
         ++i;
     }
+    // A record beyond 32 bits was never written by the game; it is kept as
+    // the highest record the game can hold rather than thrown away, so the
+    // player never finds a lower one afterwards.
     int64_t value = 0;
     size_t digits = 0;
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i, ++digits) {
         value = value * 10 + (text[i] - '0');
-        if (value > int64_t{2147483648}) return std::nullopt;   // beyond 32 bits
+        if (value > int64_t{2147483648}) value = int64_t{2147483648};
     }
     if (digits == 0) return std::nullopt;
     if (i < text.size() && text[i] != ' ' && text[i] != '\t' && text[i] != ',' && text[i] != '\r' && text[i] != '\n')
         return std::nullopt;   // "12abc" is not a number
     if (negative) value = -value;
-    if (value > INT32_MAX || value < INT32_MIN) return std::nullopt;
+    if (value > INT32_MAX) value = INT32_MAX;
+    if (value < INT32_MIN) value = INT32_MIN;
     return static_cast<int32_t>(value);
 }
 
@@ -68,7 +72,7 @@ ScoreFileRead ReadScoreFile(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return result;   // Missing
 
-    result.Status = ScoreFileStatus::Invalid;
+    result.Status = ScoreFileStatus::Unreadable;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         result.Reason = ErrnoText("cannot open");
@@ -89,6 +93,7 @@ ScoreFileRead ReadScoreFile(const std::string& path) {
         have += static_cast<size_t>(n);
     }
     ::close(fd);
+    result.Status = ScoreFileStatus::Invalid;
     if (have == 0) {
         result.Reason = "the file is empty";
         return result;
@@ -165,6 +170,12 @@ void FormMain::LoadHighScore() {
         // Keep playing with the default, but say why the old record is gone.
         std::fprintf(stderr, "pellimunch: %s: %s; the high score starts at %d\n", path.c_str(),
                      read.Reason.c_str(), static_cast<int>(DefaultHighScore));
+    } else if (read.Status == ScoreFileStatus::Unreadable) {
+        // The file may well hold a record we cannot see: play on with the
+        // default, but never write over it.
+        ScoreFileUnreadable = true;
+        std::fprintf(stderr, "pellimunch: %s: %s; the high score starts at %d and the file is left as it is\n",
+                     path.c_str(), read.Reason.c_str(), static_cast<int>(DefaultHighScore));
     }
 }
 
@@ -172,7 +183,12 @@ void FormMain::SaveHighScore() {
     const std::string path = HostPtr->ScoreFile();
     if (path.empty()) return;
     std::string reason;
-    if (!WriteScoreFile(path, HighScore, &reason)) {
+    if (ScoreFileUnreadable) {
+        // Nothing new to keep: leave the unread file alone without a word.
+        if (HighScore == DefaultHighScore) return;
+        reason = "the file could not be read at start-up, so it is not replaced";
+    }
+    if (!reason.empty() || !WriteScoreFile(path, HighScore, &reason)) {
         std::fprintf(stderr, "pellimunch: %s: %s; the high score was not saved\n", path.c_str(), reason.c_str());
         HostPtr->ShowSaveError("終了時、書き込みエラー",
                                "score.datに対して正しい書き込みが行えませんでした。\r\n"

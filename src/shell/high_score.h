@@ -19,14 +19,16 @@ std::string FormatScoreText(int32_t score);
 
 // Reads the number at the start of the file's text: leading spaces and tabs
 // are skipped and the number ends at a space, a comma or the end of the line.
-// An optional sign and at least one digit are required, and the value must
-// fit 32 bits; anything else gives no value.
+// An optional sign and at least one digit are required; anything else gives
+// no value. A number beyond 32 bits is held at the nearest 32-bit limit.
 std::optional<int32_t> ParseScoreText(std::string_view text);
 
 enum class ScoreFileStatus {
     Ok,        // Value holds the score read
     Missing,   // no regular file of that name: start from the default silently
-    Invalid,   // present but unreadable, empty or not a number; Reason says why
+    Invalid,   // present but empty or not a number; Reason says why
+    Unreadable // present but cannot be opened or read: it may still hold a
+               // record, so it must not be replaced blindly
 };
 
 struct ScoreFileRead {

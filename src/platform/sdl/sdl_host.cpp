@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "platform/data_files.h"
+#include "platform/score_path.h"
 #include "platform/sdl/keymap.h"
 #include "shell/game_state.h"
 
@@ -21,7 +22,17 @@ namespace {
 
 }  // namespace
 
-SdlHost::SdlHost() : folder_(MyPath()) {}
+// A game run from its own folder keeps everything there; an installed one
+// reads its data from the shared folder and keeps the record in the
+// player's data folder.
+SdlHost::SdlHost() : folder_(DataFolder(MyPath())), scoreFile_(ScoreFilePath(MyPath())) {}
+
+std::string SdlHost::ScoreFile() {
+    // The player's data folder may not exist yet; a failure here shows up as
+    // the usual save error at shutdown.
+    MakeFolderFor(scoreFile_);
+    return scoreFile_;
+}
 
 SdlHost::~SdlHost() { Release(); }
 

@@ -48,7 +48,7 @@ public:
     void ShowCursor(bool show) override;
     void RestoreDisplay() override;
     void Release() override;
-    std::string ScoreFile() override { return folder_ + "score.dat"; }
+    std::string ScoreFile() override;
     void ShowSaveError(std::string_view title, std::string_view text) override;
 
 private:
@@ -57,7 +57,8 @@ private:
     void WaitForFrameDeadline();
     static void AudioCallback(void* self, Uint8* stream, int len);
 
-    std::string folder_;   // the program folder, with a trailing '/'
+    std::string folder_;      // where bmp/ and wav/ are, with a trailing '/'
+    std::string scoreFile_;   // beside the game, or in the player's data folder
     bool videoStarted_ = false;
     SDL_Window* window_ = nullptr;
     SDL_Renderer* renderer_ = nullptr;
