@@ -15,6 +15,13 @@ constexpr float kFree = 9999.0f;
 // reading past the table.
 const Rect& ParticleSprite(const std::array<Rect, 2>& rects, int16_t kind) { return rects[kind == 1 ? 1 : 0]; }
 
+// Sprays fill the lowest free slot; null when all 64 are live.
+Particle* LowestFreeParticle(std::array<Particle, 64>& particles) {
+    for (Particle& p : particles)
+        if (p.X == kFree) return &p;
+    return nullptr;
+}
+
 }  // namespace
 
 void FormMain::SpawnParticle(float angle, float speed, int16_t slot) {
@@ -31,12 +38,7 @@ void FormMain::SpawnParticle(float angle, float speed, int16_t slot) {
 
 void FormMain::SpawnBallSpray(int32_t count, float vx, float vy, int32_t life, int32_t spread) {
     for (int64_t k = 0; k <= count; ++k) {
-        Particle* p = nullptr;
-        for (Particle& candidate : Particles)
-            if (candidate.X == kFree) {
-                p = &candidate;
-                break;
-            }
+        Particle* p = LowestFreeParticle(Particles);
         if (p == nullptr) return;   // a full list stays full for the later rounds too
         p->X = static_cast<float>(Rnd() * 6.0 + BallX + 4);
         p->Y = static_cast<float>(Rnd() * 12.0 + BallY - 6);
@@ -51,12 +53,7 @@ void FormMain::SpawnBallSpray(int32_t count, float vx, float vy, int32_t life, i
 
 void FormMain::SpawnSpotSpray(int32_t count, float vx, float vy, int32_t life, int32_t spread) {
     for (int64_t k = 0; k <= count; ++k) {
-        Particle* p = nullptr;
-        for (Particle& candidate : Particles)
-            if (candidate.X == kFree) {
-                p = &candidate;
-                break;
-            }
+        Particle* p = LowestFreeParticle(Particles);
         if (p == nullptr) return;
         p->X = static_cast<float>(ShotX - Rnd() * 16.0);
         p->Y = static_cast<float>(Rnd() * 52.0 + ShotY - 26);

@@ -1,4 +1,5 @@
 #include "image.h"
+#include "bytes.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,16 +12,6 @@ void Image::Fill(const Box& b, Color c) {
         for (int x = b.L; x < b.R; ++x) Set(x, y, c);
 }
 
-namespace {
-void Put16(std::string& s, uint32_t v) {
-    s.push_back(static_cast<char>(v & 0xFF));
-    s.push_back(static_cast<char>((v >> 8) & 0xFF));
-}
-void Put32(std::string& s, uint32_t v) {
-    Put16(s, v & 0xFFFF);
-    Put16(s, v >> 16);
-}
-}  // namespace
 
 std::string Image::EncodeBmp() const {
     const uint32_t rowBytes = (static_cast<uint32_t>(w_) * 3 + 3) & ~3u;

@@ -1,20 +1,10 @@
 #include "wave.h"
+#include "bytes.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace gen {
-
-namespace {
-void Put16(std::string& s, uint32_t v) {
-    s.push_back(static_cast<char>(v & 0xFF));
-    s.push_back(static_cast<char>((v >> 8) & 0xFF));
-}
-void Put32(std::string& s, uint32_t v) {
-    Put16(s, v & 0xFFFF);
-    Put16(s, v >> 16);
-}
-}  // namespace
 
 std::string EncodeWav(const Sound& snd) {
     const uint32_t n = static_cast<uint32_t>(snd.S.size());

@@ -1,6 +1,7 @@
 #include "trace_writer.h"
 
 #include <charconv>
+#include <type_traits>
 
 #include "shell/game_state.h"
 
@@ -31,6 +32,39 @@ void AppendRect(std::string& out, const Rect& r) {
     AppendInt(out, r.Bottom);
     out += ']';
 }
+
+namespace {
+
+// One slot of a list as an array of its fields in record order: 32-bit
+// floats with nine significant digits, integers as they are.
+template <typename T>
+void AppendFieldOf(std::string& out, T v) {
+    if constexpr (std::is_same_v<T, float>) AppendFloat(out, v);
+    else AppendInt(out, static_cast<int64_t>(v));
+}
+
+template <typename First, typename... Rest>
+void AppendFields(std::string& out, First first, Rest... rest) {
+    out += '[';
+    AppendFieldOf(out, first);
+    ((out += ',', AppendFieldOf(out, rest)), ...);
+    out += ']';
+}
+
+// A whole slot list as an array of slots.
+template <typename List, typename WriteSlot>
+void AppendSlots(std::string& out, const List& list, WriteSlot writeSlot) {
+    out += '[';
+    bool first = true;
+    for (const auto& slot : list) {
+        if (!first) out += ',';
+        first = false;
+        writeSlot(slot);
+    }
+    out += ']';
+}
+
+}  // namespace
 
 namespace {
 
@@ -209,90 +243,18 @@ void AppendState(std::string& out, const FormMain& f) {
     w.RectMember("RivalRect", f.RivalRect);
 
     w.Key("Items");
-    out += '[';
-    bool first = true;
-    for (const Item& it : f.Items) {
-        Sep(out, first);
-        out += '[';
-        AppendFloat(out, it.X);
-        out += ',';
-        AppendFloat(out, it.Y);
-        out += ',';
-        AppendFloat(out, it.VX);
-        out += ',';
-        AppendInt(out, it.Plain);
-        out += ',';
-        AppendInt(out, it.Kind);
-        out += ',';
-        AppendInt(out, it.Delay);
-        out += ']';
-    }
-    out += ']';
-
+    AppendSlots(out, f.Items, [&](const Item& i) { AppendFields(out, i.X, i.Y, i.VX, i.Plain, i.Kind, i.Delay); });
     w.Key("Popups");
-    out += '[';
-    first = true;
-    for (const Popup& p : f.Popups) {
-        Sep(out, first);
-        out += '[';
-        AppendInt(out, p.X);
-        out += ',';
-        AppendFloat(out, p.Y);
-        out += ',';
-        AppendFloat(out, p.VY);
-        out += ',';
-        AppendInt(out, p.Timer);
-        out += ',';
-        AppendInt(out, p.Kind);
-        out += ']';
-    }
-    out += ']';
-
+    AppendSlots(out, f.Popups, [&](const Popup& p) { AppendFields(out, p.X, p.Y, p.VY, p.Timer, p.Kind); });
     w.Key("Specks");
-    out += '[';
-    first = true;
-    for (const Speck& s : f.Specks) {
-        Sep(out, first);
-        out += '[';
-        AppendFloat(out, s.X);
-        out += ',';
-        AppendFloat(out, s.Y);
-        out += ',';
-        AppendFloat(out, s.VX);
-        out += ',';
-        AppendFloat(out, s.VY);
-        out += ',';
-        AppendInt(out, s.Delay);
-        out += ',';
-        AppendInt(out, s.Kind);
-        out += ']';
-    }
-    out += ']';
-
+    AppendSlots(out, f.Specks, [&](const Speck& s) { AppendFields(out, s.X, s.Y, s.VX, s.VY, s.Delay, s.Kind); });
     w.Key("Particles");
-    out += '[';
-    first = true;
-    for (const Particle& p : f.Particles) {
-        Sep(out, first);
-        out += '[';
-        AppendFloat(out, p.X);
-        out += ',';
-        AppendFloat(out, p.Y);
-        out += ',';
-        AppendFloat(out, p.VX);
-        out += ',';
-        AppendFloat(out, p.VY);
-        out += ',';
-        AppendInt(out, p.Timer);
-        out += ',';
-        AppendInt(out, p.Kind);
-        out += ']';
-    }
-    out += ']';
+    AppendSlots(out, f.Particles,
+                [&](const Particle& p) { AppendFields(out, p.X, p.Y, p.VX, p.VY, p.Timer, p.Kind); });
 
     w.Key("ExtraLifeGiven");
     out += '[';
-    first = true;
+    bool first = true;
     for (int16_t given : f.ExtraLifeGiven) {
         Sep(out, first);
         AppendInt(out, given);
