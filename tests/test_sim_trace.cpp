@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <random>
-#include <regex>
+#include <cctype>
 
 #include "bmp_shot.h"
 #include "platform/headless_host.h"
@@ -20,10 +20,16 @@ namespace {
 // The member names of a state object, in the order written; the lists hold
 // only arrays, so every key found is a top-level member.
 std::vector<std::string> KeysInOrder(const std::string& json) {
+    // A quoted run of letters followed by a colon is a member name.
     std::vector<std::string> keys;
-    static const std::regex key("\"([A-Za-z]+)\":");
-    for (auto it = std::sregex_iterator(json.begin(), json.end(), key); it != std::sregex_iterator(); ++it)
-        keys.push_back((*it)[1]);
+    for (size_t i = json.find('"'); i != std::string::npos; i = json.find('"', i + 1)) {
+        size_t end = i + 1;
+        while (end < json.size() && std::isalpha(static_cast<unsigned char>(json[end]))) ++end;
+        if (end > i + 1 && end + 1 < json.size() && json[end] == '"' && json[end + 1] == ':') {
+            keys.push_back(json.substr(i + 1, end - i - 1));
+            i = end;
+        }
+    }
     return keys;
 }
 

@@ -20,6 +20,24 @@ namespace {
 
 [[noreturn]] void SdlFailure(const std::string& what) { throw StartupError(what + ": " + SDL_GetError()); }
 
+// True when the renderer is OpenGL on a software rasteriser. A renderer the
+// player chose by name (SDL_RENDER_DRIVER) is always kept.
+bool RendersOnTheProcessor(SDL_Renderer* renderer) {
+    if (SDL_getenv("SDL_RENDER_DRIVER")) return false;
+    SDL_RendererInfo info{};
+    if (SDL_GetRendererInfo(renderer, &info) != 0 || !info.name) return false;
+    if (SDL_strncmp(info.name, "opengl", 6) != 0) return false;
+    using GetString = const unsigned char* (*)(unsigned int);
+    const auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+    if (!getString) return false;
+    constexpr unsigned int kGlRenderer = 0x1F01;
+    const char* name = reinterpret_cast<const char*>(getString(kGlRenderer));
+    if (!name) return false;
+    for (const char* soft : {"llvmpipe", "softpipe", "Software Rasterizer", "swrast"})
+        if (SDL_strstr(name, soft)) return true;
+    return false;
+}
+
 }  // namespace
 
 // A game run from its own folder keeps everything there; an installed one
@@ -68,11 +86,22 @@ void SdlHost::OpenDisplay() {
                                SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_RESIZABLE);
     if (!window_) SdlFailure("cannot open the window");
     renderer_ = SDL_CreateRenderer(window_, -1, 0);
+    if (renderer_ && RendersOnTheProcessor(renderer_)) {
+        // OpenGL drawn by the processor (no graphics driver, a virtual X
+        // server) costs many times what SDL's own software renderer does for
+        // one 800 x 600 picture a frame.
+        SDL_DestroyRenderer(renderer_);
+        renderer_ = nullptr;
+        // The window's own framebuffer, not another OpenGL one behind it.
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    }
     if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
     if (!renderer_) SdlFailure("cannot draw into the window");
     // Scale the 800 x 600 picture to the window, keeping 4:3 with black bars.
     if (SDL_RenderSetLogicalSize(renderer_, 800, 600) != 0) SdlFailure("cannot scale the picture");
-    texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING, 800, 600);
+    // A 32-bit texture: the renderers scale it on their fast paths, where a
+    // 16-bit one goes through a slow per-pixel conversion in software.
+    texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, 800, 600);
     if (!texture_) SdlFailure("cannot create the screen texture");
 
     SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
@@ -187,7 +216,18 @@ void SdlHost::Present(const FormMain& form) {
     if (!iconSet_) SetIcon(form);
     const Surface& back = form.BackBuffer;
     if (back.Width != 800 || back.Height != 600) throw StartupError("the back buffer is not 800 x 600");
-    if (SDL_UpdateTexture(texture_, nullptr, back.Pixels.data(), 800 * static_cast<int>(sizeof(uint16_t))) != 0)
+    if (widen_.empty()) {
+        // Every RGB565 value to its 32-bit colour, the low bits filled from
+        // the high ones so white stays white.
+        widen_.resize(65536);
+        for (uint32_t p = 0; p < 65536; ++p) {
+            const uint32_t r = (p >> 11) & 31, g = (p >> 5) & 63, b = p & 31;
+            widen_[p] = ((r << 3 | r >> 2) << 16) | ((g << 2 | g >> 4) << 8) | (b << 3 | b >> 2);
+        }
+        frame_.resize(800 * 600);
+    }
+    for (size_t i = 0; i < frame_.size(); ++i) frame_[i] = widen_[back.Pixels[i]];
+    if (SDL_UpdateTexture(texture_, nullptr, frame_.data(), 800 * static_cast<int>(sizeof(uint32_t))) != 0)
         SdlFailure("cannot show the frame");
     SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
     SDL_RenderClear(renderer_);

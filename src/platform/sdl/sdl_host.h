@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/host.h"
 #include "platform/mixer.h"
@@ -64,6 +65,8 @@ private:
     SDL_Renderer* renderer_ = nullptr;
     SDL_Texture* texture_ = nullptr;
     std::unique_ptr<TtfText> text_;
+    std::vector<uint32_t> widen_;   // RGB565 to 32-bit colour
+    std::vector<uint32_t> frame_;   // the back buffer in 32 bits
     bool iconSet_ = false;
 
     Mixer mixer_;
