@@ -6,36 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "draw_log.h"
 #include "harness.h"
 
 namespace pm::test {
 
-// Every drawing call, with the source surface's name.
-struct Drawn {
-    bool Keyed;
-    std::string Surface;
-    Rect Source;
-    int32_t X, Y;
-};
-
-struct DrawList : DrawRecorder {
-    std::vector<Drawn> Calls;
-    void OnFill(const Rect&, Rgb) override {}
-    void OnCopy(bool keyed, const Surface& src, const Rect& sr, int32_t x, int32_t y) override {
-        Calls.push_back({keyed, src.Name, sr, x, y});
-    }
-    void OnText(int32_t, int32_t, std::string_view) override {}
-
-    std::vector<Drawn> Of(const Rect& source) const {
-        std::vector<Drawn> out;
-        for (const Drawn& c : Calls)
-            if (c.Source == source) out.push_back(c);
-        return out;
-    }
-};
-
 struct ItemsGame : Game {
-    DrawList Draws;
+    DrawLog Draws;
 
     explicit ItemsGame(uint64_t seed = 1) : Game(seed) {
         StartRun();

@@ -147,7 +147,7 @@ TEST(PlayBall, FeverRunsTheGroundBackward) {
 
 TEST(PlayBall, KindEndsOnTheFrameItsTimerRunsOutAndIsDrawnPlain) {
     PlayGame g;
-    CopyLog log;
+    DrawLog log;
     g.host.DrawLog = &log;
     FormMain& f = g.form;
     f.BallKind = 1;
@@ -157,59 +157,59 @@ TEST(PlayBall, KindEndsOnTheFrameItsTimerRunsOutAndIsDrawnPlain) {
     f.KindTimerAndDrawBall();
     EXPECT_EQ(f.BallKind, 0);
     EXPECT_EQ(f.KindBoost, 0);
-    ASSERT_EQ(log.Copies.size(), 1u);
-    EXPECT_EQ(log.Copies[0].Source, f.BallRects[0]);
-    EXPECT_EQ(log.Copies[0].X, 358);
-    EXPECT_EQ(log.Copies[0].Y, 408);
+    ASSERT_EQ(log.Calls.size(), 1u);
+    EXPECT_EQ(log.Calls[0].Source, f.BallRects[0]);
+    EXPECT_EQ(log.Calls[0].X, 358);
+    EXPECT_EQ(log.Calls[0].Y, 408);
     g.host.DrawLog = nullptr;
 }
 
 TEST(PlayBall, BallBlinksThroughTheLastFramesOfItsKind) {
     PlayGame g;
-    CopyLog log;
+    DrawLog log;
     g.host.DrawLog = &log;
     FormMain& f = g.form;
     f.BallKind = 2;
     f.KindTimer = 100;
     f.Blink = True;
     f.KindTimerAndDrawBall();
-    EXPECT_TRUE(log.Copies.empty());
+    EXPECT_TRUE(log.Calls.empty());
     EXPECT_EQ(f.KindTimer, 99);
 
     f.Blink = False;
     f.KindTimerAndDrawBall();
-    ASSERT_EQ(log.Copies.size(), 1u);
-    EXPECT_EQ(log.Copies[0].Source, f.BallRects[2]);
+    ASSERT_EQ(log.Calls.size(), 1u);
+    EXPECT_EQ(log.Calls[0].Source, f.BallRects[2]);
 
     // Well before the end the ball shows in both phases.
-    log.Copies.clear();
+    log.Calls.clear();
     f.KindTimer = 300;
     f.Blink = True;
     f.KindTimerAndDrawBall();
-    EXPECT_EQ(log.Copies.size(), 1u);
+    EXPECT_EQ(log.Calls.size(), 1u);
     g.host.DrawLog = nullptr;
 }
 
 TEST(PlayBall, BallAboveTheScreenShowsTheMarker) {
     PlayGame g;
-    CopyLog log;
+    DrawLog log;
     g.host.DrawLog = &log;
     FormMain& f = g.form;
     f.BallX = 300.4f;
     f.BallY = -100;
     f.KindTimerAndDrawBall();
-    ASSERT_EQ(log.Copies.size(), 1u);
-    EXPECT_EQ(log.Copies[0].Source, f.BallRects[3]);
-    EXPECT_EQ(log.Copies[0].X, 288);
-    EXPECT_EQ(log.Copies[0].Y, CLng(std::sin(-100 * 0.01745) * 7 + 7));
+    ASSERT_EQ(log.Calls.size(), 1u);
+    EXPECT_EQ(log.Calls[0].Source, f.BallRects[3]);
+    EXPECT_EQ(log.Calls[0].X, 288);
+    EXPECT_EQ(log.Calls[0].Y, CLng(std::sin(-100 * 0.01745) * 7 + 7));
 
     // At 24 the ball's own picture is asked for, rows above the screen or not.
-    log.Copies.clear();
+    log.Calls.clear();
     f.BallY = 24;
     f.KindTimerAndDrawBall();
-    ASSERT_EQ(log.Copies.size(), 1u);
-    EXPECT_EQ(log.Copies[0].Source, f.BallRects[0]);
-    EXPECT_EQ(log.Copies[0].Y, -18);
+    ASSERT_EQ(log.Calls.size(), 1u);
+    EXPECT_EQ(log.Calls[0].Source, f.BallRects[0]);
+    EXPECT_EQ(log.Calls[0].Y, -18);
     g.host.DrawLog = nullptr;
 }
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "draw_log.h"
 #include "harness.h"
 
 namespace pm::test {
@@ -34,20 +35,6 @@ struct PlayGame : Game {
                      [id](const SoundCall& c) { return c.Id == id; });
         return out;
     }
-};
-
-// Keyed copies from the main sprite sheet, as the drawing steps make them.
-struct CopyLog : DrawRecorder {
-    struct Copy {
-        Rect Source;
-        int32_t X, Y;
-    };
-    std::vector<Copy> Copies;
-    void OnFill(const Rect&, Rgb) override {}
-    void OnCopy(bool keyed, const Surface&, const Rect& sr, int32_t x, int32_t y) override {
-        if (keyed) Copies.push_back({sr, x, y});
-    }
-    void OnText(int32_t, int32_t, std::string_view) override {}
 };
 
 }  // namespace pm::test

@@ -21,22 +21,11 @@ void AppendFloat(std::string& out, float value) {
     out.append(buf, res.ptr);
 }
 
-void AppendRect(std::string& out, const Rect& r) {
-    out += '[';
-    AppendInt(out, r.Left);
-    out += ',';
-    AppendInt(out, r.Top);
-    out += ',';
-    AppendInt(out, r.Right);
-    out += ',';
-    AppendInt(out, r.Bottom);
-    out += ']';
-}
-
 namespace {
 
-// One slot of a list as an array of its fields in record order: 32-bit
-// floats with nine significant digits, integers as they are.
+// A fixed group of fields (a slot of a list, a rectangle, a colour) as an
+// array in record order: 32-bit floats with nine significant digits,
+// integers as they are.
 template <typename T>
 void AppendFieldOf(std::string& out, T v) {
     if constexpr (std::is_same_v<T, float>) AppendFloat(out, v);
@@ -65,6 +54,8 @@ void AppendSlots(std::string& out, const List& list, WriteSlot writeSlot) {
 }
 
 }  // namespace
+
+void AppendRect(std::string& out, const Rect& r) { AppendFields(out, r.Left, r.Top, r.Right, r.Bottom); }
 
 namespace {
 
@@ -306,13 +297,9 @@ void DrawTrace::OnFill(const Rect& r, Rgb colour) {
     Separate();
     entries_ += "[\"fill\",";
     AppendRect(entries_, r);
-    entries_ += ",[";
-    AppendInt(entries_, colour.R);
     entries_ += ',';
-    AppendInt(entries_, colour.G);
-    entries_ += ',';
-    AppendInt(entries_, colour.B);
-    entries_ += "]]";
+    AppendFields(entries_, colour.R, colour.G, colour.B);
+    entries_ += ']';
 }
 
 void DrawTrace::OnCopy(bool keyed, const Surface& src, const Rect& sr, int32_t x, int32_t y) {
