@@ -50,9 +50,9 @@ struct Bench {
     }
 
     void Frame(std::initializer_list<uint8_t> keys = {}) {
-        Host.Keys.fill(0);
-        for (uint8_t k : keys) Host.Keys[k] = 128;
-        Form->Frame();
+        pm::FrameInput input;
+        for (uint8_t k : keys) input.Keys[k] = 128;
+        Form->Step(input);
         Host.SoundLog.clear();
     }
 };

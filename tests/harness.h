@@ -4,6 +4,7 @@
 
 #include <initializer_list>
 
+#include "driver/driver.h"
 #include "platform/headless_host.h"
 #include "shell/game_state.h"
 
@@ -15,6 +16,12 @@ enum Key : uint8_t {
     kUp = 200, kLeft = 203, kRight = 205, kDelete = 211
 };
 
+// One frame's input from a headless host, as the window's driver gathers it.
+inline FrameInput ReadInput(Host& host) {
+    HostEvents events;
+    return GatherInput(host, events);
+}
+
 struct Game {
     HeadlessHost host;
     FormMain form{host};
@@ -24,11 +31,12 @@ struct Game {
         form.StartUp();
     }
 
-    // Runs one frame with exactly the given keys held; returns Frame()'s result.
+    // Runs one frame with exactly the given keys held (and whatever the
+    // host's window reports); returns whether the game goes on.
     bool Step(std::initializer_list<uint8_t> keys = {}) {
         host.Keys = {};
         for (uint8_t k : keys) host.Keys[k] = 128;
-        return form.Frame();
+        return form.Step(ReadInput(host));
     }
 
     // From the title, holds Shift for one frame so play runs from the next.

@@ -2,9 +2,9 @@
 // rate, and a fresh start rather than a race after a long stall.
 #include <gtest/gtest.h>
 
-#include "platform/sdl/frame_pacer.h"
+#include "driver/frame_pacer.h"
 
-namespace pm::sdl {
+namespace pm {
 namespace {
 
 TEST(FramePacer, SixtyFramesTakeExactlyOneSecond) {
@@ -37,4 +37,4 @@ TEST(FramePacer, SlowFramesCatchUpButAStallRestartsTheClock) {
 }
 
 }  // namespace
-}  // namespace pm::sdl
+}  // namespace pm

@@ -161,7 +161,7 @@ TEST(Frame, MousePressEndsAfterTheWholeFrame) {
     DrawLog log;
     g.host.DrawLog = &log;
     g.host.MousePressed = true;
-    EXPECT_TRUE(g.Step());
+    EXPECT_FALSE(g.Step());
     EXPECT_EQ(g.host.Presents, 1);
     EXPECT_FALSE(log.Calls.empty());
     EXPECT_EQ(g.form.QuitFlag, True);
@@ -175,20 +175,42 @@ TEST(Frame, MousePressEndsAfterTheWholeFrame) {
 TEST(Frame, WindowCloseIsAQuitToo) {
     Game g;
     g.host.CloseRequested = true;
-    EXPECT_TRUE(g.Step());
+    EXPECT_FALSE(g.Step());
     EXPECT_EQ(g.form.QuitFlag, True);
     EXPECT_FALSE(g.Step());
 }
 
-TEST(FormLoad, RunsFramesUntilTheMousePress) {
+TEST(Driver, StepsUntilTheMousePressAndTheRecordCopiesAsASnapshot) {
     HeadlessHost host;
     FormMain form(host);
-    host.OnPresent = [&](const FormMain&) {
-        if (host.Presents == 5) host.MousePressed = true;
-    };
     form.Form_Load();
+    int frames = 0;
+    while (form.Step(test::ReadInput(host))) {
+        if (++frames == 4) host.MousePressed = true;
+    }
     EXPECT_EQ(host.Presents, 5);
     EXPECT_TRUE(form.Unloaded);
+
+    // A copy runs on by itself through a host of its own, frame for frame
+    // as the original does from the same point.
+    HeadlessHost a, b;
+    FormMain original(a);
+    original.Form_Load();
+    for (int i = 0; i < 40; ++i) original.Step(test::ReadInput(a));
+    FormMain copy = original;
+    copy.HostPtr = &b;
+    for (int i = 0; i < 200; ++i) {
+        a.Keys = b.Keys = {};
+        if (i == 3) a.Keys[test::kLShift] = b.Keys[test::kLShift] = 128;
+        if (i > 10) a.Keys[test::kRight] = b.Keys[test::kRight] = 128;
+        ASSERT_TRUE(original.Step(test::ReadInput(a)));
+        ASSERT_TRUE(copy.Step(test::ReadInput(b)));
+    }
+    EXPECT_EQ(copy.BallX, original.BallX);
+    EXPECT_EQ(copy.Rng.State, original.Rng.State);
+    EXPECT_EQ(copy.BackBuffer.Pixels, original.BackBuffer.Pixels);
+    EXPECT_EQ(a.SoundLog, b.SoundLog);
+    EXPECT_EQ(b.Presents, 200);
 }
 
 TEST(States, ShiftInTheTitleStartsPlayFromTheNextFrame) {

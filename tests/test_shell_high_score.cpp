@@ -158,7 +158,7 @@ TEST_F(ScoreFolder, QuitFromTheFirstTitleWritesTheDefault) {
     g.form.StartUp();
     EXPECT_EQ(g.form.HighScore, 1000);
     g.host.Keys[1] = 128;   // Escape
-    EXPECT_FALSE(g.form.Frame());
+    EXPECT_FALSE(g.form.Step(test::ReadInput(g.host)));
     EXPECT_EQ(Bytes(), " 1000 \r\n");
     EXPECT_TRUE(g.host.SaveErrors.empty());
 }
@@ -171,8 +171,7 @@ TEST_F(ScoreFolder, SavedValueIsTheOneReachedAndLoadsNextTime) {
         EXPECT_EQ(g.form.HighScore, 31337);
         g.form.HighScore = 40000;
         g.host.MousePressed = true;
-        EXPECT_TRUE(g.form.Frame());
-        EXPECT_FALSE(g.form.Frame());
+        EXPECT_FALSE(g.form.Step(test::ReadInput(g.host)));
     }
     EXPECT_EQ(Bytes(), " 40000 \r\n");
     FileGame again(path_);

@@ -30,8 +30,8 @@ void FormMain::SpawnPopup(int16_t count, int16_t special, float x, float y, int1
         kind = count < 0 ? int16_t{0} : count;
         if (count >= 4) {
             kind = 4;
-            FeverSound.Stop();
-            FeverSound.Play();
+            Stop(FeverSound);
+            Play(FeverSound);
         }
     }
 

@@ -29,8 +29,8 @@ void FormMain::Gauges() {
             BltKeyed(500, 529, ScaleSurface, GaugeRects[0]);
         }
         if (DashCooldown == 130) {
-            ChargeSound.SetPan(PanFromX(BallX));
-            ChargeSound.Play();
+            SetPan(ChargeSound, PanFromX(BallX));
+            Play(ChargeSound);
         }
         if ((DashCooldown < 170 && Blink != 0) || DashCooldown < 120) {
             int32_t x = CLng(static_cast<double>(BallX) - 93);

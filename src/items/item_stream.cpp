@@ -86,10 +86,10 @@ void FormMain::ItemPass() {
             const bool mouthStagger = hit == 1 && item.Kind == 5;
             if (mouthStagger) StaggerTimer = StaggerTimer + 600;
 
-            EatSound.Stop();
-            EatSound.SetFrequency(PowerScore(11025, CInt(static_cast<double>(ComboCount) - 1), 8));
-            EatSound.SetPan(PanFromX(item.X));
-            EatSound.Play();
+            Stop(EatSound);
+            SetFrequency(EatSound, PowerScore(11025, CInt(static_cast<double>(ComboCount) - 1), 8));
+            SetPan(EatSound, PanFromX(item.X));
+            Play(EatSound);
 
             SpawnPopup(CInt(static_cast<double>(ComboCount) - 1), Bool(mouthStagger), item.X, item.Y, Fever);
             Score = AddLong(Score, Fever != 0 ? 5 : 5 * static_cast<int64_t>(ComboCount));

@@ -58,16 +58,16 @@ void FormMain::RivalContact() {
                     RivalVY = static_cast<float>(RivalVY * 3.0);
                     RivalDizzyTimer = 0;
                     RivalStunTimer = 180;
-                    BombSound.Play();
-                    QuakeSound.Stop();
+                    Play(BombSound);
+                    Stop(QuakeSound);
                     KindTimer = 38;
                 }
             }
         } else if (d < 2200 && RivalStunTimer == 0) {
             Lives = static_cast<int16_t>(Lives - 1);
             GraceTimer = GraceTimer + 60;
-            HitSound.SetPan(PanFromX(BallX));
-            HitSound.Play();
+            SetPan(HitSound, PanFromX(BallX));
+            Play(HitSound);
             for (int16_t k = 0; k <= 63; ++k) {
                 const double angle = Rnd() * 360.0;
                 const double speed = Rnd() * 8.0 + 3;

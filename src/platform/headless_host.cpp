@@ -1,7 +1,8 @@
 #include "platform/headless_host.h"
 
+#include <utility>
+
 #include "platform/data_files.h"
-#include "shell/game_state.h"
 
 namespace pm {
 
@@ -20,19 +21,16 @@ void HeadlessHost::LoadSound(const SoundSpec& spec) {
     if (!dataDir_.empty()) LoadWavFile(dataDir_ + spec.File, spec.Rate);
 }
 
-void HeadlessHost::Present(const FormMain& form) {
+void HeadlessHost::Present(const Surface& backBuffer) {
     ++Presents;
-    if (OnPresent) OnPresent(form);
+    if (OnPresent) OnPresent(backBuffer);
 }
 
-void HeadlessHost::DoEvents(FormMain& form) {
-    if (MousePressed) {
-        MousePressed = false;
-        form.Form_MouseDown();
-    } else if (CloseRequested) {
-        CloseRequested = false;
-        form.CloseWindow();
-    }
+HostEvents HeadlessHost::PumpEvents() {
+    HostEvents events;
+    events.MousePressed = std::exchange(MousePressed, false);
+    events.CloseRequested = std::exchange(CloseRequested, false);
+    return events;
 }
 
 void HeadlessHost::ShowSaveError(std::string_view title, std::string_view text) {

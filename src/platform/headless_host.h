@@ -26,12 +26,12 @@ public:
 
     uint64_t Seed = 1;
     std::array<uint8_t, 256> Keys{};       // the key table the next read returns
-    bool MousePressed = false;             // handled at the next DoEvents
+    bool MousePressed = false;             // reported (once) by the next pump
     bool CloseRequested = false;           // likewise, as a window close
     std::vector<SoundCall> SoundLog;       // cleared by the caller as it likes
     DrawRecorder* DrawLog = nullptr;
     TextRenderer* TextOut = nullptr;
-    std::function<void(const FormMain&)> OnPresent;
+    std::function<void(const Surface&)> OnPresent;
     std::vector<std::string> SaveErrors;   // message boxes that would show
     int32_t Presents = 0;
 
@@ -45,8 +45,8 @@ public:
     void OpenSound() override {}
     void LoadSound(const SoundSpec& spec) override;
     void Sound(SoundId id, SoundOp op, int32_t value) override { SoundLog.push_back({id, op, value}); }
-    void Present(const FormMain& form) override;
-    void DoEvents(FormMain& form) override;
+    void Present(const Surface& backBuffer) override;
+    HostEvents PumpEvents() override;
     void ShowCursor(bool) override {}
     void RestoreDisplay() override {}
     void Release() override {}

@@ -1,6 +1,8 @@
 // The narrow interface between the game and the machine it runs on. The game
 // (FormMain) only ever talks to a Host; the SDL host shows a window and plays
 // sound, the headless host replays scripted keys and records what happens.
+// The host never calls into the game: what happens in its window comes back
+// from PumpEvents as values, and the driver hands them to the game.
 #pragma once
 
 #include <array>
@@ -13,8 +15,6 @@
 #include "platform/canvas.h"
 
 namespace pm {
-
-class FormMain;
 
 // A start-up failure: the message names the file or device and the reason.
 struct StartupError : std::runtime_error {
@@ -73,6 +73,16 @@ struct WaveData {
     std::vector<uint8_t> Samples;
 };
 
+// What the window reported since the last pump. The game acts on the mouse
+// press and the close request; the rest is for the driver and the host.
+struct HostEvents {
+    bool MousePressed = false;      // any button, anywhere in the window
+    bool CloseRequested = false;    // the window's close box, or SIGINT/SIGTERM
+    bool FocusLost = false;         // the window lost the keyboard or was minimised
+    bool FocusGained = false;
+    bool FullScreenToggled = false; // Alt+Enter, already carried out by the host
+};
+
 class Host {
 public:
     virtual ~Host() = default;
@@ -95,10 +105,10 @@ public:
     virtual void LoadSound(const SoundSpec& spec) = 0;          // throws StartupError
     virtual void Sound(SoundId id, SoundOp op, int32_t value) = 0;
 
-    // Frame end: present the back buffer, then process pending messages
-    // (which may call FormMain::Form_MouseDown or FormMain::CloseWindow).
-    virtual void Present(const FormMain& form) = 0;
-    virtual void DoEvents(FormMain& form) = 0;
+    // Frame end: show the finished back buffer (no waiting; the driver keeps
+    // the pace). Then the window's pending messages, reported as values.
+    virtual void Present(const Surface& backBuffer) = 0;
+    virtual HostEvents PumpEvents() = 0;
 
     // Shutdown pieces.
     virtual void ShowCursor(bool show) = 0;

@@ -84,10 +84,10 @@ void FormMain::Stagger() {
         const float sprayVX = static_cast<float>(Rnd() * 16.0 - 8.0);
         const float sprayVY = static_cast<float>(Rnd() * 8.0 - 4.0);
         SpawnBallSpray(4, sprayVX, sprayVY, 40, 4);
-        OeeSound.Stop();
-        OeeSound.SetFrequency(PowerScore(8805, CInt(Rnd() * 4.0 - 2.0), 12));
-        OeeSound.SetPan(PanFromX(BallX));
-        OeeSound.Play();
+        Stop(OeeSound);
+        SetFrequency(OeeSound, PowerScore(8805, CInt(Rnd() * 4.0 - 2.0), 12));
+        SetPan(OeeSound, PanFromX(BallX));
+        Play(OeeSound);
     }
 }
 

@@ -57,8 +57,8 @@ void FormMain::Landing() {
         if (RivalY == 450) RivalDizzyTimer = RivalDizzyTimer + 10;
     }
     if (OnGround == 0) {
-        LandSound.SetPan(PanFromX(BallX));
-        LandSound.Play();
+        SetPan(LandSound, PanFromX(BallX));
+        Play(LandSound);
     }
     // The shaking ground keeps the ball hopping.
     if (QuakeTimer != 0) BallVY = -4.0 - Rnd() * 3.0;
@@ -74,7 +74,7 @@ void FormMain::Landing() {
                 BallKind = 0;
             }
             if (RivalY >= 434) RivalDizzyTimer = RivalDizzyTimer + 160;
-            if (RivalStunTimer < 90 || RivalAwayTimer > 0) QuakeSound.Play();
+            if (RivalStunTimer < 90 || RivalAwayTimer > 0) Play(QuakeSound);
             QuakeKickSpecks();
         }
     }

@@ -13,7 +13,7 @@ void FormMain::LevelTimerStep() {
 }
 
 void FormMain::LevelChange() {
-    LevelUpSound.Play();
+    Play(LevelUpSound);
     LevelBannerTimer = 34;
 
     // Leaving these levels opens one more item slot. The list ends at slot
@@ -42,8 +42,8 @@ void FormMain::LevelChange() {
     if (FeverGauge / 20.0 >= FeverThreshold) {
         FeverPoints = static_cast<int16_t>(FeverPoints - FeverThreshold);
         FeverGauge = 0;
-        LevelUpSound.Stop();
-        BonusSound.Play();
+        Stop(LevelUpSound);
+        Play(BonusSound);
         if (FeverGaugeTimer > 0) FeverGaugeTimer = 20;
         Fever = True;
         LastActiveItem = 99;

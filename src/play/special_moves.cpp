@@ -14,8 +14,8 @@ void FormMain::UpKey() {
             BallVY = -9;
             DashCooldown = 0;
             GraceTimer = GraceTimer + 20;
-            BellSound.SetPan(PanFromX(BallX));
-            BellSound.Play();
+            SetPan(BellSound, PanFromX(BallX));
+            Play(BellSound);
         } else if (Particles[0].X == 9999.0f && DashCooldown > 170) {
             // Smoke says "not ready", and pressing anyway lengthens the wait.
             // The puff takes slots 0 to 5 whatever they held.
@@ -37,8 +37,8 @@ void FormMain::UpKey() {
             BallVY = -30;
             HighJump = True;
             GraceTimer = GraceTimer + 20;
-            HighJumpSound.SetPan(PanFromX(BallX));
-            HighJumpSound.Play();
+            SetPan(HighJumpSound, PanFromX(BallX));
+            Play(HighJumpSound);
             if (OnGround != 0) {
                 OnGround = False;
                 ComboCount = 0;
@@ -49,8 +49,8 @@ void FormMain::UpKey() {
             ShotX = BallX;
             ShotY = BallY;
             ShotVX = 7.0;
-            NakiSound.SetPan(PanFromX(BallX));
-            NakiSound.Play();
+            SetPan(NakiSound, PanFromX(BallX));
+            Play(NakiSound);
         }
     }
 }
@@ -64,7 +64,7 @@ void FormMain::DashStep() {
         sprayCount = 16;
         BallVX = -BallVX;
     }
-    BellSound.SetPan(PanFromX(BallX));   // the ringing follows the ball
+    SetPan(BellSound, PanFromX(BallX));   // the ringing follows the ball
     const int32_t life = CLng(Int(Rnd() * 20.0) + 20.0);
     SpawnBallSpray(sprayCount, static_cast<float>(-BallVX / 4.0), -3.0f, life, 7);
     if (struckWall) {

@@ -29,7 +29,7 @@ void FormMain::GameOverFrame() {
         if (ShownScore > int64_t{HighScore} + 160) HighScore = HighScore + 10;
         if (ShownScore > int64_t{HighScore} + 600) HighScore = HighScore + 100;
         if (ShownScore > int64_t{HighScore} + 6000) HighScore = HighScore + 1000;
-        if (ShownScore == HighScore) HighScoreSound.Play();
+        if (ShownScore == HighScore) Play(HighScoreSound);
     }
 
     GameState = static_cast<int16_t>(nextState);

@@ -46,38 +46,37 @@ struct MoveKeys {
     int16_t Left = 0, Right = 0, Jump = 0, Special = 0;
 };
 
-// One of the fourteen sound buffers; forwards its operations to the host.
-class SoundBuffer {
-public:
-    SoundBuffer(Host*& host, SoundId id) : host_(host), id_(id) {}
-    void Stop() { host_->Sound(id_, SoundOp::Stop, 0); }
-    void SetFrequency(int32_t hz) { host_->Sound(id_, SoundOp::Frequency, hz); }
-    void SetPan(int32_t pan) { host_->Sound(id_, SoundOp::Pan, pan); }
-    void Play() { host_->Sound(id_, SoundOp::Play, 0); }
+// What the game reads in one frame: the key table and the window's messages
+// of that frame (handled at its end). The driver fills it from the host, the
+// runner from a key script; a replay is a list of them.
+struct FrameInput {
+    std::array<uint8_t, 256> Keys{};
+    bool MousePressed = false;
+    bool CloseRequested = false;
+};
 
-private:
-    Host*& host_;
-    SoundId id_;
+// One of the fourteen sound buffers. Only its name: the record plays it
+// through the host, so a copy of the record holds no pointer into another.
+struct SoundBuffer {
+    SoundId Id;
 };
 
 class FormMain {
 public:
+    // A copy of the record is a snapshot of the game; point its HostPtr at
+    // another host before running it, or it plays through the same one.
     explicit FormMain(Host& host) : HostPtr(&host) {}
-    FormMain(const FormMain&) = delete;
-    FormMain& operator=(const FormMain&) = delete;
 
     // ---- The record, in declaration order ----------------------------------
     Surface BackBuffer;
     Surface MainSurface, GroundSurface, PinkLineSurface, TitleSurface, ScaleSurface;
 
     Host* HostPtr;
-    SoundBuffer EatSound{HostPtr, SoundId::Eat}, FeverSound{HostPtr, SoundId::Fever},
-        HighJumpSound{HostPtr, SoundId::HighJump}, QuakeSound{HostPtr, SoundId::Quake},
-        ChargeSound{HostPtr, SoundId::Charge}, LandSound{HostPtr, SoundId::Land},
-        BellSound{HostPtr, SoundId::Bell}, NakiSound{HostPtr, SoundId::Naki},
-        OeeSound{HostPtr, SoundId::Oee}, LevelUpSound{HostPtr, SoundId::LevelUp},
-        HitSound{HostPtr, SoundId::Hit}, BombSound{HostPtr, SoundId::Bomb},
-        HighScoreSound{HostPtr, SoundId::HighScore}, BonusSound{HostPtr, SoundId::Bonus};
+    static constexpr SoundBuffer EatSound{SoundId::Eat}, FeverSound{SoundId::Fever},
+        HighJumpSound{SoundId::HighJump}, QuakeSound{SoundId::Quake}, ChargeSound{SoundId::Charge},
+        LandSound{SoundId::Land}, BellSound{SoundId::Bell}, NakiSound{SoundId::Naki}, OeeSound{SoundId::Oee},
+        LevelUpSound{SoundId::LevelUp}, HitSound{SoundId::Hit}, BombSound{SoundId::Bomb},
+        HighScoreSound{SoundId::HighScore}, BonusSound{SoundId::Bonus};
 
     std::array<uint8_t, 256> KeyState{};
     int16_t SpinAngle = 0;
@@ -169,10 +168,14 @@ public:
     bool Unloaded = false;
     Rgb TextColour{255, 255, 255};
 
-    // ---- Shell: start-up, frame loop, states (shell/startup.cpp) ----------
-    void Form_Load();        // start-up, then the frame loop; throws StartupError
+    // ---- Shell: start-up, one frame, states (shell/startup.cpp) -----------
+    // The driver's side of the game: Form_Load once, then Step once a frame
+    // while it returns true; Form_Unload at the end (a no-op when a quit in
+    // the game has run it already).
+    void Form_Load();        // start-up; on failure the shutdown, then throws
+    bool Step(const FrameInput& input);   // one frame; false once the game is over
     void StartUp();          // the start-up sequence alone
-    bool Frame();            // one frame; false once the loop is to end
+    bool Frame();            // steps 3 to 14 of a frame; false after Escape
     void Form_MouseDown();
     void CloseWindow();      // the host closed the window (or a signal came)
     void Form_Unload();      // the shutdown; saves the high score
@@ -195,7 +198,7 @@ public:
     // Status display (shell/status.cpp).
     void StatusDisplay();
 
-    // ---- Platform (platform/display.cpp) ------------------------------------
+    // ---- Display and sound on the host (shell/display.cpp) -----------------
     void InitDisplay();
     void InitKeyboard();
     void InitRects();
@@ -206,6 +209,10 @@ public:
     void DrawText(int32_t x, int32_t y, std::string_view utf8);
     void SetTextColour(Rgb colour);
     void SetFont();
+    void Stop(SoundBuffer b) { HostPtr->Sound(b.Id, SoundOp::Stop, 0); }
+    void SetFrequency(SoundBuffer b, int32_t hz) { HostPtr->Sound(b.Id, SoundOp::Frequency, hz); }
+    void SetPan(SoundBuffer b, int32_t pan) { HostPtr->Sound(b.Id, SoundOp::Pan, pan); }
+    void Play(SoundBuffer b) { HostPtr->Sound(b.Id, SoundOp::Play, 0); }
 
     // ---- Play frame, first half (play/) -----------------------------------
     void ResetRound();                              // play/reset_round.cpp

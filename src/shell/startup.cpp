@@ -1,6 +1,6 @@
-// Start-up, the frame loop and the ways out of it. The whole game runs on one
-// thread inside Form_Load: start up, then one Frame() per display refresh
-// until Escape, a mouse press, a closed window or a failure ends it.
+// Start-up, one frame and the ways out. The game never loops by itself: a
+// driver (the window's, the runner's, a test's) calls Step once a frame, so
+// it can also pace the frames, hold them (pause) or run them flat out.
 #include "shell/game_state.h"
 
 namespace pm {
@@ -10,13 +10,6 @@ void FormMain::Form_Load() {
     // the shutdown, which gives back whatever was set up; the caller reports it.
     try {
         StartUp();
-    } catch (...) {
-        Form_Unload();
-        throw;
-    }
-    try {
-        while (Frame()) {
-        }
     } catch (...) {
         Form_Unload();
         throw;
@@ -39,12 +32,32 @@ void FormMain::StartUp() {
     HostPtr->ShowCursor(false);
 }
 
-bool FormMain::Frame() {
-    // 1. A mouse press at the end of the last frame has already shut down.
-    if (QuitFlag) return false;
+bool FormMain::Step(const FrameInput& input) {
+    // A failure inside a frame ends the game through the usual shutdown too.
+    try {
+        // 1. A mouse press at the end of the last frame has already shut down.
+        if (QuitFlag) return false;
 
-    // 2-3. Keyboard; Escape leaves at once, before anything is drawn.
-    HostPtr->ReadKeyboard(KeyState);
+        // 2. The keyboard as the driver read it for this frame.
+        KeyState = input.Keys;
+        if (!Frame()) return false;
+
+        // 15. The window's messages: a mouse press or a close request shuts
+        // down here, after the whole frame has been shown.
+        if (input.MousePressed) {
+            Form_MouseDown();
+        } else if (input.CloseRequested) {
+            CloseWindow();
+        }
+        return !QuitFlag;
+    } catch (...) {
+        Form_Unload();
+        throw;
+    }
+}
+
+bool FormMain::Frame() {
+    // 3. Escape leaves at once, before anything is drawn.
     if (KeyState[1] != 0) {
         Form_Unload();
         return false;
@@ -82,10 +95,8 @@ bool FormMain::Frame() {
     if (ShineSweep >= 40) ShineSweep = -16;
     Blink = static_cast<int16_t>(~Blink);
 
-    // 14-15. Show the frame, then let the window handle its messages (a
-    // mouse press or a close request shuts down here).
-    HostPtr->Present(*this);
-    HostPtr->DoEvents(*this);
+    // 14. Show the frame.
+    HostPtr->Present(BackBuffer);
     return true;
 }
 

@@ -152,14 +152,13 @@ int RunMain(int argc, const char* const* argv, std::FILE* stdOut, std::FILE* err
         draw.Clear();
         if (!o.Shots.empty()) takeShots(f);
     };
-    host.OnPresent = endOfFrame;
+    host.OnPresent = [&](const Surface&) { endOfFrame(*form); };
 
-    // The game's own start-up; a failure still runs the shutdown, which
-    // leaves the high-score file alone when it was never read.
+    // The game's own start-up; a failure runs the shutdown, which leaves the
+    // high-score file alone when it was never read.
     try {
-        form->StartUp();
+        form->Form_Load();
     } catch (const std::exception& e) {
-        form->Form_Unload();
         return Fail(err, e.what());
     }
     endOfFrame(*form);
@@ -173,16 +172,16 @@ int RunMain(int argc, const char* const* argv, std::FILE* stdOut, std::FILE* err
             // Nothing to play: the window is closed before the first frame.
             form->CloseWindow();
         }
+        // The loop: each frame's keys and mouse press from the script, as
+        // fast as the machine goes; after the last one the window closes.
         for (uint64_t n = 1; n <= total; ++n) {
             current = n;
-            host.Keys.fill(0);
-            bool mouse = false;
+            FrameInput input;
             if (const ScriptSpan* span = cursor.Next()) {
-                for (uint8_t key : span->Keys) host.Keys[key] = 128;
-                mouse = span->Mouse;
+                for (uint8_t key : span->Keys) input.Keys[key] = 128;
+                input.MousePressed = span->Mouse;
             }
-            host.MousePressed = mouse;
-            host.CloseRequested = n == total;
+            input.CloseRequested = n == total;
             writeCurrent = channels.Any() && n % o.Every == 0;
             host.DrawLog = channels.Draw && writeCurrent ? &draw : nullptr;
             if (shotText) {
@@ -194,18 +193,13 @@ int RunMain(int argc, const char* const* argv, std::FILE* stdOut, std::FILE* err
             }
 
             endFrame = n;
-            if (!form->Frame()) {
-                // The only way a frame ends the loop itself: Escape.
-                end = "escape";
-                break;
-            }
-            if (form->QuitFlag) {
-                end = mouse ? "mouse" : "script";
+            if (!form->Step(input)) {
+                // Escape leaves without the mouse press's QuitFlag.
+                end = !form->QuitFlag ? "escape" : input.MousePressed ? "mouse" : "script";
                 break;
             }
         }
     } catch (const std::exception& e) {
-        form->Form_Unload();
         trace.Flush();
         return Fail(err, "frame " + std::to_string(current) + ": " + e.what());
     }

@@ -1,14 +1,11 @@
 #include "platform/sdl/sdl_host.h"
 
-#include <chrono>
 #include <cstdio>
 #include <ctime>
-#include <thread>
 
 #include "platform/data_files.h"
 #include "platform/score_path.h"
 #include "platform/sdl/keymap.h"
-#include "shell/game_state.h"
 
 namespace pm::sdl {
 
@@ -67,8 +64,8 @@ void SdlHost::OpenDisplay() {
     // away must not minimise the game.
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
-    // The game keeps its own 60 Hz clock; waiting for a 144 Hz monitor's
-    // refresh would only add latency.
+    // The driver keeps the game's 60 Hz clock; waiting for a 144 Hz
+    // monitor's refresh would only add latency.
     SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) SdlFailure("cannot start the video");
     videoStarted_ = true;
@@ -79,8 +76,6 @@ void SdlHost::OpenDisplay() {
     if (driver && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0) &&
         !(asked && SDL_strcasecmp(asked, driver) == 0))
         throw StartupError("cannot start the video: no display found (is DISPLAY or WAYLAND_DISPLAY set?)");
-    tickRate_ = SDL_GetPerformanceFrequency();
-    pacer_ = std::make_unique<FramePacer>(tickRate_, FramesPerSecond);
 
     window_ = SDL_CreateWindow("Pellimunch", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 800, 600,
                                SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_RESIZABLE);
@@ -173,10 +168,8 @@ void SdlHost::Sound(SoundId id, SoundOp op, int32_t value) {
     if (audio_) SDL_UnlockAudioDevice(audio_);
 }
 
-void SdlHost::SetIcon(const FormMain& form) {
-    iconSet_ = true;
-    const Surface& sheet = form.MainSurface;
-    const Rect r = form.BallRects[0];
+void SdlHost::SetIcon(const Surface& sheet, const Rect& r) {
+    if (!window_) return;
     if (r.Left < 0 || r.Top < 0 || r.Right > sheet.Width || r.Bottom > sheet.Height || r.Right <= r.Left ||
         r.Bottom <= r.Top)
         return;
@@ -199,22 +192,8 @@ void SdlHost::SetIcon(const FormMain& form) {
     SDL_FreeSurface(icon);
 }
 
-void SdlHost::WaitForFrameDeadline() {
-    uint64_t now = SDL_GetPerformanceCounter();
-    const uint64_t due = pacer_->Deadline(now);
-    // Sleep, not spin: the remaining time is slept off, re-checked on waking.
-    while (now < due) {
-        const uint64_t nanos = (due - now) * 1000000000ull / tickRate_;
-        if (nanos < 1000) break;
-        std::this_thread::sleep_for(std::chrono::nanoseconds(nanos));
-        now = SDL_GetPerformanceCounter();
-    }
-}
-
-void SdlHost::Present(const FormMain& form) {
+void SdlHost::Present(const Surface& back) {
     if (!renderer_) return;
-    if (!iconSet_) SetIcon(form);
-    const Surface& back = form.BackBuffer;
     if (back.Width != 800 || back.Height != 600) throw StartupError("the back buffer is not 800 x 600");
     if (widen_.empty()) {
         // Every RGB565 value to its 32-bit colour, the low bits filled from
@@ -232,7 +211,6 @@ void SdlHost::Present(const FormMain& form) {
     SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
     SDL_RenderClear(renderer_);
     if (SDL_RenderCopy(renderer_, texture_, nullptr, nullptr) != 0) SdlFailure("cannot show the frame");
-    WaitForFrameDeadline();
     SDL_RenderPresent(renderer_);
 }
 
@@ -241,30 +219,34 @@ void SdlHost::ToggleFullScreen() {
     SDL_SetWindowFullscreen(window_, full ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
 }
 
-void SdlHost::DoEvents(FormMain& form) {
-    if (!videoStarted_) return;
-    // A handler that quits runs the shutdown, which releases SDL: return at
-    // once after it without touching anything.
+HostEvents SdlHost::PumpEvents() {
+    HostEvents events;
+    if (!videoStarted_) return events;
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         switch (event.type) {
             case SDL_MOUSEBUTTONDOWN:
-                form.Form_MouseDown();
-                return;
+                events.MousePressed = true;
+                break;
             case SDL_QUIT:
-                form.CloseWindow();
-                return;
+                events.CloseRequested = true;
+                break;
             case SDL_WINDOWEVENT:
-                if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
-                    form.CloseWindow();
-                    return;
+                switch (event.window.event) {
+                    case SDL_WINDOWEVENT_CLOSE: events.CloseRequested = true; break;
+                    case SDL_WINDOWEVENT_FOCUS_LOST:
+                    case SDL_WINDOWEVENT_MINIMIZED: events.FocusLost = true; break;
+                    case SDL_WINDOWEVENT_FOCUS_GAINED: events.FocusGained = true; break;
+                    default: break;
                 }
                 break;
             case SDL_KEYDOWN:
                 if (!event.key.repeat && (event.key.keysym.mod & KMOD_ALT) &&
                     (event.key.keysym.scancode == SDL_SCANCODE_RETURN ||
-                     event.key.keysym.scancode == SDL_SCANCODE_KP_ENTER))
+                     event.key.keysym.scancode == SDL_SCANCODE_KP_ENTER)) {
                     ToggleFullScreen();
+                    events.FullScreenToggled = true;
+                }
                 break;
             default:
                 break;
@@ -272,8 +254,9 @@ void SdlHost::DoEvents(FormMain& form) {
     }
     if (StopRequested) {
         StopRequested = 0;
-        form.CloseWindow();
+        events.CloseRequested = true;
     }
+    return events;
 }
 
 void SdlHost::ShowCursor(bool show) {

@@ -1,7 +1,6 @@
 // The real host: an SDL window showing the 800 x 600 back buffer scaled to
 // the screen, SDL's keyboard state, and the sound mixer on an SDL audio
-// device. The game advances exactly 60 frames a second by its own clock,
-// whatever the monitor's refresh rate.
+// device. It shows what it is given at once; the driver keeps the pace.
 #pragma once
 
 #define SDL_MAIN_HANDLED
@@ -15,20 +14,17 @@
 
 #include "platform/host.h"
 #include "platform/mixer.h"
-#include "platform/sdl/frame_pacer.h"
 #include "platform/sdl/ttf_text.h"
 
 namespace pm::sdl {
 
-// Set by a SIGINT/SIGTERM handler; the host closes the window at the next
-// frame end, so the shutdown and the save run as for any other quit.
+// Set by a SIGINT/SIGTERM handler; the next pump reports it as a close
+// request, so the shutdown and the save run as for any other quit.
 extern volatile std::sig_atomic_t StopRequested;
 void RequestStop(int signal);   // a signal handler
 
 class SdlHost : public Host {
 public:
-    static constexpr int32_t FramesPerSecond = 60;
-
     SdlHost();
     ~SdlHost() override;
     SdlHost(const SdlHost&) = delete;
@@ -44,18 +40,19 @@ public:
     void OpenSound() override;
     void LoadSound(const SoundSpec& spec) override;
     void Sound(SoundId id, SoundOp op, int32_t value) override;
-    void Present(const FormMain& form) override;
-    void DoEvents(FormMain& form) override;
+    void Present(const Surface& backBuffer) override;
+    HostEvents PumpEvents() override;
     void ShowCursor(bool show) override;
     void RestoreDisplay() override;
     void Release() override;
     std::string ScoreFile() override;
     void ShowSaveError(std::string_view title, std::string_view text) override;
 
+    // The window's icon: a sprite (white is transparent) of a loaded sheet.
+    void SetIcon(const Surface& sheet, const Rect& sprite);
+
 private:
     void ToggleFullScreen();
-    void SetIcon(const FormMain& form);
-    void WaitForFrameDeadline();
     static void AudioCallback(void* self, Uint8* stream, int len);
 
     std::string folder_;      // where bmp/ and wav/ are, with a trailing '/'
@@ -67,14 +64,10 @@ private:
     std::unique_ptr<TtfText> text_;
     std::vector<uint32_t> widen_;   // RGB565 to 32-bit colour
     std::vector<uint32_t> frame_;   // the back buffer in 32 bits
-    bool iconSet_ = false;
 
     Mixer mixer_;
     bool audioStarted_ = false;
     SDL_AudioDeviceID audio_ = 0;
-
-    uint64_t tickRate_ = 0;
-    std::unique_ptr<FramePacer> pacer_;
 };
 
 }  // namespace pm::sdl

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-namespace pm::sdl {
+namespace pm {
 
 class FramePacer {
 public:
@@ -45,4 +45,4 @@ private:
     uint64_t frames_ = 0;
 };
 
-}  // namespace pm::sdl
+}  // namespace pm
