@@ -1,6 +1,7 @@
 #include "trace_writer.h"
 
 #include <charconv>
+#include <cstdio>
 #include <type_traits>
 
 #include "shell/game_state.h"
@@ -17,8 +18,15 @@ void AppendFloat(std::string& out, float value) {
     // to_chars with a precision formats exactly as printf("%.9g") does, only
     // much faster; the tests hold the two side by side.
     char buf[32];
+#if defined(__cpp_lib_to_chars)
     const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 9);
     out.append(buf, res.ptr);
+#else
+    // A standard library without floating-point to_chars (the WebAssembly
+    // build's): printf itself.
+    const int n = std::snprintf(buf, sizeof buf, "%.9g", static_cast<double>(value));
+    out.append(buf, static_cast<size_t>(n));
+#endif
 }
 
 namespace {

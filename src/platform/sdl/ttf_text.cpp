@@ -114,26 +114,7 @@ const TtfText::Line& TtfText::Render(std::string_view utf8) {
 
 void TtfText::Draw(Surface& dst, int32_t x, int32_t y, std::string_view utf8, Rgb colour) {
     if (!font_ || utf8.empty()) return;
-    const Line& line = Render(utf8);
-    // Text is clipped to the surface, unlike sprite copies.
-    for (int32_t j = 0; j < line.Height; ++j) {
-        const int64_t dy = static_cast<int64_t>(y) + j;
-        if (dy < 0 || dy >= dst.Height) continue;
-        for (int32_t i = 0; i < line.Width; ++i) {
-            const int64_t dx = static_cast<int64_t>(x) + i;
-            if (dx < 0 || dx >= dst.Width) continue;
-            const uint32_t a = line.Alpha[static_cast<size_t>(j) * line.Width + i];
-            if (a == 0) continue;
-            uint16_t& p = dst.At(static_cast<int32_t>(dx), static_cast<int32_t>(dy));
-            // Expand the 5-6-5 pixel to 8 bits a channel, blend, pack again.
-            const uint32_t r5 = p >> 11, g6 = (p >> 5) & 0x3F, b5 = p & 0x1F;
-            const uint32_t br = (r5 << 3) | (r5 >> 2), bg = (g6 << 2) | (g6 >> 4), bb = (b5 << 3) | (b5 >> 2);
-            const auto mix = [a](uint32_t fg, uint32_t bgc) {
-                return static_cast<uint8_t>((fg * a + bgc * (255 - a) + 127) / 255);
-            };
-            p = Rgb565(mix(colour.R, br), mix(colour.G, bg), mix(colour.B, bb));
-        }
-    }
+    BlendCoverage(dst, x, y, Render(utf8), colour);
 }
 
 }  // namespace pm::sdl

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/canvas.h"
+#include "platform/text_atlas.h"
 
 typedef struct _TTF_Font TTF_Font;
 
@@ -34,14 +35,13 @@ public:
 
     void Draw(Surface& dst, int32_t x, int32_t y, std::string_view utf8, Rgb colour) override;
 
-private:
-    // A rendered line as coverage only, so one entry serves any colour.
-    struct Line {
-        int32_t Width = 0, Height = 0;
-        std::vector<uint8_t> Alpha;
-    };
+    // A rendered line as coverage only, so one entry serves any colour (and
+    // a line can be stored for a build that has no font renderer). Only
+    // when Ready().
+    using Line = TextCoverage;
     const Line& Render(std::string_view utf8);
 
+private:
     std::string fontFile_;
     TTF_Font* font_ = nullptr;
     bool ttfStarted_ = false;

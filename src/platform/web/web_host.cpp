@@ -1,0 +1,102 @@
+#include "platform/web/web_host.h"
+
+#include <emscripten.h>
+
+#include <cstdio>
+#include <ctime>
+#include <utility>
+
+#include "platform/data_files.h"
+
+namespace pm {
+// The title's lines, rendered at build time by the desktop's text renderer.
+extern const AtlasLine TitleTextAtlas[];
+extern const size_t TitleTextAtlasCount;
+}  // namespace pm
+
+// The page's side (tools/web/page/page.js keeps the canvas and the overlays).
+EM_JS(void, pm_js_present, (const uint32_t* rgba, int width, int height), {
+    Module.pmPage.present(HEAPU8.subarray(rgba, rgba + width * height * 4), width, height);
+});
+EM_JS(void, pm_js_cursor, (int show), { Module.pmPage.cursor(!!show); });
+EM_JS(void, pm_js_save_error, (const char* title, const char* text), {
+    Module.pmPage.saveError(UTF8ToString(title), UTF8ToString(text));
+});
+
+namespace pm::web {
+
+WebHost::WebHost(std::string dataDir, std::string scoreFile)
+    : dataDir_(std::move(dataDir)), scoreFile_(std::move(scoreFile)), text_(TitleTextAtlas, TitleTextAtlasCount) {}
+
+uint64_t WebHost::ClockSeed() {
+    if (FixedSeed) return Seed;
+    // Seconds since midnight, local time, as on the desktop.
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return static_cast<uint64_t>(local.tm_hour) * 3600 + static_cast<uint64_t>(local.tm_min) * 60 +
+           static_cast<uint64_t>(local.tm_sec);
+}
+
+void WebHost::OpenDisplay() {
+    if (!widen_.empty()) return;
+    // The same widening as the desktop's: the high bits repeat into the low
+    // ones so white stays white. Bytes R, G, B, A in memory order.
+    widen_.resize(65536);
+    for (uint32_t p = 0; p < 65536; ++p) {
+        const uint32_t r = (p >> 11) & 31, g = (p >> 5) & 63, b = p & 31;
+        widen_[p] = 0xFF000000u | ((b << 3 | b >> 2) << 16) | ((g << 2 | g >> 4) << 8) | (r << 3 | r >> 2);
+    }
+    frame_.resize(800 * 600);
+}
+
+Surface WebHost::LoadBitmap(const BitmapSpec& spec) {
+    return LoadBmpFile(dataDir_ + spec.File, spec.Width, spec.Height);
+}
+
+void WebHost::OpenSound() { mixer_ = Mixer(); }
+
+void WebHost::LoadSound(const SoundSpec& spec) {
+    mixer_.Load(static_cast<size_t>(spec.Id), LoadWavFile(dataDir_ + spec.File, spec.Rate));
+}
+
+void WebHost::Sound(SoundId id, SoundOp op, int32_t value) {
+    const size_t i = static_cast<size_t>(id);
+    switch (op) {
+        case SoundOp::Stop: mixer_.Stop(i); break;
+        case SoundOp::Frequency: mixer_.SetFrequency(i, value); break;
+        case SoundOp::Pan: mixer_.SetPan(i, value); break;
+        case SoundOp::Play: mixer_.Play(i); break;
+    }
+}
+
+void WebHost::Present(const Surface& back) {
+    if (frame_.size() != back.Pixels.size()) frame_.resize(back.Pixels.size());
+    for (size_t i = 0; i < frame_.size(); ++i) frame_[i] = widen_[back.Pixels[i]];
+    pm_js_present(frame_.data(), back.Width, back.Height);
+}
+
+HostEvents WebHost::PumpEvents() {
+    HostEvents events;
+    events.MousePressed = std::exchange(mousePressed_, false);
+    events.CloseRequested = std::exchange(closeRequested_, false);
+    return events;
+}
+
+void WebHost::ShowCursor(bool show) { pm_js_cursor(show ? 1 : 0); }
+
+void WebHost::Release() {
+    // The session is over: every sound stops where it is.
+    for (size_t i = 0; i < mixer_.Size(); ++i) mixer_.Stop(i);
+    Keys.Clear();
+}
+
+void WebHost::ShowSaveError(std::string_view title, std::string_view text) {
+    std::string body;
+    for (char c : text)
+        if (c != '\r') body += c;
+    const std::string caption(title);
+    pm_js_save_error(caption.c_str(), body.c_str());
+}
+
+}  // namespace pm::web
