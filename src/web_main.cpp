@@ -42,6 +42,7 @@ EM_JS(void, pm_js_store_record, (const char* text), {
 EM_JS(void, pm_js_paused, (int paused), { Module.pmPage.paused(!!paused); });
 EM_JS(void, pm_js_ended, (int highScore), { Module.pmPage.ended(highScore); });
 EM_JS(void, pm_js_failed, (const char* message), { Module.pmPage.failed(UTF8ToString(message)); });
+EM_JS(void, pm_js_started, (), { Module.pmPage.started(); });
 EM_JS(void, pm_js_test_done, (int frame), { Module.pmPage.testDone(frame); });
 
 namespace {
@@ -323,7 +324,10 @@ int main() {
     emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, 1, OnKey);
     emscripten_set_keyup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, 1, OnKey);
     emscripten_set_mousedown_callback("#canvas", nullptr, 1, OnMouseDown);
-    emscripten_set_blur_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, 1, OnBlur);
+    // Not in the capture phase: there it would also hear every element of
+    // the page losing focus, not only the window.
+    emscripten_set_blur_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, 0, OnBlur);
     emscripten_set_visibilitychange_callback(nullptr, 1, OnVisibility);
+    pm_js_started();
     return 0;
 }

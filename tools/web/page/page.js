@@ -103,6 +103,22 @@
       show("message", true);
     },
     testDone(frame) { figures.testDone = true; figures.testFrame = frame; },
+    // The program is ready: run the test, or wait for the player's click.
+    started() {
+      figures.readyAt = performance.now();
+      if (testMode) {
+        show("start", false);
+        const seed = Number(params.get("seed") || "1");
+        const stop = Number(params.get("stop") || "1");
+        // After this call returns, so that a failure shows as the page's message.
+        setTimeout(() => Module.ccall("pm_test", "number", ["number", "string", "number"],
+                                      [seed, params.get("keys") || "", stop]), 0);
+        return;
+      }
+      $("play").disabled = false;
+      $("play").textContent = "Click to play";
+      $("play").focus();
+    },
   };
 
   const probes = { frame: 0, gameState: 1, ballX: 2, score: 3, highScore: 4, running: 5, paused: 6,
@@ -131,19 +147,6 @@
     print: (text) => console.log(text),
     printErr: (text) => console.error(text),
     onAbort: (what) => page.failed(String(what)),
-    onRuntimeInitialized() {
-      figures.readyAt = performance.now();
-      if (testMode) {
-        show("start", false);
-        const seed = Number(params.get("seed") || "1");
-        const stop = Number(params.get("stop") || "1");
-        Module.ccall("pm_test", "number", ["number", "string", "number"], [seed, params.get("keys") || "", stop]);
-        return;
-      }
-      $("play").disabled = false;
-      $("play").textContent = "Click to play";
-      $("play").focus();
-    },
   };
 
   const script = document.createElement("script");

@@ -1,0 +1,243 @@
+// The browser version in headless Chromium: the test mode's canvas must be
+// the native runner's --shot picture, pixel for pixel; then a player's
+// session: click to play, Shift, Right, a sound, pause, Escape with the
+// save, the record after a reload, a click on the game, play again.
+//
+// PM_WEB_SITE: the built site folder; PM_NATIVE_SIM: the native runner;
+// PM_CHROMIUM: the browser (default /usr/bin/chromium); PM_WEB_FIGURES: a
+// file for the measured figures (optional).
+import { test, before, after } from "node:test";
+import assert from "node:assert/strict";
+import { execFileSync } from "node:child_process";
+import { existsSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from "node:fs";
+import { tmpdir } from "node:os";
+import { join, resolve } from "node:path";
+import puppeteer from "puppeteer-core";
+import { serve } from "./static_server.mjs";
+
+function required(name) {
+  const value = process.env[name];
+  if (!value || !existsSync(value)) throw new Error(`${name} must name an existing file or folder (got ${value})`);
+  return resolve(value);
+}
+
+const site = required("PM_WEB_SITE");
+const nativeSim = required("PM_NATIVE_SIM");
+const chromium = process.env.PM_CHROMIUM || "/usr/bin/chromium";
+const golden = resolve(import.meta.dirname ?? new URL(".", import.meta.url).pathname, "..", "golden");
+const figures = {};
+
+let server, browser, profile, scratch;
+
+before(async () => {
+  if (!existsSync(chromium)) throw new Error(`no browser at ${chromium} (install Debian's chromium)`);
+  server = await serve(site);
+  profile = mkdtempSync(join(tmpdir(), "pm-chromium-"));
+  scratch = mkdtempSync(join(tmpdir(), "pm-web-"));
+  browser = await puppeteer.launch({
+    executablePath: chromium,
+    headless: true,
+    userDataDir: profile,
+    args: ["--no-sandbox", "--disable-gpu", "--no-first-run", "--disable-background-networking",
+           "--disable-component-update", "--disable-sync"],
+  });
+});
+
+after(async () => {
+  if (browser) await browser.close();
+  if (server) await server.close();
+  for (const dir of [profile, scratch]) if (dir) rmSync(dir, { recursive: true, force: true });
+  if (process.env.PM_WEB_FIGURES) writeFileSync(process.env.PM_WEB_FIGURES, JSON.stringify(figures, null, 2) + "\n");
+  console.log("figures: " + JSON.stringify(figures));
+});
+
+async function openPage(query = "") {
+  const page = await browser.newPage();
+  const errors = [];
+  page.on("pageerror", (e) => errors.push(String(e)));
+  page.on("console", (m) => { if (m.type() === "error") errors.push(m.text()); });
+  await page.setViewport({ width: 1024, height: 768 });
+  await page.goto(server.url + query, { waitUntil: "load" });
+  return { page, errors };
+}
+
+// A key script file as the page's URL takes it: comments dropped, lines joined with ';'.
+function scriptParam(text) {
+  return text.split("\n").map((l) => l.replace(/#.*/, "").trim()).filter((l) => l).join(";");
+}
+
+// The runner's shot as RGB bytes, top row first.
+function nativeShot(seed, scriptFile, frame) {
+  const shot = join(scratch, `shot-${seed}-${frame}.bmp`);
+  execFileSync(nativeSim, ["--seed", String(seed), "--script", scriptFile, "--frames", String(frame),
+                           "--trace", "none", "--score", join(scratch, `none-${seed}-${frame}.dat`),
+                           "--shot", `${frame}:${shot}`]);
+  const bmp = readFileSync(shot);
+  assert.equal(bmp.readUInt32LE(18), 800);
+  assert.equal(bmp.readInt32LE(22), 600);
+  const offset = bmp.readUInt32LE(10);
+  const rgb = Buffer.alloc(800 * 600 * 3);
+  for (let y = 0; y < 600; y++) {
+    const row = offset + (599 - y) * 2400;
+    for (let x = 0; x < 800; x++) {
+      rgb[(y * 800 + x) * 3] = bmp[row + x * 3 + 2];
+      rgb[(y * 800 + x) * 3 + 1] = bmp[row + x * 3 + 1];
+      rgb[(y * 800 + x) * 3 + 2] = bmp[row + x * 3];
+    }
+  }
+  return rgb;
+}
+
+async function canvasRgb(page) {
+  const base64 = await page.evaluate(() => {
+    const data = document.getElementById("canvas").getContext("2d").getImageData(0, 0, 800, 600).data;
+    let text = "";
+    const chunk = [];
+    for (let i = 0; i < data.length; i += 4) {
+      chunk.push(data[i], data[i + 1], data[i + 2]);
+      if (chunk.length >= 3 * 4096) { text += String.fromCharCode.apply(null, chunk); chunk.length = 0; }
+    }
+    text += String.fromCharCode.apply(null, chunk);
+    return btoa(text);
+  });
+  return Buffer.from(base64, "base64");
+}
+
+function assertSamePicture(actual, expected, what) {
+  let differ = 0, first = null;
+  for (let i = 0; i < expected.length; i += 3) {
+    if (actual[i] !== expected[i] || actual[i + 1] !== expected[i + 1] || actual[i + 2] !== expected[i + 2]) {
+      if (first === null) first = [(i / 3) % 800, Math.floor(i / 3 / 800)];
+      differ++;
+    }
+  }
+  assert.equal(differ, 0, `${what}: ${differ} pixels differ from the native shot, the first at ${first}`);
+}
+
+const probe = (page, name) => page.evaluate((n) => window.pellimunch.probe(n), name);
+const pageFigures = (page) => page.evaluate(() => ({ ...window.pellimunch.figures }));
+const sleep = (ms) => new Promise((ok) => setTimeout(ok, ms));
+
+async function waitFor(page, what, fn, arg, timeout = 10000) {
+  try {
+    await page.waitForFunction(fn, { timeout, polling: 20 }, arg);
+  } catch {
+    throw new Error(`timed out waiting for ${what}`);
+  }
+}
+
+// Holds a key for `ms` (at least a few frames: the game reads keys once a frame).
+async function hold(page, key, ms = 120) {
+  await page.keyboard.down(key);
+  await sleep(ms);
+  await page.keyboard.up(key);
+}
+
+async function runTestMode(seed, scriptFile, stop) {
+  const keys = scriptFile ? scriptParam(readFileSync(scriptFile, "utf8")) : "";
+  const query = `?test&seed=${seed}&stop=${stop}&keys=${encodeURIComponent(keys)}`;
+  const { page, errors } = await openPage(query);
+  await waitFor(page, "the test run", () => window.pellimunch && window.pellimunch.figures.testDone, undefined, 60000);
+  const f = await pageFigures(page);
+  assert.equal(f.testFrame, stop, "the test run stopped early");
+  assert.deepEqual(errors, []);
+  return { page, figures: f };
+}
+
+test("test mode: the title frame is the native runner's shot, text included", async () => {
+  const empty = join(scratch, "none.keys");
+  writeFileSync(empty, "60 -\n");
+  const { page, figures: f } = await runTestMode(1, empty, 60);
+  assertSamePicture(await canvasRgb(page), nativeShot(1, empty, 60), "title, seed 1, frame 60");
+  figures.firstFrameAfterLoadMs = Math.round(f.firstFrameAt);
+  figures.moduleReadyAfterLoadMs = Math.round(f.readyAt);
+  await page.close();
+});
+
+test("test mode: play frames are the native runner's shots", async () => {
+  for (const [name, seed, frame] of [["play", 8, 128], ["fevers", 11, 3000]]) {
+    const keys = join(golden, `${name}.keys`);
+    const { page } = await runTestMode(seed, keys, frame);
+    assertSamePicture(await canvasRgb(page), nativeShot(seed, keys, frame), `${name}, seed ${seed}, frame ${frame}`);
+    const frames = await probe(page, "frames");
+    figures[`testMode_${name}`] = { frames, meanMs: +(await probe(page, "workMs") / frames).toFixed(3),
+                                    maxMs: +(await probe(page, "maxWorkMs")).toFixed(3),
+                                    over1Ms: await probe(page, "framesOver1Ms") };
+    await page.close();
+  }
+});
+
+test("test mode: a bad key script is one clear message", async () => {
+  const { page } = await openPage("?test&seed=1&stop=5&keys=" + encodeURIComponent("10 Sideways"));
+  await waitFor(page, "the failure message", () => window.pellimunch && window.pellimunch.figures.failed);
+  const f = await pageFigures(page);
+  assert.match(f.failed, /^key script line 1: .*Sideways/);
+  assert.equal(await page.$eval("#message", (e) => e.hidden), false);
+  await page.close();
+});
+
+test("live play: start, run, sound, pause, Escape saves, the record survives a reload, a click quits", async () => {
+  const { page, errors } = await openPage();
+  await waitFor(page, "click to play", () => !document.getElementById("play").disabled);
+  assert.equal(await probe(page, "running"), 0, "nothing runs before the click");
+  const clickedAt = await page.evaluate(() => performance.now());
+  await page.click("#play");
+  await waitFor(page, "the first frames", () => window.pellimunch.probe("frame") > 10);
+  const f0 = await pageFigures(page);
+  figures.firstFrameAfterClickMs = +(f0.firstFrameAt - clickedAt).toFixed(1);
+  assert.equal(await probe(page, "gameState"), 0, "the title comes first");
+  assert.equal(await probe(page, "highScore"), 1000, "a fresh browser has the default record");
+
+  // Shift starts a run; Right moves the ball.
+  await hold(page, "ShiftLeft");
+  await waitFor(page, "the run", () => window.pellimunch.probe("gameState") === 1);
+  const x0 = await probe(page, "ballX");
+  await hold(page, "ArrowRight", 500);
+  const x1 = await probe(page, "ballX");
+  assert.ok(x1 > x0 + 20, `the ball moved right: ${x0} -> ${x1}`);
+
+  // A jump lands with a sound, which reaches WebAudio as real samples.
+  await hold(page, "Space", 150);
+  await waitFor(page, "a sound", () => window.pellimunch.figures.audioLoudFrames > 0, undefined, 5000);
+  const sound = await pageFigures(page);
+  assert.equal(sound.audioRate, 44100);
+
+  // Losing the keyboard pauses: no frame runs and the sound is held.
+  await page.evaluate(() => window.dispatchEvent(new Event("blur")));
+  assert.equal(await probe(page, "paused"), 1);
+  const held = await probe(page, "frame");
+  await sleep(300);
+  assert.equal(await probe(page, "frame"), held, "a paused game runs no frame");
+  assert.equal(await page.$eval("#pause", (e) => e.hidden), false);
+  await waitFor(page, "the sound held", () => window.pellimunch.audioState === "suspended");
+  await page.click("#resume");
+  await waitFor(page, "frames again", (n) => window.pellimunch.probe("frame") > n + 5, held);
+
+  // Escape quits with the save; the page offers another session.
+  const live = await probe(page, "frames");
+  figures.live = { frames: live, meanMs: +(await probe(page, "workMs") / live).toFixed(3),
+                   maxMs: +(await probe(page, "maxWorkMs")).toFixed(3), over1Ms: await probe(page, "framesOver1Ms") };
+  await hold(page, "Escape");
+  await waitFor(page, "the end of the session", () => window.pellimunch.figures.ended === 1);
+  assert.equal(await probe(page, "running"), 0);
+  assert.equal(await page.$eval("#over", (e) => e.hidden), false);
+  assert.equal(await page.evaluate(() => localStorage.getItem("pellimunch/score.dat")), " 1000 \r\n");
+
+  // The record is the browser's: another one put there is read after a reload.
+  await page.evaluate(() => localStorage.setItem("pellimunch/score.dat", " 2345 \r\n"));
+  await page.reload({ waitUntil: "load" });
+  await waitFor(page, "click to play", () => !document.getElementById("play").disabled);
+  await page.click("#play");
+  await waitFor(page, "the first frames", () => window.pellimunch.probe("frame") > 5);
+  assert.equal(await probe(page, "highScore"), 2345);
+
+  // A mouse press on the game ends the session too; "play again" starts anew.
+  await page.click("#canvas");
+  await waitFor(page, "the end of the session", () => window.pellimunch.figures.ended === 1);
+  assert.equal(await page.evaluate(() => localStorage.getItem("pellimunch/score.dat")), " 2345 \r\n");
+  await page.click("#again");
+  await waitFor(page, "a new session", () => window.pellimunch.probe("running") === 1 && window.pellimunch.probe("frame") > 5);
+  assert.equal(await probe(page, "gameState"), 0);
+  assert.deepEqual(errors, []);
+  await page.close();
+});
