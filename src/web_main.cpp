@@ -309,6 +309,7 @@ EMSCRIPTEN_KEEPALIVE double pm_probe(int what) {
         case 11: return p.Stats.TotalMs;
         case 12: return p.Stats.MaxMs;
         case 13: return p.Stats.Over1Ms;
+        case 14: return p.Host.PresentMs;
         default: return 0;
     }
 }

@@ -161,6 +161,7 @@ test("test mode: play frames are the native runner's shots", async () => {
     assertSamePicture(await canvasRgb(page), nativeShot(seed, keys, frame), `${name}, seed ${seed}, frame ${frame}`);
     const frames = await probe(page, "frames");
     figures[`testMode_${name}`] = { frames, meanMs: +(await probe(page, "workMs") / frames).toFixed(3),
+                                    presentMeanMs: +(await probe(page, "presentMs") / frames).toFixed(3),
                                     maxMs: +(await probe(page, "maxWorkMs")).toFixed(3),
                                     over1Ms: await probe(page, "framesOver1Ms") };
     await page.close();
@@ -216,6 +217,7 @@ test("live play: start, run, sound, pause, Escape saves, the record survives a r
   // Escape quits with the save; the page offers another session.
   const live = await probe(page, "frames");
   figures.live = { frames: live, meanMs: +(await probe(page, "workMs") / live).toFixed(3),
+                   presentMeanMs: +(await probe(page, "presentMs") / live).toFixed(3),
                    maxMs: +(await probe(page, "maxWorkMs")).toFixed(3), over1Ms: await probe(page, "framesOver1Ms") };
   await hold(page, "Escape");
   await waitFor(page, "the end of the session", () => window.pellimunch.figures.ended === 1);

@@ -3,6 +3,7 @@
 #include <emscripten.h>
 
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <utility>
 
@@ -16,7 +17,7 @@ extern const size_t TitleTextAtlasCount;
 
 // The page's side (tools/web/page/page.js keeps the canvas and the overlays).
 EM_JS(void, pm_js_present, (const uint32_t* rgba, int width, int height), {
-    Module.pmPage.present(HEAPU8.subarray(rgba, rgba + width * height * 4), width, height);
+    Module.pmPage.present(rgba, width, height);
 });
 EM_JS(void, pm_js_cursor, (int show), { Module.pmPage.cursor(!!show); });
 EM_JS(void, pm_js_save_error, (const char* title, const char* text), {
@@ -71,9 +72,37 @@ void WebHost::Sound(SoundId id, SoundOp op, int32_t value) {
 }
 
 void WebHost::Present(const Surface& back) {
-    if (frame_.size() != back.Pixels.size()) frame_.resize(back.Pixels.size());
-    for (size_t i = 0; i < frame_.size(); ++i) frame_[i] = widen_[back.Pixels[i]];
-    pm_js_present(frame_.data(), back.Width, back.Height);
+    const double t0 = emscripten_get_now();
+    const size_t n = back.Pixels.size();
+    if (frame_.size() != n) {
+        frame_.assign(n, 0);
+        shown_.clear();
+    }
+    // Most of a frame is what the last one was (the black sky, the status
+    // line): only the groups of four pixels that changed are widened again.
+    const uint16_t* now = back.Pixels.data();
+    uint32_t* out = frame_.data();
+    if (shown_.size() != n) {
+        shown_.assign(now, now + n);
+        for (size_t i = 0; i < n; ++i) out[i] = widen_[now[i]];
+    } else {
+        uint16_t* was = shown_.data();
+        size_t i = 0;
+        for (; i + 4 <= n; i += 4) {
+            uint64_t a, b;
+            std::memcpy(&a, now + i, sizeof a);
+            std::memcpy(&b, was + i, sizeof b);
+            if (a == b) continue;
+            std::memcpy(was + i, &a, sizeof a);
+            out[i] = widen_[now[i]];
+            out[i + 1] = widen_[now[i + 1]];
+            out[i + 2] = widen_[now[i + 2]];
+            out[i + 3] = widen_[now[i + 3]];
+        }
+        for (; i < n; ++i) out[i] = widen_[was[i] = now[i]];
+    }
+    pm_js_present(out, back.Width, back.Height);
+    PresentMs += emscripten_get_now() - t0;
 }
 
 HostEvents WebHost::PumpEvents() {

@@ -36,6 +36,9 @@ public:
     // Any pending mouse press or close request is forgotten (a new session).
     void ForgetEvents() { mousePressed_ = closeRequested_ = false; }
 
+    // Time spent showing frames (widening and the canvas), in ms.
+    double PresentMs = 0;
+
     // The audio callback: the next `frames` stereo frames of the mix.
     void Mix(int16_t* out, size_t frames) { mixer_.Mix(out, frames); }
 
@@ -62,7 +65,8 @@ private:
     AtlasText text_;
     Mixer mixer_;
     std::vector<uint32_t> widen_;   // RGB565 to the canvas's RGBA bytes
-    std::vector<uint32_t> frame_;
+    std::vector<uint32_t> frame_;    // what the canvas is given
+    std::vector<uint16_t> shown_;    // the back buffer of the last frame shown
     bool mousePressed_ = false, closeRequested_ = false;
 };
 
