@@ -32,3 +32,6 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/tests/lsan.supp:print_suppressions=0}
 (cd "$asan" && ./pellimunch_tests)
 bash tests/runner_test.sh "$(cd "$asan" && pwd)" "$PWD"
+
+echo "== the browser version: WebAssembly runner and the page in headless Chromium"
+bash tests/web/run.sh "$build"

@@ -144,7 +144,7 @@ async function runTestMode(seed, scriptFile, stop) {
   return { page, figures: f };
 }
 
-test("test mode: the title frame is the native runner's shot, text included", async () => {
+test("test mode: the title frame is the native runner's shot, text included", { timeout: 120000 }, async () => {
   const empty = join(scratch, "none.keys");
   writeFileSync(empty, "60 -\n");
   const { page, figures: f } = await runTestMode(1, empty, 60);
@@ -154,7 +154,7 @@ test("test mode: the title frame is the native runner's shot, text included", as
   await page.close();
 });
 
-test("test mode: play frames are the native runner's shots", async () => {
+test("test mode: play frames are the native runner's shots", { timeout: 240000 }, async () => {
   for (const [name, seed, frame] of [["play", 8, 128], ["fevers", 11, 3000]]) {
     const keys = join(golden, `${name}.keys`);
     const { page } = await runTestMode(seed, keys, frame);
@@ -168,7 +168,7 @@ test("test mode: play frames are the native runner's shots", async () => {
   }
 });
 
-test("test mode: a bad key script is one clear message", async () => {
+test("test mode: a bad key script is one clear message", { timeout: 60000 }, async () => {
   const { page } = await openPage("?test&seed=1&stop=5&keys=" + encodeURIComponent("10 Sideways"));
   await waitFor(page, "the failure message", () => window.pellimunch && window.pellimunch.figures.failed);
   const f = await pageFigures(page);
@@ -177,7 +177,7 @@ test("test mode: a bad key script is one clear message", async () => {
   await page.close();
 });
 
-test("live play: start, run, sound, pause, Escape saves, the record survives a reload, a click quits", async () => {
+test("live play: start, run, sound, pause, Escape saves, the record survives a reload, a click quits", { timeout: 180000 }, async () => {
   const { page, errors } = await openPage();
   await waitFor(page, "click to play", () => !document.getElementById("play").disabled);
   assert.equal(await probe(page, "running"), 0, "nothing runs before the click");

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# The browser version's tests. Builds it (tools/web/build.sh) with the data
+# and the text atlas of the native build given (default build/), then:
+#   - the WebAssembly runner under node on every stored replay, against the
+#     stored hashes of the native runner's traces;
+#   - the page in headless Chromium (page.test.mjs).
+# Installs what it needs (emscripten, chromium, node, npm; puppeteer-core with
+# npm ci) and fails, never skips, when something is missing.
+# Usage: tests/web/run.sh [NATIVE_BUILD_DIR]
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+native=$(cd "${1:-$root/build}" && pwd)
+web=${PM_WEB_BUILD_DIR:-$root/build-web}
+cd "$root"
+# shellcheck source=tools/deps.sh
+source tools/deps.sh
+# shellcheck source=tools/web/deps.sh
+source tools/web/deps.sh
+pm_install_web_packages
+
+for tool in pellimunch-sim pellimunch-textatlas; do
+    if [ ! -x "$native/$tool" ]; then
+        echo "pellimunch: $native/$tool is missing: build the native game first" >&2
+        exit 1
+    fi
+done
+
+echo "== browser build"
+PM_NATIVE_BUILD_DIR=$native PM_WEB_BUILD_DIR=$web bash tools/web/build.sh
+
+echo "== the WebAssembly runner on the stored replays"
+python3 tests/web/wasm_replays.py "$web/sim/pellimunch-sim.js"
+
+echo "== the page in headless Chromium"
+(cd tests/web && npm ci --no-audit --no-fund --loglevel=error)
+PM_WEB_SITE=$web/site PM_NATIVE_SIM=$native/pellimunch-sim PM_WEB_FIGURES=$web/figures.json \
+    node --test --test-concurrency=1 tests/web/page.test.mjs
