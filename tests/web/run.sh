@@ -17,7 +17,7 @@ cd "$root"
 source tools/deps.sh
 # shellcheck source=tools/web/deps.sh
 source tools/web/deps.sh
-pm_install_web_packages
+pm_install_web_packages test
 
 for tool in pellimunch-sim pellimunch-textatlas; do
     if [ ! -x "$native/$tool" ]; then
