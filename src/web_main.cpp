@@ -289,8 +289,11 @@ EMSCRIPTEN_KEEPALIVE void pm_page_closing() {
     Page& p = *ThePage;
     if (!p.Running) return;
     p.Running = false;
+    p.Paused = false;
     p.Form->CloseWindow();
     StoreRecord();
+    // Should the browser keep the page and bring it back, it offers a new session.
+    pm_js_ended(p.Form->HighScore);
 }
 
 // A few numbers for the page's tests and figures.

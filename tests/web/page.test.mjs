@@ -177,7 +177,7 @@ test("test mode: a bad key script is one clear message", { timeout: 60000 }, asy
   await page.close();
 });
 
-test("live play: start, run, sound, pause, Escape saves, the record survives a reload, a click quits", { timeout: 180000 }, async () => {
+test("live play: start, run, sound, pause, Escape saves, the record survives a reload, leaving saves, a click quits", { timeout: 180000 }, async () => {
   const { page, errors } = await openPage();
   await waitFor(page, "click to play", () => !document.getElementById("play").disabled);
   assert.equal(await probe(page, "running"), 0, "nothing runs before the click");
@@ -232,6 +232,14 @@ test("live play: start, run, sound, pause, Escape saves, the record survives a r
   await page.click("#play");
   await waitFor(page, "the first frames", () => window.pellimunch.probe("frame") > 5);
   assert.equal(await probe(page, "highScore"), 2345);
+
+  // Leaving the page in the middle of a session saves, as closing the window does.
+  await page.evaluate(() => localStorage.removeItem("pellimunch/score.dat"));
+  await page.reload({ waitUntil: "load" });
+  assert.equal(await page.evaluate(() => localStorage.getItem("pellimunch/score.dat")), " 2345 \r\n");
+  await waitFor(page, "click to play", () => !document.getElementById("play").disabled);
+  await page.click("#play");
+  await waitFor(page, "the first frames", () => window.pellimunch.probe("frame") > 5);
 
   // A mouse press on the game ends the session too; "play again" starts anew.
   await page.click("#canvas");
