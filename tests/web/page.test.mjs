@@ -177,7 +177,7 @@ test("test mode: a bad key script is one clear message", { timeout: 60000 }, asy
   await page.close();
 });
 
-test("live play: start, run, sound, pause, Escape saves, the record survives a reload, leaving saves, a click quits", { timeout: 180000 }, async () => {
+test("live play: start, full screen, run, sound, pause, Escape saves, the record survives a reload, leaving saves, a click quits", { timeout: 180000 }, async () => {
   const { page, errors } = await openPage();
   await waitFor(page, "click to play", () => !document.getElementById("play").disabled);
   assert.equal(await probe(page, "running"), 0, "nothing runs before the click");
@@ -188,6 +188,15 @@ test("live play: start, run, sound, pause, Escape saves, the record survives a r
   figures.firstFrameAfterClickMs = +(f0.firstFrameAt - clickedAt).toFixed(1);
   assert.equal(await probe(page, "gameState"), 0, "the title comes first");
   assert.equal(await probe(page, "highScore"), 1000, "a fresh browser has the default record");
+
+  // Full screen by the corner button, back by Alt+Enter; the game goes on.
+  await page.click("#fullscreen");
+  await waitFor(page, "full screen", () => !!document.fullscreenElement);
+  await page.keyboard.down("AltLeft");
+  await page.keyboard.press("Enter");
+  await page.keyboard.up("AltLeft");
+  await waitFor(page, "the window again", () => !document.fullscreenElement);
+  assert.equal(await probe(page, "paused"), 0);
 
   // Shift starts a run; Right moves the ball.
   await hold(page, "ShiftLeft");
