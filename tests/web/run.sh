@@ -35,4 +35,4 @@ python3 tests/web/wasm_replays.py "$web/sim/pellimunch-sim.js"
 echo "== the page in headless Chromium"
 (cd tests/web && npm ci --no-audit --no-fund --loglevel=error)
 PM_WEB_SITE=$web/site PM_NATIVE_SIM=$native/pellimunch-sim PM_WEB_FIGURES=$web/figures.json \
-    node --test --test-concurrency=1 tests/web/page.test.mjs
+    node --test tests/web/page.test.mjs
