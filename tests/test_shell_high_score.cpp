@@ -157,7 +157,7 @@ TEST_F(ScoreFolder, QuitFromTheFirstTitleWritesTheDefault) {
     FileGame g(path_);
     g.form.StartUp();
     EXPECT_EQ(g.form.HighScore, 1000);
-    g.host.Keys[1] = 128;   // Escape
+    g.host.Keys[Key::Escape] = 128;
     EXPECT_FALSE(g.form.Step(test::ReadInput(g.host)));
     EXPECT_EQ(Bytes(), " 1000 \r\n");
     EXPECT_TRUE(g.host.SaveErrors.empty());

@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "names.h"
 #include "options.h"
 #include "script.h"
 
@@ -39,23 +40,24 @@ TEST(SimScript, CountsKeysCommentsAndBlankLines) {
     EXPECT_TRUE(s.Spans[0].Keys.empty());
     EXPECT_FALSE(s.Spans[0].Mouse);
     EXPECT_EQ(s.Spans[0].Line, 2);
-    EXPECT_EQ(s.Spans[1].Keys, std::vector<uint8_t>{42});
+    EXPECT_EQ(s.Spans[1].Keys, std::vector<uint8_t>{Key::LShift});
     EXPECT_EQ(s.Spans[1].Line, 5);
-    EXPECT_EQ(s.Spans[2].Keys, (std::vector<uint8_t>{205, 57}));
+    EXPECT_EQ(s.Spans[2].Keys, (std::vector<uint8_t>{Key::Right, Key::Space}));
     EXPECT_TRUE(s.Spans[3].Mouse);
     EXPECT_TRUE(s.Spans[3].Keys.empty());
-    EXPECT_EQ(s.Spans[4].Keys, std::vector<uint8_t>{1});
+    EXPECT_EQ(s.Spans[4].Keys, std::vector<uint8_t>{Key::Escape});
 }
 
 TEST(SimScript, EveryKeyNameHasItsCode) {
-    const std::pair<const char*, int> names[] = {{"Escape", 1},  {"LShift", 42}, {"RShift", 54}, {"Space", 57},
-                                                 {"Up", 200},    {"Left", 203},  {"Right", 205}, {"Delete", 211},
-                                                 {"W", 17},      {"E", 18},      {"R", 19}};
+    const std::pair<const char*, Key::Code> names[] = {
+        {"Escape", Key::Escape}, {"LShift", Key::LShift}, {"RShift", Key::RShift}, {"Space", Key::Space},
+        {"Up", Key::Up},         {"Left", Key::Left},     {"Right", Key::Right},   {"Delete", Key::Delete},
+        {"W", Key::W},           {"E", Key::E},           {"R", Key::R}};
     for (const auto& [name, code] : names) {
         ASSERT_TRUE(KeyCode(name).has_value()) << name;
         EXPECT_EQ(*KeyCode(name), code) << name;
     }
-    EXPECT_EQ(KeyCode("rshift"), 54);   // case does not matter
+    EXPECT_EQ(KeyCode("rshift"), Key::RShift);   // case does not matter
     EXPECT_FALSE(KeyCode("Mouse").has_value());
     EXPECT_FALSE(KeyCode("-").has_value());
     EXPECT_FALSE(KeyCode("Down").has_value());

@@ -20,7 +20,7 @@ void FormMain::LevelChange() {
     // 99, so past it nothing more opens.
     if ((Level == 9 || Level == 14 || Level == 24 || Level == 29) && LastBaseItem < 99) {
         LastBaseItem = static_cast<int16_t>(LastBaseItem + 1);
-        Items[LastBaseItem].X = 9999.0;
+        Items[LastBaseItem].X = Parked;
     }
     LastActiveItem = LastBaseItem;
     Fever = False;
@@ -61,7 +61,7 @@ void FormMain::LevelChange() {
             Items[j].Plain = False;
             if (j > LastBaseItem) {
                 Items[j].Delay = CLng(Rnd() * 90.0);
-                Items[j].X = 9999.0;
+                Items[j].X = Parked;
             }
         }
     }

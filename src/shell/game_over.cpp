@@ -7,7 +7,7 @@ namespace pm {
 void FormMain::GameOverFrame() {
     int32_t nextState = 0;
     GroundFrame = static_cast<int16_t>((GroundFrame + 1) % 8);
-    BltKeyed(293, 200, MainSurface, LabelRects[10]);
+    BltKeyed(293, 200, MainSurface, LabelRects[Label::GameOverCaption]);
 
     // The particles see the timer before this frame's count-down.
     ParticleGameOverStep();
@@ -33,7 +33,7 @@ void FormMain::GameOverFrame() {
     }
 
     GameState = static_cast<int16_t>(nextState);
-    if (GameState == 0) ResetRound();
+    if (GameState == State::Title) ResetRound();
 }
 
 }  // namespace pm

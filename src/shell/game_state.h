@@ -10,6 +10,7 @@
 
 #include "platform/canvas.h"
 #include "platform/host.h"
+#include "names.h"
 #include "shell/basic.h"
 
 namespace pm {

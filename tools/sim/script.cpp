@@ -4,18 +4,21 @@
 #include <cctype>
 #include <limits>
 
+#include "names.h"
+
 namespace pm::sim {
 
 namespace {
 
 struct KeyName {
     const char* Name;
-    uint8_t Code;
+    Key::Code Code;
 };
 
 constexpr std::array<KeyName, 11> KeyNames{{
-    {"Escape", 1}, {"LShift", 42}, {"RShift", 54}, {"Space", 57}, {"Up", 200}, {"Left", 203},
-    {"Right", 205}, {"Delete", 211}, {"W", 17}, {"E", 18}, {"R", 19},
+    {"Escape", Key::Escape}, {"LShift", Key::LShift}, {"RShift", Key::RShift}, {"Space", Key::Space},
+    {"Up", Key::Up}, {"Left", Key::Left}, {"Right", Key::Right}, {"Delete", Key::Delete},
+    {"W", Key::W}, {"E", Key::E}, {"R", Key::R},
 }};
 
 bool SameName(std::string_view a, std::string_view b) {
