@@ -9,8 +9,9 @@ namespace pm {
 
 namespace {
 
-// The two particle sprites; a stray kind still picks one of them rather than
-// reading past the table.
+// The two particle sprites.
+// Mended: a stray kind still picks one of them rather than reading past
+// the table.
 const Rect& ParticleSprite(const std::array<Rect, 2>& rects, int16_t kind) { return rects[kind == 1 ? 1 : 0]; }
 
 // Sprays fill the lowest free slot; null when all 64 are live.

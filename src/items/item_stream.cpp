@@ -112,6 +112,8 @@ void FormMain::ItemPass() {
             continue;
         }
 
+        // Mended: a kind outside the table draws as plain food rather than
+        // reading past it.
         const size_t kind = item.Kind >= 0 && item.Kind < static_cast<int16_t>(ItemRects.size())
                                 ? static_cast<size_t>(item.Kind) : 0;
         BltKeyed(CLng(item.X), row, MainSurface, ItemRects[kind]);

@@ -24,7 +24,7 @@ std::optional<int32_t> ParseScoreText(std::string_view text) {
         negative = text[i] == '-';
         ++i;
     }
-    // A record beyond 32 bits was never written by the game; it is kept as
+    // Mended: a record beyond 32 bits was never written by the game; it is kept as
     // the highest record the game can hold rather than thrown away, so the
     // player never finds a lower one afterwards.
     int64_t value = 0;
@@ -171,8 +171,8 @@ void FormMain::LoadHighScore() {
         std::fprintf(stderr, "pellimunch: %s: %s; the high score starts at %d\n", path.c_str(),
                      read.Reason.c_str(), static_cast<int>(DefaultHighScore));
     } else if (read.Status == ScoreFileStatus::Unreadable) {
-        // The file may well hold a record we cannot see: play on with the
-        // default, but never write over it.
+        // Mended: the file may well hold a record we cannot see: play on
+        // with the default, but never write over it.
         ScoreFileUnreadable = true;
         std::fprintf(stderr, "pellimunch: %s: %s; the high score starts at %d and the file is left as it is\n",
                      path.c_str(), read.Reason.c_str(), static_cast<int>(DefaultHighScore));

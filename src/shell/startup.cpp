@@ -116,8 +116,8 @@ void FormMain::Form_Unload() {
     HostPtr->ShowCursor(true);
     HostPtr->RestoreDisplay();
     HostPtr->Release();
-    // Only a record we actually read may be written back: a start that failed
-    // before the file was read must not replace the player's best score.
+    // Mended: only a record we actually read may be written back; a start
+    // that failed before the file was read must not replace the best score.
     if (HighScoreLoaded) SaveHighScore();
 }
 
