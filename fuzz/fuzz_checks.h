@@ -14,7 +14,7 @@
 #include <string_view>
 
 #include "platform/data_files.h"
-#include "script.h"
+#include "driver/script.h"
 #include "shell/high_score.h"
 
 namespace pm::fuzz {

@@ -5,7 +5,7 @@
 
 #include "names.h"
 #include "options.h"
-#include "script.h"
+#include "driver/script.h"
 
 namespace pm::sim {
 namespace {

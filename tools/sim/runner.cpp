@@ -4,13 +4,15 @@
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "bmp_shot.h"
+#include "driver/replay.h"
+#include "driver/script.h"
 #include "options.h"
 #include "platform/data_files.h"
 #include "platform/headless_host.h"
-#include "script.h"
 #include "shell/game_state.h"
 #include "shot_text.h"
 #include "trace_writer.h"
@@ -88,6 +90,13 @@ int RunMain(int argc, const char* const* argv, std::FILE* stdOut, std::FILE* err
     }
 
     Script script;
+    std::optional<Replay> replay;
+    if (o.ReplayFile) {
+        replay.emplace();
+        if (!LoadReplay(*o.ReplayFile, *replay, error)) return Fail(err, "replay " + error);
+        script = replay->Keys;
+        o.Seed = replay->Seed;
+    }
     if (o.ScriptFile) {
         std::string text;
         if (!ReadScriptText(*o.ScriptFile, in, text, error)) return Fail(err, error);
@@ -99,7 +108,15 @@ int RunMain(int argc, const char* const* argv, std::FILE* stdOut, std::FILE* err
     }
 
     const std::string folder = o.Dir.empty() ? MyPath() : o.Dir;
-    const std::string scoreFile = o.Score.empty() ? folder + "score.dat" : o.Score;
+    std::unique_ptr<ScratchScoreFile> scratch;
+    if (replay) {
+        try {
+            scratch = std::make_unique<ScratchScoreFile>(replay->HighScore);
+        } catch (const std::exception& e) {
+            return Fail(err, e.what());
+        }
+    }
+    const std::string scoreFile = scratch ? scratch->Path() : o.Score.empty() ? folder + "score.dat" : o.Score;
 
     TraceOut trace;
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> outFile(nullptr, &std::fclose);
@@ -212,6 +229,18 @@ int RunMain(int argc, const char* const* argv, std::FILE* stdOut, std::FILE* err
     if (outFile && std::fclose(outFile.release()) != 0) return Fail(err, "cannot write the trace to " + o.Out);
 
     int status = 0;
+    if (replay) {
+        ReplayOutcome outcome;
+        outcome.Frames = endFrame;
+        outcome.End = std::string_view(end) == "escape" ? ReplayEnd::Escape
+                      : std::string_view(end) == "mouse" ? ReplayEnd::Mouse : ReplayEnd::Close;
+        outcome.HighScore = form->HighScore;
+        const std::string differs = CompareWithRecording(*replay, outcome);
+        if (!differs.empty()) {
+            std::fprintf(err, "%s: replay %s: %s\n", Prog, o.ReplayFile->c_str(), differs.c_str());
+            status = 1;
+        }
+    }
     if (shotFailed) status = 1;
     for (size_t i = 0; i < o.Shots.size(); ++i) {
         if (shotTaken[i]) continue;

@@ -52,6 +52,7 @@ std::string SdlHost::ScoreFile() {
 SdlHost::~SdlHost() { Release(); }
 
 uint64_t SdlHost::ClockSeed() {
+    if (seed_) return *seed_;
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);

@@ -1,6 +1,7 @@
-// The runner's key script: one span per line, a frame count and the keys held
-// during those frames ("30 Right+Space", "1 Mouse", "60 -"), with comments
-// after '#' and blank lines ignored.
+// The key script: one span per line, a frame count and the keys held during
+// those frames ("30 Right+Space", "1 Mouse", "60 -"), with comments after '#'
+// and blank lines ignored. The runner reads it; a replay file is one with a
+// header and an end line around it.
 #pragma once
 
 #include <cstdint>
@@ -31,6 +32,20 @@ struct ScriptError {
 // The key-table code of a key name (case does not matter); nothing for an
 // unknown name. "Mouse" and "-" are not keys.
 std::optional<uint8_t> KeyCode(std::string_view name);
+
+// The name of a key-table code the script knows, or null.
+const char* KeyName(uint8_t code);
+
+// The codes of every key the script can name, in the order it lists them.
+const std::vector<uint8_t>& NamedKeys();
+
+// Parses one span line (comment already cut off, not blank); on a bad line
+// fills `message` and returns false.
+bool ParseSpanLine(std::string_view line, ScriptSpan& span, std::string& message);
+
+// One span as a line, without the newline: "12 Right+Space", "1 Mouse", "60 -".
+// Keys the script cannot name are left out.
+std::string FormatSpan(const ScriptSpan& span);
 
 // Parses a whole script; on a bad line fills `error` and returns false.
 bool ParseScript(std::string_view text, Script& script, ScriptError& error);

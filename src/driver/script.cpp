@@ -1,4 +1,4 @@
-#include "script.h"
+#include "driver/script.h"
 
 #include <array>
 #include <cctype>
@@ -10,12 +10,12 @@ namespace pm::sim {
 
 namespace {
 
-struct KeyName {
+struct NamedKey {
     const char* Name;
     Key::Code Code;
 };
 
-constexpr std::array<KeyName, 11> KeyNames{{
+constexpr std::array<NamedKey, 11> KeyNames{{
     {"Escape", Key::Escape}, {"LShift", Key::LShift}, {"RShift", Key::RShift}, {"Space", Key::Space},
     {"Up", Key::Up}, {"Left", Key::Left}, {"Right", Key::Right}, {"Delete", Key::Delete},
     {"W", Key::W}, {"E", Key::E}, {"R", Key::R},
@@ -48,7 +48,9 @@ std::vector<std::string_view> Words(std::string_view line) {
 // centuries of frames.
 constexpr uint64_t MaxCount = 4294967295u;
 
-bool ParseLine(std::string_view line, ScriptSpan& span, std::string& message) {
+}  // namespace
+
+bool ParseSpanLine(std::string_view line, ScriptSpan& span, std::string& message) {
     const std::vector<std::string_view> words = Words(line);
     if (words.size() != 2) {
         message = words.size() < 2 ? "expected a frame count and the keys (\"-\" for none)"
@@ -103,7 +105,32 @@ bool ParseLine(std::string_view line, ScriptSpan& span, std::string& message) {
     return true;
 }
 
-}  // namespace
+const char* KeyName(uint8_t code) {
+    for (const NamedKey& key : KeyNames)
+        if (key.Code == code) return key.Name;
+    return nullptr;
+}
+
+const std::vector<uint8_t>& NamedKeys() {
+    static const std::vector<uint8_t> codes = [] {
+        std::vector<uint8_t> c;
+        for (const NamedKey& key : KeyNames) c.push_back(key.Code);
+        return c;
+    }();
+    return codes;
+}
+
+std::string FormatSpan(const ScriptSpan& span) {
+    std::string keys;
+    for (uint8_t code : span.Keys) {
+        const char* name = KeyName(code);
+        if (!name) continue;
+        if (!keys.empty()) keys += '+';
+        keys += name;
+    }
+    if (span.Mouse) keys += keys.empty() ? "Mouse" : "+Mouse";
+    return std::to_string(span.Count) + ' ' + (keys.empty() ? "-" : keys);
+}
 
 uint64_t Script::TotalFrames() const {
     uint64_t total = 0;
@@ -112,7 +139,7 @@ uint64_t Script::TotalFrames() const {
 }
 
 std::optional<uint8_t> KeyCode(std::string_view name) {
-    for (const KeyName& key : KeyNames)
+    for (const NamedKey& key : KeyNames)
         if (SameName(name, key.Name)) return key.Code;
     return std::nullopt;
 }
@@ -138,7 +165,7 @@ bool ParseScript(std::string_view text, Script& script, ScriptError& error) {
         ScriptSpan span;
         span.Line = lineNumber;
         std::string message;
-        if (!ParseLine(line, span, message)) {
+        if (!ParseSpanLine(line, span, message)) {
             error = {lineNumber, message};
             return false;
         }
