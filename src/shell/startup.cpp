@@ -15,8 +15,7 @@ void FormMain::Form_Load() {
         throw;
     }
     try {
-        while (Frame()) {
-        }
+        while (Frame()) SaveRecordIfRaised();
     } catch (...) {
         Form_Unload();
         throw;
