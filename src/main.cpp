@@ -1,5 +1,5 @@
 // The game: an SDL window running FormMain until Escape, a mouse press, a
-// closed window or SIGINT/SIGTERM ends it; each of them runs the shutdown,
+// closed window or SIGINT/SIGTERM/SIGHUP ends it; each of them runs the shutdown,
 // which saves the high score.
 #include <csignal>
 #include <cstdio>
@@ -7,16 +7,21 @@
 #include <memory>
 #include <string>
 
+#include "platform/sdl/message_box.h"
 #include "platform/sdl/sdl_host.h"
 #include "shell/game_state.h"
 
 namespace {
 
+// One line on standard error and, for a player who started the game from
+// the desktop and sees no terminal, the same words in a box.
 int Fail(const char* message) {
     std::string line(message);
     for (char& c : line)
         if (c == '\n' || c == '\r') c = ' ';
     std::fprintf(stderr, "pellimunch: %s\n", line.c_str());
+    std::fflush(stderr);
+    pm::sdl::ShowErrorBox("Pellimunch", "Pellimunch cannot go on:\n" + line);
     return 1;
 }
 
@@ -28,6 +33,7 @@ int main() {
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);   // the terminal or the session went away
 
     try {
         pm::sdl::SdlHost host;

@@ -20,7 +20,7 @@
 
 namespace pm::sdl {
 
-// Set by a SIGINT/SIGTERM handler; the host closes the window at the next
+// Set by a SIGINT/SIGTERM/SIGHUP handler; the host closes the window at the next
 // frame end, so the shutdown and the save run as for any other quit.
 extern volatile std::sig_atomic_t StopRequested;
 void RequestStop(int signal);   // a signal handler
