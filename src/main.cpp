@@ -1,6 +1,6 @@
 // The game: an SDL window running FormMain one frame at a time until Escape,
-// a mouse press, a closed window or SIGINT/SIGTERM ends it; each of them runs
-// the shutdown, which saves the high score. Every session is recorded as a
+// a mouse press, a closed window or SIGINT/SIGTERM/SIGHUP ends it; each of
+// them runs the shutdown, which saves the high score. Every session is recorded as a
 // replay; `--replay FILE` plays one back in the window.
 #include <csignal>
 #include <cstdio>
@@ -14,6 +14,7 @@
 #include "driver/replay.h"
 #include "driver/session.h"
 #include "platform/atomic_file.h"
+#include "platform/sdl/message_box.h"
 #include "platform/sdl/sdl_host.h"
 #include "platform/score_path.h"
 #include "shell/game_state.h"
@@ -26,11 +27,15 @@ constexpr const char* Usage =
     "  --replay FILE   watch a recorded session (best and last name the kept ones);\n"
     "                  Escape stops, F held runs four times as fast\n";
 
+// One line on standard error and, for a player who started the game from
+// the desktop and sees no terminal, the same words in a box.
 int Fail(const std::string& message) {
     std::string line(message);
     for (char& c : line)
         if (c == '\n' || c == '\r') c = ' ';
     std::fprintf(stderr, "pellimunch: %s\n", line.c_str());
+    std::fflush(stderr);
+    pm::sdl::ShowErrorBox("Pellimunch", "Pellimunch cannot go on:\n" + line);
     return 1;
 }
 
@@ -89,6 +94,7 @@ int Play(pm::sdl::SdlHost& host, const Options& options) {
         clock.WaitForNextFrame();
         const pm::FrameInput input = pm::GatherInput(host, events);
         const bool goesOn = form->Step(input);
+        form->SaveRecordIfRaised();
         session.Frame(input, *form);
         if (!goesOn) {
             end = !form->QuitFlag ? pm::ReplayEnd::Escape
@@ -185,6 +191,7 @@ int main(int argc, char** argv) {
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);   // the terminal or the session went away
 
     try {
         pm::sdl::SdlHost host;

@@ -101,6 +101,36 @@ TEST(SimScript, BadLinesNameTheirLineNumber) {
     }
 }
 
+bool ParseArgs(std::vector<const char*> args, Options& o, std::string& error);
+
+// Whatever the input, a message stays one short line: bad input is quoted
+// with escapes and cut short.
+TEST(SimScript, BadInputIsQuotedShortAndEscaped) {
+    EXPECT_EQ(Quote("Jump"), "\"Jump\"");
+    EXPECT_EQ(Quote(std::string_view("a\0b\n\x1B\xFF\"\\", 8)), "\"a\\x00b\\x0A\\x1B\\xFF\\\"\\\\\"");
+    EXPECT_EQ(Quote(std::string(5000000, 'k'), 4), "\"kkkk\"... (5000000 bytes)");
+
+    const std::string longLine = "1 " + std::string(5u << 20, 'x') + "\n";
+    const ScriptError tooLong = ParseBad("1 -\n" + longLine);
+    EXPECT_EQ(tooLong.Line, 2);
+    EXPECT_LT(tooLong.Message.size(), 200u);
+    EXPECT_NE(tooLong.Message.find("longer than 4096 bytes"), std::string::npos) << tooLong.Message;
+    // A line just within the limit is fine when it holds a script line.
+    Parse("1 Right   #" + std::string(MaxScriptLineBytes - 11, '.') + "\n");
+
+    const ScriptError binary = ParseBad("3 Right+\x01\xFE\n");
+    EXPECT_NE(binary.Message.find("unknown key \"\\x01\\xFE\""), std::string::npos) << binary.Message;
+
+    Options o;
+    std::string error;
+    const std::string huge(100000, '9');
+    EXPECT_FALSE(ParseArgs({"--seed", huge.c_str()}, o, error));
+    EXPECT_LT(error.size(), 200u);
+    EXPECT_FALSE(ParseArgs({"--bogus\x01\n"}, o, error));
+    EXPECT_EQ(error.find('\n'), std::string::npos);
+    EXPECT_EQ(error.find('\x01'), std::string::npos);
+}
+
 TEST(SimScript, CursorWalksFramesThenRunsDry) {
     const Script s = Parse("2 Left\n1 Right\n");
     ScriptCursor cursor(s);

@@ -56,23 +56,8 @@ std::vector<std::string_view> Words(std::string_view line) {
     return words;
 }
 
-// A short, printable excerpt of a bad line for a message.
-std::string Quote(std::string_view text) {
-    std::string out = "\"";
-    size_t i = 0;
-    for (; i < text.size() && out.size() < 40; ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c >= 0x20 && c < 0x7F && c != '"' && c != '\\') {
-            out += static_cast<char>(c);
-        } else {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02X", c);
-            out += hex;
-        }
-    }
-    if (i < text.size()) out += "...";
-    return out + "\"";
-}
+// A short, escaped excerpt of a bad line for a message.
+std::string Quote(std::string_view text) { return sim::Quote(text, 24); }
 
 }  // namespace
 

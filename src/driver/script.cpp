@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cctype>
+#include <cstdio>
 #include <limits>
 
 #include "names.h"
@@ -67,12 +68,12 @@ bool ParseSpanLine(std::string_view line, ScriptSpan& span, std::string& message
         }
         value = value * 10 + static_cast<uint64_t>(c - '0');
         if (value > MaxCount) {
-            message = "frame count " + std::string(count) + " is too large";
+            message = "frame count " + Quote(count) + " is too large";
             return false;
         }
     }
     if (!digitsOnly) {
-        message = "frame count \"" + std::string(count) + "\" is not a positive integer";
+        message = "frame count " + Quote(count) + " is not a positive integer";
         return false;
     }
     if (value == 0) {
@@ -88,7 +89,7 @@ bool ParseSpanLine(std::string_view line, ScriptSpan& span, std::string& message
         const size_t plus = keys.find('+', start);
         const std::string_view name = keys.substr(start, plus == std::string_view::npos ? keys.npos : plus - start);
         if (name.empty()) {
-            message = "empty key name in \"" + std::string(keys) + "\"";
+            message = "empty key name in " + Quote(keys);
             return false;
         }
         if (SameName(name, "Mouse")) {
@@ -96,7 +97,7 @@ bool ParseSpanLine(std::string_view line, ScriptSpan& span, std::string& message
         } else if (const std::optional<uint8_t> code = KeyCode(name)) {
             span.Keys.push_back(*code);
         } else {
-            message = "unknown key \"" + std::string(name) + "\"";
+            message = "unknown key " + Quote(name);
             return false;
         }
         if (plus == std::string_view::npos) break;
@@ -132,6 +133,27 @@ std::string FormatSpan(const ScriptSpan& span) {
     return std::to_string(span.Count) + ' ' + (keys.empty() ? "-" : keys);
 }
 
+std::string Quote(std::string_view text, size_t max) {
+    std::string out = "\"";
+    const size_t shown = text.size() > max ? max : text.size();
+    for (size_t i = 0; i < shown; ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20 || c >= 0x7F) {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    out += '"';
+    if (shown < text.size()) out += "... (" + std::to_string(text.size()) + " bytes)";
+    return out;
+}
+
 uint64_t Script::TotalFrames() const {
     uint64_t total = 0;
     for (const ScriptSpan& span : Spans) total += span.Count;
@@ -154,6 +176,11 @@ bool ParseScript(std::string_view text, Script& script, ScriptError& error) {
         std::string_view line = text.substr(pos, end - pos);
         pos = end + 1;
         ++lineNumber;
+        if (line.size() > MaxScriptLineBytes) {
+            error = {lineNumber, "the line is longer than " + std::to_string(MaxScriptLineBytes) + " bytes: " +
+                                     Quote(line)};
+            return false;
+        }
         if (const size_t hash = line.find('#'); hash != std::string_view::npos) line = line.substr(0, hash);
         bool blank = true;
         for (char c : line) blank = blank && IsSpace(c);

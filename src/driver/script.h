@@ -29,6 +29,16 @@ struct ScriptError {
     std::string Message;        // without the line number
 };
 
+// Limits on what the runner reads as a script: far beyond any real one, but
+// a wrong file (a device, a disk image) is refused instead of filling memory.
+inline constexpr size_t MaxScriptBytes = 8u << 20;
+inline constexpr size_t MaxScriptLineBytes = 4096;
+
+// A piece of input fit for a one-line message: in double quotes, with
+// control characters, quotes, backslashes and bytes beyond ASCII written as
+// escapes, and cut after `max` bytes of input with "..." and the full length.
+std::string Quote(std::string_view text, size_t max = 40);
+
 // The key-table code of a key name (case does not matter); nothing for an
 // unknown name. "Mouse" and "-" are not keys.
 std::optional<uint8_t> KeyCode(std::string_view name);
@@ -47,7 +57,8 @@ bool ParseSpanLine(std::string_view line, ScriptSpan& span, std::string& message
 // Keys the script cannot name are left out.
 std::string FormatSpan(const ScriptSpan& span);
 
-// Parses a whole script; on a bad line fills `error` and returns false.
+// Parses a whole script; on a bad line (or one longer than
+// MaxScriptLineBytes) fills `error` and returns false.
 bool ParseScript(std::string_view text, Script& script, ScriptError& error);
 
 // Walks a script frame by frame, starting at frame 1; past its end every

@@ -3,6 +3,7 @@
 #include "shell/high_score.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <cstring>
 
 #include "platform/atomic_file.h"
+#include "platform/score_path.h"
 #include "shell/game_state.h"
 
 namespace pm {
@@ -55,10 +57,16 @@ ScoreFileRead ReadScoreFile(const std::string& path) {
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return result;   // Missing
 
     result.Status = ScoreFileStatus::Unreadable;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without blocking: a named pipe put there since the look above must not
+    // hold the game; it is no file of ours.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         result.Reason = ErrnoText("cannot open");
         return result;
+    }
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return ScoreFileRead{};   // Missing
     }
     // One short line is all the file should hold; more is never needed.
     char buffer[256];
@@ -94,13 +102,63 @@ bool WriteScoreFile(const std::string& path, int32_t score, std::string* reason)
     return ReplaceFile(path, FormatScoreText(score), reason);
 }
 
+namespace {
+
+// An exclusive advisory lock on a folder, held for the object's life. The
+// folder, unlike the file, is never replaced by a rename, so every copy of
+// the game locks the same thing. Where the file system has no such locks
+// the save goes ahead without one: reading the file again just before the
+// write still keeps the higher record in all but a narrow race.
+class FolderLock {
+public:
+    explicit FolderLock(const std::string& folder) : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        if (fd_ < 0) return;
+        while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
+    ~FolderLock() {
+        if (fd_ >= 0) ::close(fd_);   // closing gives the lock back
+    }
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+private:
+    int fd_;
+};
+
+}  // namespace
+
+RecordSave SaveRecordKeepingHigher(const std::string& path, int32_t score) {
+    RecordSave result;
+    std::string why;
+    if (!MakeFolderFor(path, &why)) {
+        result.Reason = "cannot create the folder " + why;
+        return result;
+    }
+    FolderLock lock(FolderOf(path));
+    int32_t best = score;
+    const ScoreFileRead now = ReadScoreFile(path);
+    if (now.Status == ScoreFileStatus::Ok && now.Value > best) {
+        best = now.Value;   // another copy of the game saved a higher record
+    } else if (now.Status == ScoreFileStatus::Unreadable) {
+        result.Reason = "the file cannot be read (" + now.Reason + "), so it is not replaced";
+        return result;
+    }
+    if (!WriteScoreFile(path, best, &result.Reason)) return result;
+    result.Ok = true;
+    result.Saved = best;
+    return result;
+}
+
 void FormMain::LoadHighScore() {
     const std::string path = HostPtr->ScoreFile();
     HighScore = DefaultHighScore;
+    SavedHighScore = HighScore;
     if (path.empty()) return;
     const ScoreFileRead read = ReadScoreFile(path);
     if (read.Status == ScoreFileStatus::Ok) {
         HighScore = read.Value;
+        SavedHighScore = HighScore;
     } else if (read.Status == ScoreFileStatus::Invalid) {
         // Keep playing with the default, but say why the old record is gone.
         std::fprintf(stderr, "pellimunch: %s: %s; the high score starts at %d\n", path.c_str(),
@@ -114,21 +172,41 @@ void FormMain::LoadHighScore() {
     }
 }
 
-void FormMain::SaveHighScore() {
+bool FormMain::StoreRecord(std::string& reason) {
     const std::string path = HostPtr->ScoreFile();
-    if (path.empty()) return;
-    std::string reason;
+    if (path.empty()) return true;
     if (ScoreFileUnreadable) {
         // Nothing new to keep: leave the unread file alone without a word.
-        if (HighScore == DefaultHighScore) return;
-        reason = "the file could not be read at start-up, so it is not replaced";
+        if (HighScore == DefaultHighScore) return true;
+        reason = path + ": the file could not be read at start-up, so it is not replaced";
+        return false;
     }
-    if (!reason.empty() || !WriteScoreFile(path, HighScore, &reason)) {
-        std::fprintf(stderr, "pellimunch: %s: %s; the high score was not saved\n", path.c_str(), reason.c_str());
-        HostPtr->ShowSaveError("終了時、書き込みエラー",
-                               "score.datに対して正しい書き込みが行えませんでした。\r\n"
-                               "書き込み禁止属性が掛かっている場合は解除してください。");
-    }
+    const RecordSave save = SaveRecordKeepingHigher(path, HighScore);
+    if (!save.Ok) reason = path + ": " + save.Reason;
+    return save.Ok;
+}
+
+void FormMain::SaveHighScore() {
+    std::string reason;
+    if (StoreRecord(reason)) return;
+    std::fprintf(stderr, "pellimunch: %s; the high score was not saved\n", reason.c_str());
+    // The box says it in the game's words, then in plain ones.
+    HostPtr->ShowSaveError("終了時、書き込みエラー",
+                           "score.datに対して正しい書き込みが行えませんでした。\r\n"
+                           "書き込み禁止属性が掛かっている場合は解除してください。\r\n\r\n" +
+                               reason);
+}
+
+void FormMain::SaveRecordIfRaised() {
+    // A record is set when the game-over state hands back to the title; it
+    // is written then, so that whatever ends the program later (a lost
+    // display, a signal that cannot be caught, a crash) loses at most the
+    // run in progress. A failure here is left for the shutdown's save to
+    // report, so it is not said twice.
+    if (!HighScoreLoaded || Unloaded || GameState == State::GameOver || HighScore <= SavedHighScore) return;
+    SavedHighScore = HighScore;
+    std::string reason;
+    StoreRecord(reason);
 }
 
 }  // namespace pm

@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "driver/script.h"
+
 namespace pm::sim {
 
 namespace {
@@ -75,7 +77,7 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
             continue;
         }
         if (arg.substr(0, 2) != "--") {
-            error = "unexpected argument \"" + std::string(arg) + "\"";
+            error = "unexpected argument " + Quote(arg);
             return false;
         }
         // Both "--name value" and "--name=value".
@@ -92,7 +94,7 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
         bool isKnown = false;
         for (std::string_view k : known) isKnown = isKnown || name == k;
         if (!isKnown) {
-            error = "unknown option \"" + std::string(name) + "\"";
+            error = "unknown option " + Quote(name);
             return false;
         }
         if (!haveValue) {
@@ -102,7 +104,7 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
             }
             value = argv[++i];
         }
-        const std::string bad = "bad value \"" + std::string(value) + "\" for " + std::string(name);
+        const std::string bad = "bad value " + Quote(value) + " for " + std::string(name);
         uint64_t n = 0;
         if (name == "--seed") {
             if (!ParseUnsigned(value, 4294967295u, n)) {

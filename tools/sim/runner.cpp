@@ -29,17 +29,27 @@ int Fail(std::FILE* err, const std::string& message) {
     return 1;
 }
 
+// Reads at most one byte past MaxScriptBytes, so that a file too large to
+// be a script (or one without end) is refused without reading it all.
 bool ReadAll(std::FILE* f, std::string& text) {
     char buf[65536];
     size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+    while (text.size() <= MaxScriptBytes && (n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
     return !std::ferror(f);
+}
+
+std::string TooLarge(const std::string& name) {
+    return "script " + name + " is larger than " + std::to_string(MaxScriptBytes >> 20) + " MiB";
 }
 
 bool ReadScriptText(const std::string& file, std::FILE* in, std::string& text, std::string& error) {
     if (file == "-") {
         if (!ReadAll(in, text)) {
             error = "cannot read the script from standard input";
+            return false;
+        }
+        if (text.size() > MaxScriptBytes) {
+            error = TooLarge("on standard input");
             return false;
         }
         return true;
@@ -54,6 +64,10 @@ bool ReadScriptText(const std::string& file, std::FILE* in, std::string& text, s
     std::fclose(f);
     if (!ok) {
         error = "cannot read script " + file + ": " + std::strerror(readErrno);
+        return false;
+    }
+    if (text.size() > MaxScriptBytes) {
+        error = TooLarge(file);
         return false;
     }
     return true;
@@ -215,6 +229,7 @@ int RunMain(int argc, const char* const* argv, std::FILE* stdOut, std::FILE* err
                 end = !form->QuitFlag ? "escape" : input.MousePressed ? "mouse" : "script";
                 break;
             }
+            form->SaveRecordIfRaised();
         }
     } catch (const std::exception& e) {
         trace.Flush();

@@ -19,8 +19,8 @@
 
 namespace pm::sdl {
 
-// Set by a SIGINT/SIGTERM handler; the next pump reports it as a close
-// request, so the shutdown and the save run as for any other quit.
+// Set by a SIGINT/SIGTERM/SIGHUP handler; the next pump reports it as a
+// close request, so the shutdown and the save run as for any other quit.
 extern volatile std::sig_atomic_t StopRequested;
 void RequestStop(int signal);   // a signal handler
 
