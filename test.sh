@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds everything and runs the whole test suite; then the unit tests and
-# the runner's tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Builds everything and runs the whole test suite; then the unit tests, the
+# runner's tests and the real game's window tests again under
+# AddressSanitizer and UndefinedBehaviorSanitizer.
 # Installs the Debian packages it needs first. Exits non-zero on any failure.
 # PM_BUILD_DIR and PM_ASAN_BUILD_DIR choose the build folders (default build
 # and build-asan).
@@ -24,7 +25,7 @@ echo "== tests"
 
 echo "== sanitizer build in $asan"
 cmake -S . -B "$asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELLIMUNCH_SANITIZE=ON -DPELLIMUNCH_TESTS=ON
-cmake --build "$asan" -j "$jobs" --target pellimunch_tests pellimunch-sim game_data
+cmake --build "$asan" -j "$jobs" --target pellimunch_tests pellimunch-sim pellimunch game_data
 
 echo "== unit tests and runner tests under the sanitizers"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=1:detect_leaks=1}
@@ -32,6 +33,11 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/tests/lsan.supp:print_suppressions=0}
 (cd "$asan" && ./pellimunch_tests)
 bash tests/runner_test.sh "$(cd "$asan" && pwd)" "$PWD"
+
+echo "== the real game under the sanitizers, with only the suppressions built into it"
+env -u LSAN_OPTIONS bash tests/window_test.sh "$(cd "$asan" && pwd)" "$PWD"
+env -u LSAN_OPTIONS bash tests/window_records.sh "$(cd "$asan" && pwd)" "$PWD"
+env -u LSAN_OPTIONS bash tests/replay_window_test.sh "$(cd "$asan" && pwd)" "$PWD"
 
 echo "== the browser version: WebAssembly runner and the page in headless Chromium"
 bash tests/web/run.sh "$build"

@@ -127,7 +127,7 @@ struct BusyPicture {
 
 void BM_BusyPlayFrame(benchmark::State& state) {
     Bench b(state.range(0) != 0);
-    b.Frame({42});   // Shift: start a run
+    b.Frame({pm::Key::LShift});   // start a run
     for (int i = 0; i < 30; ++i) b.Frame();
     const BusyPicture picture;
     const pm::Random rng = b.Form->Rng;
@@ -144,7 +144,7 @@ BENCHMARK(BM_BusyPlayFrame)->Arg(0)->Arg(1);
 // still counting up and the high score climbing toward it.
 void BM_GameOverFrame(benchmark::State& state) {
     Bench b(state.range(0) != 0);
-    b.Frame({42});
+    b.Frame({pm::Key::LShift});
     for (int i = 0; i < 30; ++i) b.Frame();
     std::array<pm::Particle, 64> shower{};
     for (size_t i = 0; i < shower.size(); ++i) {

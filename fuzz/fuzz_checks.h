@@ -14,7 +14,8 @@
 #include <string_view>
 
 #include "platform/data_files.h"
-#include "script.h"
+#include "driver/replay.h"
+#include "driver/script.h"
 #include "shell/high_score.h"
 
 namespace pm::fuzz {
@@ -103,13 +104,31 @@ inline std::string CheckScore(const uint8_t* data, size_t size) {
     return {};
 }
 
+// A replay file read as such: refused with a real line, or read so that
+// writing it out again and reading that back gives the same file.
+inline std::string CheckReplay(std::string_view text, int lines) {
+    Replay replay;
+    sim::ScriptError error;
+    if (!ParseReplay(text, replay, error)) {
+        if (error.Line < 1 || error.Line > lines + 1) return "replay error names line " + std::to_string(error.Line);
+        if (error.Message.empty() || error.Message.find('\n') != std::string::npos) return "bad replay error message";
+        return {};
+    }
+    const std::string written = FormatReplay(replay);
+    Replay again;
+    if (!ParseReplay(written, again, error)) return "a written replay does not read back: " + error.Message;
+    if (FormatReplay(again) != written) return "a written replay reads back differently";
+    return {};
+}
+
 // The runner's key script: a parsed script holds only positive counts and
 // known keys, line numbers rise, and the cursor walks it frame by frame; a
-// refused script names a real line.
+// refused script names a real line. The same text is tried as a replay file.
 inline std::string CheckScript(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     int lines = 1;
     for (char c : text) lines += c == '\n';
+    if (std::string why = CheckReplay(text, lines); !why.empty()) return why;
     sim::Script script;
     sim::ScriptError error;
     if (!sim::ParseScript(text, script, error)) {

@@ -18,8 +18,9 @@
 #include <string>
 
 #include "driver/driver.h"
+#include "driver/replay.h"
+#include "driver/script.h"
 #include "platform/web/web_host.h"
-#include "script.h"
 #include "shell/game_state.h"
 
 // The page's side.
@@ -131,6 +132,11 @@ bool TimedStep(Page& p, const pm::FrameInput& input) {
     const bool goesOn = p.Form->Step(input);
     p.Stats.Add(emscripten_get_now() - t0);
     ++p.Frame;
+    // A record is kept as soon as the run that set it is over, as on the
+    // desktop, and goes to the browser's storage at once.
+    const int32_t saved = p.Form->SavedHighScore;
+    p.Form->SaveRecordIfRaised();
+    if (p.Form->SavedHighScore != saved && p.Running) StoreRecord();
     return goesOn;
 }
 
@@ -261,12 +267,8 @@ EMSCRIPTEN_KEEPALIVE int pm_test(uint32_t seed, const char* scriptText, uint32_t
     pm::sim::ScriptCursor cursor(script);
     try {
         for (uint32_t n = 1; n <= stop; ++n) {
-            pm::FrameInput input;
-            if (const pm::sim::ScriptSpan* span = cursor.Next()) {
-                for (uint8_t key : span->Keys) input.Keys[key] = 128;
-                input.MousePressed = span->Mouse;
-            }
-            if (!TimedStep(p, input)) break;
+            const pm::sim::ScriptSpan* span = cursor.Next();
+            if (!TimedStep(p, span ? pm::InputOf(*span) : pm::FrameInput{})) break;
         }
     } catch (const std::exception& e) {
         Fail(std::string("frame ") + std::to_string(p.Frame) + ": " + e.what());

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # score.dat as a player's machine may leave it: missing, empty, blank,
-# garbage, negative, beyond 32 bits, a folder of that name, read-only, in a
+# garbage, negative, beyond 32 bits, a folder or a named pipe of that name,
+# in a folder not made yet or one that cannot be made, read-only, in a
 # read-only folder, on a full disk. Through the headless runner: the record
 # is never lowered or lost, a failed save is reported and leaves the old file
 # whole, and no temporary file is left behind.
@@ -156,6 +157,35 @@ if [ "$RC" = 1 ] && [ -d "$FILE" ] && [ -f "$FILE/inside" ] && [ "$ERRLINES" = 1
     passed=$((passed + 1))
 else
     fail "status $RC; the folder must stay and the failed save be reported on one line"
+fi
+
+new_case "a named pipe named score.dat"
+mkfifo "$FILE"
+# A hang here is the failure: the run is given ample time, then stopped.
+run timeout 20 -- "${PLAY[@]}"
+if [ "$RC" = 1 ] && [ -p "$FILE" ] && [ "$ERRLINES" = 1 ] && grep -q "score.dat: not a regular file" "$DIR/err"; then
+    passed=$((passed + 1))
+else
+    fail "status $RC; the pipe must stay and the failed save be reported on one line"
+fi
+
+new_case "a folder that is not there yet"
+FILE="$DIR/game/new/deeper/score.dat"
+run -- "${PLAY[@]}"
+if [ "$RC" = 0 ] && cmp -s "$FILE" <(printf ' 1000 \r\n'); then
+    passed=$((passed + 1))
+else
+    fail "status $RC: the save did not make its folder"
+fi
+
+new_case "a folder that cannot be made"
+touch "$DIR/game/blocker"
+FILE="$DIR/game/blocker/sub/score.dat"
+run -- "${PLAY[@]}"
+if [ "$RC" = 1 ] && [ "$ERRLINES" = 1 ] && grep -q "cannot create the folder $DIR/game/blocker/sub" "$DIR/err"; then
+    passed=$((passed + 1))
+else
+    fail "status $RC: the message must name the folder that cannot be made"
 fi
 
 new_case "read-only file"

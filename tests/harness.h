@@ -10,12 +10,6 @@
 
 namespace pm::test {
 
-// Key codes of the game's key table.
-enum Key : uint8_t {
-    kEscape = 1, kW = 17, kE = 18, kR = 19, kLShift = 42, kRShift = 54, kSpace = 57,
-    kUp = 200, kLeft = 203, kRight = 205, kDelete = 211
-};
-
 // One frame's input from a headless host, as the window's driver gathers it.
 inline FrameInput ReadInput(Host& host) {
     HostEvents events;
@@ -40,7 +34,7 @@ struct Game {
     }
 
     // From the title, holds Shift for one frame so play runs from the next.
-    void StartRun() { Step({kLShift}); }
+    void StartRun() { Step({Key::LShift}); }
 };
 
 }  // namespace pm::test

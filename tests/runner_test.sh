@@ -284,6 +284,13 @@ printf '1 -\n-5 Right\n' >"$T/bad3.txt"
 expect_fail "negative count" "line 2" --script "$T/bad3.txt"
 printf 'Right\n' >"$T/bad4.txt"
 expect_fail "missing count" "line 1" --script "$T/bad4.txt"
+# Input without end or without lines is refused, and never echoed whole.
+expect_fail "endless script" "larger than 8 MiB" --script /dev/zero
+head -c 5000000 /dev/zero | tr '\0' 'x' >"$T/long.txt"
+expect_fail "a 5 MB line" "longer than 4096 bytes" --script "$T/long.txt"
+check "  ... quoted in a short line" test "$(wc -c <"$T/err.txt")" -lt 300
+printf '4 Right+\001\033[2J\377\n' >"$T/binary.txt"
+expect_fail "raw bytes in a script" 'unknown key "\\x01\\x1B\[2J\\xFF"' --script "$T/binary.txt"
 
 # --- A start-up failure leaves the high score alone ---------------------------
 mkdir -p "$T/data"

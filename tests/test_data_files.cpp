@@ -277,6 +277,19 @@ TEST_F(DataFolder, LoadsFilesAndExplainsWhyOneCannotBeRead) {
     }
 }
 
+// Opening a named pipe waits for a writer that never comes, and a device may
+// never end: both are refused at once, before any read.
+TEST_F(DataFolder, PipesAndDevicesAreRefusedWithoutWaiting) {
+    const std::string pipe = dir_ + "/eat.wav";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    EXPECT_EQ(ErrorOf([&] { LoadWavFile(pipe, 11025); }), pipe + ": is a named pipe, not a file");
+    EXPECT_EQ(ErrorOf([&] { LoadBmpFile("/dev/zero", 4, 2); }), "/dev/zero: is a device, not a file");
+    // Through a symbolic link just the same.
+    const std::string link = dir_ + "/main.bmp";
+    std::filesystem::create_symlink("/dev/zero", link);
+    EXPECT_EQ(ErrorOf([&] { LoadBmpFile(link, 4, 2); }), link + ": is a device, not a file");
+}
+
 TEST(ProgramFolder, IsTheExecutablesFolderWithASlash) {
     const std::string folder = MyPath();
     ASSERT_FALSE(folder.empty());

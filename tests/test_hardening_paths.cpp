@@ -21,6 +21,7 @@ namespace fs = std::filesystem;
 struct FakeMachine {
     std::set<std::string> Dirs, Writable;
     std::map<std::string, std::string> Env;
+    std::string AccountHome;   // from the password database
 
     PathProbe Probe() const {
         PathProbe p;
@@ -32,6 +33,7 @@ struct FakeMachine {
             auto it = Env.find(name);
             return it == Env.end() ? nullptr : it->second.c_str();
         };
+        p.AccountHome = [this] { return AccountHome; };
         return p;
     }
     static std::string Strip(std::string d) {
@@ -99,6 +101,30 @@ TEST(HardeningPaths, NoDataAnywhereNamesTheProgramFolder) {
     EXPECT_EQ(ScoreFilePath("/opt/x", m.Probe()), "/opt/x/score.dat");
     m.Env = {{"HOME", ""}};
     EXPECT_EQ(ScoreFilePath("/opt/x", m.Probe()), "/opt/x/score.dat");
+}
+
+// Started without HOME (a service, a stripped environment): the account's
+// home from the password database, never the program's own folder.
+TEST(HardeningPaths, WithoutHomeTheAccountsHomeFolderIsUsed) {
+    FakeMachine m;
+    m.Dirs = {"/usr/bin", "/usr/share/pellimunch", "/usr/share/pellimunch/bmp"};
+    m.Writable = {"/usr/bin"};
+    m.AccountHome = "/home/ann";
+    EXPECT_EQ(ScoreFilePath("/usr/bin", m.Probe()), "/home/ann/.local/share/pellimunch/score.dat");
+    m.Env = {{"HOME", ""}};
+    EXPECT_EQ(ScoreFilePath("/usr/bin", m.Probe()), "/home/ann/.local/share/pellimunch/score.dat");
+    // The environment still comes first.
+    m.Env = {{"HOME", "/home/other"}};
+    EXPECT_EQ(ScoreFilePath("/usr/bin", m.Probe()), "/home/other/.local/share/pellimunch/score.dat");
+    // No account home either: beside the program, where a failed save says so.
+    m.Env.clear();
+    m.AccountHome = "";
+    EXPECT_EQ(ScoreFilePath("/usr/bin", m.Probe()), "/usr/bin/score.dat");
+
+    // The real probe finds this account's home folder.
+    const std::string home = SystemProbe().AccountHome();
+    ASSERT_FALSE(home.empty());
+    EXPECT_EQ(home[0], '/');
 }
 
 TEST(HardeningPaths, SystemProbeOnRealFolders) {

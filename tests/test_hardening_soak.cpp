@@ -53,16 +53,16 @@ private:
         held_.fill(0);
         left_ = 1 + Draw() % 40;
         const auto hold = [&](uint8_t k) { held_[k] = 128; };
-        if (Chance(450)) hold(kRight);
-        if (Chance(350)) hold(kLeft);
-        if (Chance(400)) hold(kSpace);
-        if (Chance(150)) hold(kUp);
-        if (Chance(120)) hold(Chance(500) ? kLShift : kRShift);
-        if (Chance(15)) hold(kW);
-        if (Chance(15)) hold(kE);
-        if (Chance(15)) hold(kR);
+        if (Chance(450)) hold(Key::Right);
+        if (Chance(350)) hold(Key::Left);
+        if (Chance(400)) hold(Key::Space);
+        if (Chance(150)) hold(Key::Up);
+        if (Chance(120)) hold(Chance(500) ? Key::LShift : Key::RShift);
+        if (Chance(15)) hold(Key::W);
+        if (Chance(15)) hold(Key::E);
+        if (Chance(15)) hold(Key::R);
         if (Chance(4)) {
-            hold(kDelete);
+            hold(Key::Delete);
             left_ = 1;
         }
     }

@@ -62,14 +62,14 @@ TEST(KeyMap, FillsTheTableFromSdlsState) {
     keys.fill(7);   // whatever the last frame left
     FillKeyTable(state.data(), static_cast<int>(state.size()), keys);
     for (int code = 0; code < 256; ++code)
-        EXPECT_EQ(keys[code], code == 203 || code == 57 ? 128 : 0) << code;
+        EXPECT_EQ(keys[code], code == Key::Left || code == Key::Space ? 128 : 0) << code;
 
     // A shorter state array is read only as far as it goes.
     FillKeyTable(state.data(), SDL_SCANCODE_LEFT, keys);
-    EXPECT_EQ(keys[57], 128);
-    EXPECT_EQ(keys[203], 0);
+    EXPECT_EQ(keys[Key::Space], 128);
+    EXPECT_EQ(keys[Key::Left], 0);
     FillKeyTable(nullptr, 0, keys);
-    EXPECT_EQ(keys[57], 0);
+    EXPECT_EQ(keys[Key::Space], 0);
 }
 
 }  // namespace

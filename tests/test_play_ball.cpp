@@ -15,7 +15,7 @@ TEST(PlayBall, HoldingRightFromRestClimbsToTheGroundLimit) {
     const float expected[] = {1, 1.7f, 2.4f, 3.1f, 3.8f, 4.5f, 5, 5, 5};
     float x = g.form.BallX;
     for (float vx : expected) {
-        g.Step({kRight});
+        g.Step({Key::Right});
         EXPECT_NEAR(g.form.BallVX, vx, 1e-5);
         EXPECT_FLOAT_EQ(g.form.BallX, x + g.form.BallVX);
         x = g.form.BallX;
@@ -26,7 +26,7 @@ TEST(PlayBall, HoldingLeftMirrorsRight) {
     PlayGame g;
     const float expected[] = {-1, -1.7f, -2.4f, -3.1f, -3.8f, -4.5f, -5, -5};
     for (float vx : expected) {
-        g.Step({kLeft});
+        g.Step({Key::Left});
         EXPECT_NEAR(g.form.BallVX, vx, 1e-5);
     }
 }
@@ -34,9 +34,9 @@ TEST(PlayBall, HoldingLeftMirrorsRight) {
 TEST(PlayBall, LimitIsFourInTheAirAndSixInAHighJump) {
     PlayGame g;
     // Space is read after Right, so the take-off frame still has the ground's limit.
-    g.Step({kRight, kSpace});
+    g.Step({Key::Right, Key::Space});
     EXPECT_EQ(g.form.OnGround, 0);
-    for (int i = 0; i < 8; ++i) g.Step({kRight});
+    for (int i = 0; i < 8; ++i) g.Step({Key::Right});
     EXPECT_FLOAT_EQ(g.form.BallVX, 4);
 
     FormMain& f = g.form;
@@ -106,7 +106,7 @@ TEST(PlayBall, SideWallsBounceAtFullSpeed) {
 TEST(PlayBall, DeleteEndsTheRunAfterTheRestOfTheFrame) {
     PlayGame g;
     g.form.BallVX = 3;
-    g.Step({kDelete});
+    g.Step({Key::Delete});
     EXPECT_EQ(g.form.GameState, 3);
     EXPECT_FLOAT_EQ(g.form.BallX, 402.7f);   // the frame still moved the ball
 }
@@ -114,19 +114,19 @@ TEST(PlayBall, DeleteEndsTheRunAfterTheRestOfTheFrame) {
 TEST(PlayBall, TestKeysActWhileHeld) {
     PlayGame g;
     // W leaves 2, and the same frame's clock takes it to 1; the level ends next frame.
-    g.Step({kW});
+    g.Step({Key::W});
     EXPECT_EQ(g.form.LevelTimer, 1);
     EXPECT_EQ(g.form.Level, 1);
     g.Step();
     EXPECT_EQ(g.form.Level, 2);
     EXPECT_EQ(g.form.LevelTimer, 919);
 
-    g.Step({kE});
+    g.Step({Key::E});
     EXPECT_EQ(g.form.FeverPoints, g.form.FeverThreshold);
 
     FormMain& f = g.form;
     f.KeyState = {};
-    f.KeyState[kR] = 128;
+    f.KeyState[Key::R] = 128;
     f.ImmediateKeys();
     EXPECT_EQ(f.LastActiveItem, 99);
 }

@@ -31,7 +31,7 @@ Flight Fly(PlayGame& g, std::initializer_list<uint8_t> keys) {
 TEST(PlayJump, PlainJumpLandsOnTheThirtyFifthFrameWithOneSound) {
     PlayGame g;
     const int32_t score = g.form.Score;
-    g.Step({kSpace});
+    g.Step({Key::Space});
     EXPECT_EQ(g.form.OnGround, 0);
     EXPECT_FLOAT_EQ(g.form.BallVY, -14.15f);
     EXPECT_EQ(g.form.Score, score + 1);
@@ -57,10 +57,10 @@ TEST(PlayJump, PlainJumpLandsOnTheThirtyFifthFrameWithOneSound) {
 
 TEST(PlayJump, HeldSpaceClimbsToAboutOneHundredAndJumpsAgain) {
     PlayGame g;
-    const Flight f = Fly(g, {kSpace});
+    const Flight f = Fly(g, {Key::Space});
     EXPECT_EQ(f.LandingFrame, 60);
     EXPECT_NEAR(f.HighestY, 100, 5.0);
-    g.Step({kSpace});
+    g.Step({Key::Space});
     EXPECT_EQ(g.form.OnGround, 0);
     EXPECT_LT(g.form.BallVY, 0);
 }

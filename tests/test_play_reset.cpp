@@ -9,7 +9,7 @@ namespace {
 TEST(PlayReset, PutsTheFieldBackToItsStartValues) {
     PlayGame g;
     FormMain& f = g.form;
-    for (int i = 0; i < 40; ++i) g.Step({kRight, kSpace});
+    for (int i = 0; i < 40; ++i) g.Step({Key::Right, Key::Space});
     f.BallKind = 2;
     f.Dashing = True;
     f.RivalAwayTimer = 50;
@@ -71,7 +71,7 @@ TEST(PlayReset, SpaceBoostReadsTheHeightBeforeThisFramesMove) {
     f.OnGround = False;
     f.BallY = 350;
     f.BallVY = -5;
-    g.Step({kSpace});
+    g.Step({Key::Space});
     const double boosted = -5 - (350 - 220) / 130.0;
     EXPECT_FLOAT_EQ(f.BallVY, static_cast<float>(static_cast<float>(boosted) + 0.85));
     EXPECT_FLOAT_EQ(f.BallY, 350 + f.BallVY);

@@ -16,11 +16,11 @@ int LiveParticles(const FormMain& f) {
 TEST(PlaySpecial, DashFromRestRunsToTheLeftWallAndStops) {
     PlayGame g;
     const float xs[] = {350, 302.8f, 258.4f, 216.8f, 178, 142, 108.8f, 78.4f, 50.8f};
-    g.Step({kUp});
+    g.Step({Key::Up});
     EXPECT_EQ(g.form.Dashing, True);
     EXPECT_NEAR(g.form.BallX, xs[0], 1e-3);
     for (int i = 1; i < 9; ++i) {
-        g.Step({kUp, kRight, kSpace});   // ignored while dashing
+        g.Step({Key::Up, Key::Right, Key::Space});   // ignored while dashing
         ASSERT_EQ(g.form.Dashing, True) << "frame " << i + 1;
         EXPECT_NEAR(g.form.BallX, xs[i], 1e-3) << "frame " << i + 1;
     }
@@ -89,7 +89,7 @@ TEST(PlaySpecial, DashEndsWhenItLandsOrStops) {
 TEST(PlaySpecial, DashStartingAtTheWallStrikesAtOnce) {
     PlayGame g;
     g.form.BallX = 42;
-    g.Step({kUp});
+    g.Step({Key::Up});
     EXPECT_EQ(g.form.Dashing, 0);
     EXPECT_FLOAT_EQ(g.form.BallX, 43);
     EXPECT_FLOAT_EQ(g.form.BallVX, 2.5f);

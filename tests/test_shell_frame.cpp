@@ -149,7 +149,7 @@ TEST(Frame, EscapeEndsAtOnceWithNothingDrawn) {
     DrawLog log;
     g.host.DrawLog = &log;
     const int32_t before = g.form.SpinAngle;
-    EXPECT_FALSE(g.Step({test::kEscape}));
+    EXPECT_FALSE(g.Step({Key::Escape}));
     EXPECT_TRUE(log.Calls.empty());
     EXPECT_EQ(g.host.Presents, 0);
     EXPECT_TRUE(g.form.Unloaded);
@@ -201,8 +201,8 @@ TEST(Driver, StepsUntilTheMousePressAndTheRecordCopiesAsASnapshot) {
     copy.HostPtr = &b;
     for (int i = 0; i < 200; ++i) {
         a.Keys = b.Keys = {};
-        if (i == 3) a.Keys[test::kLShift] = b.Keys[test::kLShift] = 128;
-        if (i > 10) a.Keys[test::kRight] = b.Keys[test::kRight] = 128;
+        if (i == 3) a.Keys[Key::LShift] = b.Keys[Key::LShift] = 128;
+        if (i > 10) a.Keys[Key::Right] = b.Keys[Key::Right] = 128;
         ASSERT_TRUE(original.Step(test::ReadInput(a)));
         ASSERT_TRUE(copy.Step(test::ReadInput(b)));
     }
@@ -223,7 +223,7 @@ TEST(States, ShiftInTheTitleStartsPlayFromTheNextFrame) {
     EXPECT_EQ(g.form.Lives, -1);
     EXPECT_TRUE(log.Of(g.form.LabelRects[8]).empty());   // no life icons in the title
     log.Calls.clear();
-    g.Step({test::kRShift});
+    g.Step({Key::RShift});
     EXPECT_EQ(g.form.GameState, 1);
     EXPECT_EQ(g.form.Score, 0);
     EXPECT_EQ(g.form.Level, 1);
@@ -238,7 +238,7 @@ TEST(States, UnknownStateRunsNoBlock) {
     g.form.GameState = 2;
     g.form.Lives = 2;
     const int16_t ground = g.form.GroundFrame;
-    g.Step({test::kLShift});
+    g.Step({Key::LShift});
     EXPECT_EQ(g.form.GameState, 2);
     EXPECT_EQ(g.form.Lives, 2);
     EXPECT_EQ(g.form.GroundFrame, ground);

@@ -70,14 +70,14 @@ TEST_F(GameOver, NothingPendingHandsOverInTheFirstFrame) {
     g.form.HighScore = 5000;
     g.form.Score = g.form.ShownScore = 300;
     g.form.Lives = 0;
-    g.Step({test::kLShift});   // Shift does nothing in this frame
+    g.Step({Key::LShift});   // Shift does nothing in this frame
     EXPECT_EQ(g.form.GameState, 0);
     EXPECT_EQ(g.form.HighScore, 5000);
     EXPECT_EQ(HighScorePlays(g.host), 0);
     EXPECT_EQ(log.Of(g.form.LabelRects[10]).size(), 1u);
     EXPECT_EQ(log.Of(g.form.LabelRects[10])[0].X, 293);
     EXPECT_EQ(log.Of(g.form.LabelRects[10])[0].Y, 200);
-    g.Step({test::kLShift});   // the title, one frame later, starts the run
+    g.Step({Key::LShift});   // the title, one frame later, starts the run
     EXPECT_EQ(g.form.GameState, 1);
 }
 
@@ -133,7 +133,7 @@ TEST_F(GameOver, EscapeKeepsTheValueReachedSoFar) {
     g.form.Score = g.form.ShownScore = 20000;
     for (int i = 0; i < 3; ++i) g.Step();
     EXPECT_EQ(g.form.HighScore, 1000 + 3 * 1111);
-    EXPECT_FALSE(g.Step({test::kEscape}));
+    EXPECT_FALSE(g.Step({Key::Escape}));
     EXPECT_EQ(g.form.HighScore, 4333);
 }
 

@@ -1,8 +1,13 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -157,7 +162,7 @@ TEST_F(ScoreFolder, QuitFromTheFirstTitleWritesTheDefault) {
     FileGame g(path_);
     g.form.StartUp();
     EXPECT_EQ(g.form.HighScore, 1000);
-    g.host.Keys[1] = 128;   // Escape
+    g.host.Keys[Key::Escape] = 128;
     EXPECT_FALSE(g.form.Step(test::ReadInput(g.host)));
     EXPECT_EQ(Bytes(), " 1000 \r\n");
     EXPECT_TRUE(g.host.SaveErrors.empty());
@@ -202,10 +207,12 @@ TEST_F(ScoreFolder, ReadOnlyFileTakesTheErrorPathOnce) {
     g.form.Form_Unload();                // a second unload does nothing
     ::testing::internal::GetCapturedStderr();
     ASSERT_EQ(g.host.SaveErrors.size(), 1u);
+    // The game's words, then the reason in plain ones, as on stderr.
     EXPECT_EQ(g.host.SaveErrors[0],
               "終了時、書き込みエラー\n"
               "score.datに対して正しい書き込みが行えませんでした。\r\n"
-              "書き込み禁止属性が掛かっている場合は解除してください。");
+              "書き込み禁止属性が掛かっている場合は解除してください。\r\n\r\n" +
+                  path_ + ": the file is read-only");
     EXPECT_EQ(Bytes(), " 5000 \r\n");
 }
 
@@ -232,6 +239,157 @@ TEST_F(ScoreFolder, UnreadFileIsNeverReplaced) {
     EXPECT_NE(::testing::internal::GetCapturedStderr().find("not replaced"), std::string::npos);
     EXPECT_EQ(g.host.SaveErrors.size(), 1u);
     EXPECT_EQ(Bytes(), " 4321 \r\n");
+}
+
+// Two copies of the game playing from the same folder: each read the file at
+// its start, and the one that quits last must not lower what the other saved.
+TEST_F(ScoreFolder, TwoCopiesNeverLowerTheRecord) {
+    Put(" 100 \r\n");
+    FileGame first(path_), second(path_);
+    first.form.StartUp();
+    second.form.StartUp();
+    second.form.HighScore = 4026;
+    second.form.Form_Unload();
+    EXPECT_EQ(Bytes(), " 4026 \r\n");
+    first.form.HighScore = 2012;   // a record of its own, but lower
+    first.form.Form_Unload();
+    EXPECT_EQ(Bytes(), " 4026 \r\n");
+    EXPECT_TRUE(first.host.SaveErrors.empty());
+
+    // A higher one still wins, whoever saves last.
+    FileGame third(path_);
+    third.form.StartUp();
+    third.form.HighScore = 5000;
+    third.form.Form_Unload();
+    EXPECT_EQ(Bytes(), " 5000 \r\n");
+    EXPECT_EQ(Entries(), std::vector<std::string>{"score.dat"});
+}
+
+TEST_F(ScoreFolder, KeepingTheHigherRecord) {
+    RecordSave s = SaveRecordKeepingHigher(path_, 300);   // no file yet
+    EXPECT_TRUE(s.Ok);
+    EXPECT_EQ(s.Saved, 300);
+    EXPECT_EQ(Bytes(), " 300 \r\n");
+    s = SaveRecordKeepingHigher(path_, 200);
+    EXPECT_EQ(s.Saved, 300);
+    EXPECT_EQ(Bytes(), " 300 \r\n");
+    Put("garbage");                                      // nothing to keep there
+    s = SaveRecordKeepingHigher(path_, 200);
+    EXPECT_EQ(s.Saved, 200);
+    EXPECT_EQ(Bytes(), " 200 \r\n");
+    Put("-50");
+    EXPECT_EQ(SaveRecordKeepingHigher(path_, -70).Saved, -50);
+
+    // A folder that is not there yet is made, and one that cannot be made
+    // is named.
+    const std::string deep = (dir_ / "a" / "b" / "score.dat").string();
+    EXPECT_TRUE(SaveRecordKeepingHigher(deep, 7).Ok);
+    EXPECT_TRUE(fs::is_regular_file(deep));
+    Put("x");
+    s = SaveRecordKeepingHigher(path_ + "/pellimunch/score.dat", 7);
+    EXPECT_FALSE(s.Ok);
+    EXPECT_EQ(s.Reason, "cannot create the folder " + path_ + "/pellimunch: Not a directory");
+}
+
+// Other copies of the game wait for the lock on the folder; the save never
+// proceeds while another holds it.
+TEST_F(ScoreFolder, SaveWaitsForTheFolderLock) {
+    const int held = ::open(dir_.c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    std::atomic<bool> done{false};
+    std::thread saver([&] {
+        SaveRecordKeepingHigher(path_, 123);
+        done = true;
+    });
+    // However long we look, nothing is written while the lock is held.
+    for (int i = 0; i < 20 && !done; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_FALSE(done);
+    EXPECT_FALSE(fs::exists(path_));
+    Put(" 999 \r\n");   // another copy's save, made while it holds the lock
+    ::close(held);
+    saver.join();
+    EXPECT_EQ(Bytes(), " 999 \r\n");
+}
+
+TEST_F(ScoreFolder, NamedPipeInPlaceOfTheFileIsRefusedWithoutWaiting) {
+    ASSERT_EQ(::mkfifo(path_.c_str(), 0600), 0);
+    EXPECT_EQ(ReadScoreFile(path_).Status, ScoreFileStatus::Missing);
+    const RecordSave s = SaveRecordKeepingHigher(path_, 5);
+    EXPECT_FALSE(s.Ok);
+    EXPECT_EQ(s.Reason, "not a regular file");
+}
+
+// A record is written as soon as the game over hands back to the title, so
+// a program that never reaches its shutdown keeps it; nothing is written
+// while the game over is still counting. The game itself never sees the
+// save: a twin run that does not save goes frame for frame alike, even when
+// the file holds a higher record from another copy.
+TEST_F(ScoreFolder, NewRecordIsSavedWhenTheGameOverEnds) {
+    Put(" 20 \r\n");
+    const std::string twinPath = (dir_ / "twin.dat").string();
+    std::ofstream(twinPath, std::ios::binary) << " 20 \r\n";
+    FileGame g(path_), twin(twinPath);
+    auto step = [](FileGame& game, std::initializer_list<uint8_t> keys) {
+        game.host.Keys = {};
+        for (uint8_t k : keys) game.host.Keys[k] = 128;
+        EXPECT_TRUE(game.form.Step(test::ReadInput(game.host)));
+    };
+    for (FileGame* game : {&g, &twin}) {
+        game->form.StartUp();
+        step(*game, {Key::LShift});
+        step(*game, {});
+        game->form.Score = 30;   // as if eaten
+        step(*game, {Key::Delete});
+        EXPECT_EQ(game->form.GameState, State::GameOver);
+    }
+    int frames = 0;
+    while (g.form.GameState == State::GameOver && frames < 1000) {
+        g.form.SaveRecordIfRaised();
+        EXPECT_EQ(Bytes(), " 20 \r\n") << "saved while the game over still runs";
+        step(g, {});
+        step(twin, {});
+        ++frames;
+    }
+    ASSERT_EQ(g.form.GameState, State::Title);
+    EXPECT_EQ(g.form.HighScore, 30);
+    Put(" 25 \r\n");   // meanwhile another copy saved a lower record
+    g.form.SaveRecordIfRaised();
+    EXPECT_EQ(Bytes(), " 30 \r\n");
+    Put(" 900 \r\n");   // and then a higher one
+    g.form.SaveRecordIfRaised();   // nothing new: not written again
+    EXPECT_EQ(Bytes(), " 900 \r\n");
+    for (int i = 0; i < 50; ++i) {
+        step(g, {});
+        step(twin, {});
+        g.form.SaveRecordIfRaised();
+    }
+    EXPECT_EQ(g.form.HighScore, twin.form.HighScore);
+    EXPECT_EQ(g.form.Rng.State, twin.form.Rng.State);
+    EXPECT_EQ(g.form.BackBuffer.Pixels, twin.form.BackBuffer.Pixels);
+    g.form.Form_Unload();
+    EXPECT_EQ(Bytes(), " 900 \r\n");
+}
+
+// A save that fails after a game over stays silent; the shutdown's save
+// reports it once, as before.
+TEST_F(ScoreFolder, FailedEarlySaveIsReportedOnceAtShutdown) {
+    Put(" 20 \r\n");
+    fs::permissions(path_, fs::perms::owner_read);
+    FileGame g(path_);
+    g.form.StartUp();
+    g.form.HighScore = 40;   // as the game over leaves it
+    ::testing::internal::CaptureStderr();
+    g.form.SaveRecordIfRaised();
+    g.form.SaveRecordIfRaised();
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    EXPECT_TRUE(g.host.SaveErrors.empty());
+    ::testing::internal::CaptureStderr();
+    g.form.Form_Unload();
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
+    EXPECT_EQ(g.host.SaveErrors.size(), 1u);
+    EXPECT_EQ(Bytes(), " 20 \r\n");
 }
 
 // A host whose display cannot start: the shutdown runs, but the record was

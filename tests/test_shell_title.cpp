@@ -89,7 +89,7 @@ TEST(Title, LeftShiftStartsTheRunAndTheTitleFinishesItsFrame) {
     TitleStart(g.form);
     g.form.BannerTextPause = 0;
     g.form.Score = 99;
-    g.Step({test::kLShift});
+    g.Step({Key::LShift});
     EXPECT_EQ(g.form.GameState, 1);
     EXPECT_EQ(g.form.Score, 0);
     EXPECT_EQ(g.form.Lives, 3);

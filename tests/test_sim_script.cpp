@@ -3,8 +3,9 @@
 
 #include <vector>
 
+#include "names.h"
 #include "options.h"
-#include "script.h"
+#include "driver/script.h"
 
 namespace pm::sim {
 namespace {
@@ -39,23 +40,24 @@ TEST(SimScript, CountsKeysCommentsAndBlankLines) {
     EXPECT_TRUE(s.Spans[0].Keys.empty());
     EXPECT_FALSE(s.Spans[0].Mouse);
     EXPECT_EQ(s.Spans[0].Line, 2);
-    EXPECT_EQ(s.Spans[1].Keys, std::vector<uint8_t>{42});
+    EXPECT_EQ(s.Spans[1].Keys, std::vector<uint8_t>{Key::LShift});
     EXPECT_EQ(s.Spans[1].Line, 5);
-    EXPECT_EQ(s.Spans[2].Keys, (std::vector<uint8_t>{205, 57}));
+    EXPECT_EQ(s.Spans[2].Keys, (std::vector<uint8_t>{Key::Right, Key::Space}));
     EXPECT_TRUE(s.Spans[3].Mouse);
     EXPECT_TRUE(s.Spans[3].Keys.empty());
-    EXPECT_EQ(s.Spans[4].Keys, std::vector<uint8_t>{1});
+    EXPECT_EQ(s.Spans[4].Keys, std::vector<uint8_t>{Key::Escape});
 }
 
 TEST(SimScript, EveryKeyNameHasItsCode) {
-    const std::pair<const char*, int> names[] = {{"Escape", 1},  {"LShift", 42}, {"RShift", 54}, {"Space", 57},
-                                                 {"Up", 200},    {"Left", 203},  {"Right", 205}, {"Delete", 211},
-                                                 {"W", 17},      {"E", 18},      {"R", 19}};
+    const std::pair<const char*, Key::Code> names[] = {
+        {"Escape", Key::Escape}, {"LShift", Key::LShift}, {"RShift", Key::RShift}, {"Space", Key::Space},
+        {"Up", Key::Up},         {"Left", Key::Left},     {"Right", Key::Right},   {"Delete", Key::Delete},
+        {"W", Key::W},           {"E", Key::E},           {"R", Key::R}};
     for (const auto& [name, code] : names) {
         ASSERT_TRUE(KeyCode(name).has_value()) << name;
         EXPECT_EQ(*KeyCode(name), code) << name;
     }
-    EXPECT_EQ(KeyCode("rshift"), 54);   // case does not matter
+    EXPECT_EQ(KeyCode("rshift"), Key::RShift);   // case does not matter
     EXPECT_FALSE(KeyCode("Mouse").has_value());
     EXPECT_FALSE(KeyCode("-").has_value());
     EXPECT_FALSE(KeyCode("Down").has_value());
@@ -97,6 +99,36 @@ TEST(SimScript, BadLinesNameTheirLineNumber) {
         EXPECT_EQ(e.Line, c.Line) << c.Text;
         EXPECT_NE(e.Message.find(c.Says), std::string::npos) << c.Text << " -> " << e.Message;
     }
+}
+
+bool ParseArgs(std::vector<const char*> args, Options& o, std::string& error);
+
+// Whatever the input, a message stays one short line: bad input is quoted
+// with escapes and cut short.
+TEST(SimScript, BadInputIsQuotedShortAndEscaped) {
+    EXPECT_EQ(Quote("Jump"), "\"Jump\"");
+    EXPECT_EQ(Quote(std::string_view("a\0b\n\x1B\xFF\"\\", 8)), "\"a\\x00b\\x0A\\x1B\\xFF\\\"\\\\\"");
+    EXPECT_EQ(Quote(std::string(5000000, 'k'), 4), "\"kkkk\"... (5000000 bytes)");
+
+    const std::string longLine = "1 " + std::string(5u << 20, 'x') + "\n";
+    const ScriptError tooLong = ParseBad("1 -\n" + longLine);
+    EXPECT_EQ(tooLong.Line, 2);
+    EXPECT_LT(tooLong.Message.size(), 200u);
+    EXPECT_NE(tooLong.Message.find("longer than 4096 bytes"), std::string::npos) << tooLong.Message;
+    // A line just within the limit is fine when it holds a script line.
+    Parse("1 Right   #" + std::string(MaxScriptLineBytes - 11, '.') + "\n");
+
+    const ScriptError binary = ParseBad("3 Right+\x01\xFE\n");
+    EXPECT_NE(binary.Message.find("unknown key \"\\x01\\xFE\""), std::string::npos) << binary.Message;
+
+    Options o;
+    std::string error;
+    const std::string huge(100000, '9');
+    EXPECT_FALSE(ParseArgs({"--seed", huge.c_str()}, o, error));
+    EXPECT_LT(error.size(), 200u);
+    EXPECT_FALSE(ParseArgs({"--bogus\x01\n"}, o, error));
+    EXPECT_EQ(error.find('\n'), std::string::npos);
+    EXPECT_EQ(error.find('\x01'), std::string::npos);
 }
 
 TEST(SimScript, CursorWalksFramesThenRunsDry) {

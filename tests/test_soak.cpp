@@ -97,18 +97,18 @@ std::vector<uint8_t> PickKeys(std::mt19937& rng, int16_t gameState) {
         if (u(rng) < p) keys.push_back(key);
     };
     if (gameState == 0) {
-        maybe(u(rng) < 0.5 ? kLShift : kRShift, 0.6);
+        maybe(u(rng) < 0.5 ? Key::LShift : Key::RShift, 0.6);
         return keys;
     }
-    maybe(kLeft, 0.35);
-    maybe(kRight, 0.4);
-    maybe(kSpace, 0.3);
-    maybe(kUp, 0.25);
-    maybe(kW, 0.04);
-    maybe(kE, 0.03);
-    maybe(kR, 0.03);
-    maybe(kDelete, 0.004);
-    maybe(kLShift, 0.02);
+    maybe(Key::Left, 0.35);
+    maybe(Key::Right, 0.4);
+    maybe(Key::Space, 0.3);
+    maybe(Key::Up, 0.25);
+    maybe(Key::W, 0.04);
+    maybe(Key::E, 0.03);
+    maybe(Key::R, 0.03);
+    maybe(Key::Delete, 0.004);
+    maybe(Key::LShift, 0.02);
     return keys;
 }
 

@@ -9,16 +9,15 @@ namespace pm {
 
 namespace {
 
-constexpr float kFree = 9999.0f;
-
-// The two particle sprites; a stray kind still picks one of them rather than
-// reading past the table.
+// The two particle sprites.
+// Mended: a stray kind still picks one of them rather than reading past
+// the table.
 const Rect& ParticleSprite(const std::array<Rect, 2>& rects, int16_t kind) { return rects[kind == 1 ? 1 : 0]; }
 
 // Sprays fill the lowest free slot; null when all 64 are live.
 Particle* LowestFreeParticle(std::array<Particle, 64>& particles) {
     for (Particle& p : particles)
-        if (p.X == kFree) return &p;
+        if (p.X == Parked) return &p;
     return nullptr;
 }
 
@@ -29,7 +28,7 @@ void FormMain::SpawnParticle(float angle, float speed, int16_t slot) {
     Particle& p = Particles[static_cast<size_t>(slot)];
     p.X = BallX;
     p.Y = BallY;
-    const double a = angle * 0.01745;
+    const double a = angle * RadiansPerDegree;
     p.VX = static_cast<float>(std::cos(a) * speed);
     p.VY = static_cast<float>(-std::sin(a) * speed);
     p.Kind = CInt(Int(2.0 * Rnd()));
@@ -69,7 +68,7 @@ void FormMain::SpawnSpotSpray(int32_t count, float vx, float vy, int32_t life, i
 
 void FormMain::ParticlePlayStep() {
     for (Particle& p : Particles) {
-        if (p.X == kFree) continue;
+        if (p.X == Parked) continue;
         p.Timer = p.Timer - 1;
         p.X = static_cast<float>(p.X + static_cast<double>(p.VX));
         p.VX = static_cast<float>(p.VX * 0.95);
@@ -77,7 +76,7 @@ void FormMain::ParticlePlayStep() {
         p.VY = static_cast<float>(p.VY * 0.95);
         BltKeyed(CLng(p.X), CLng(p.Y), MainSurface, ParticleSprite(ParticleRects, p.Kind));
         // Drawn in the frame its life runs out, freed after.
-        if (p.Timer == 0) p.X = kFree;
+        if (p.Timer == 0) p.X = Parked;
     }
 }
 

@@ -4,16 +4,12 @@
 
 namespace pm {
 
-namespace {
-constexpr int32_t FreeSlot = 9999;
-}
-
 void FormMain::SpawnPopup(int16_t count, int16_t special, float x, float y, int16_t fever) {
     // Slot 10 is never handed out; a full list gives up its oldest-placed
     // entry, slot 0.
     int32_t slot = 0;
     for (int32_t i = 0; i <= 9; ++i) {
-        if (Popups[i].X == FreeSlot) {
+        if (Popups[i].X == ParkedAt) {
             slot = i;
             break;
         }
@@ -46,13 +42,13 @@ void FormMain::SpawnPopup(int16_t count, int16_t special, float x, float y, int1
 
 void FormMain::PopupStep() {
     for (Popup& p : Popups) {
-        if (p.X == FreeSlot) continue;
+        if (p.X == ParkedAt) continue;
         p.VY = p.VY + 0.01;
         p.Y = p.Y + p.VY;
         p.Timer = p.Timer - 1;
         // Drawn in the frame its time runs out, then freed.
         BltKeyed(p.X, CLng(p.Y), MainSurface, PopupRects[p.Kind]);
-        if (p.Timer <= 0) p.X = FreeSlot;
+        if (p.Timer <= 0) p.X = ParkedAt;
     }
 }
 
@@ -65,7 +61,7 @@ int32_t FormMain::DrawNumber(int32_t x, int32_t y, std::string& text, int16_t sh
     for (int32_t i = 1; i <= n; ++i) {
         // The highlight covers three shine steps per digit, then one plain.
         const int32_t g = 3 * i;
-        int32_t style = 3;
+        int32_t style = DigitStyle::Plain;
         if (g - 2 <= shine && shine <= g + 1) style = shine - g + 2;
         const char c = text[static_cast<size_t>(i - 1)];
         const int32_t digit = c >= '0' && c <= '9' ? c - '0' : 0;

@@ -10,7 +10,9 @@
 
 namespace pm {
 
-// a * 2^(b / c), capped at the highest frequency a sound buffer accepts.
+// a * 2^(b / c).
+// Mended: capped at the highest frequency a sound buffer accepts, where a
+// higher one would be refused and end the game.
 int32_t PowerScore(int32_t a, int16_t b, int16_t c) {
     double exponent = static_cast<double>(b) / static_cast<double>(c);
     if (exponent > 24) exponent = 24;
@@ -26,7 +28,8 @@ int32_t LengthBonus(int32_t n) {
     if (n < 30) return 0;
     const double t = Int(1.25 * std::pow(static_cast<double>(n) - 30, 1.48));
     const int32_t tens = CLng((t + 99) / 10);
-    // Far beyond any real chain: stay inside the Long range instead of wrapping.
+    // Mended: far beyond any real chain, stay inside the Long range instead
+    // of overflowing.
     constexpr int32_t kMostTens = std::numeric_limits<int32_t>::max() / 10;
     if (tens > kMostTens) return kMostTens * 10;
     return 10 * tens;

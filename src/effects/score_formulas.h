@@ -14,7 +14,8 @@ int32_t PanFromX(float x);
 int16_t RectsOverlap(const Rect& r1, const Rect& r2);   // -1 or 0
 int32_t DistanceSquared(float x1, float y1, float x2, float y2);
 
-// a + b for the score counters: stops at the Long range instead of wrapping.
+// a + b for the score counters.
+// Mended: stops at the Long range; past it the sum would overflow.
 int32_t AddLong(int32_t a, int64_t b);
 
 }  // namespace pm

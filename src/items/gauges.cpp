@@ -37,15 +37,15 @@ void FormMain::Gauges() {
             int32_t y = CLng(static_cast<double>(BallY) - 104);
             if (x < 0) x = 0;
             if (y < 0) y = 0;
-            if (BallY > 0) BltKeyed(x, y, MainSurface, LabelRects[0]);
+            if (BallY > 0) BltKeyed(x, y, MainSurface, LabelRects[Label::ReadySign]);
         }
     }
 
     // The banner flashes as a level runs out and stays a moment after the change.
-    if (LevelTimer < 100 && Blink != 0) BltKeyed(296, 120, MainSurface, LabelRects[7]);
+    if (LevelTimer < 100 && Blink != 0) BltKeyed(296, 120, MainSurface, LabelRects[Label::LevelUp]);
     if (LevelBannerTimer > 0) {
         LevelBannerTimer = LevelBannerTimer - 1;
-        BltKeyed(296, 120, MainSurface, LabelRects[7]);
+        BltKeyed(296, 120, MainSurface, LabelRects[Label::LevelUp]);
     }
 
     if (KindTimer > 0) {
@@ -62,7 +62,7 @@ void FormMain::Gauges() {
     }
 
     if (FeverGaugeTimer >= 1) {
-        BltKeyed(581, 38, MainSurface, LabelRects[13]);
+        BltKeyed(581, 38, MainSurface, LabelRects[Label::FeverGaugeCaption]);
         // The fill climbs a twentieth of a point a frame; once it has caught
         // up the gauge starts to fade, unless the fever is due.
         if (FeverGauge >= 20 * static_cast<int64_t>(FeverPoints)) {

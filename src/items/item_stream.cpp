@@ -6,13 +6,6 @@
 
 namespace pm {
 
-namespace {
-
-constexpr float kWaiting = 9999.0f;
-constexpr float kEaten = -9999.0f;
-
-}  // namespace
-
 void FormMain::ItemPass() {
     // Long chains bring the items back sooner, but spread them wider.
     int32_t range = 140;
@@ -28,7 +21,7 @@ void FormMain::ItemPass() {
     for (int32_t i = 0; i <= last; ++i) {
         Item& item = Items[static_cast<size_t>(i)];
 
-        if (item.X == kWaiting) {
+        if (item.X == Parked) {
             item.Delay = item.Delay - 1;
             if (item.Delay > 0) continue;
             item.X = 765.0f;
@@ -62,7 +55,7 @@ void FormMain::ItemPass() {
         // The hit box follows the item, not its trembling picture.
         WorkRect = {CLng(item.X + 6.0), CLng(item.Y + 6.0), CLng(item.X + 20.0), CLng(item.Y + 20.0)};
         int16_t hit = 0;
-        if (RectsOverlap(ShotRect, WorkRect) != 0 && ShotX != 9999.0f) hit = 2;
+        if (RectsOverlap(ShotRect, WorkRect) != 0 && ShotX != Parked) hit = 2;
         if (RectsOverlap(MouthRect, WorkRect) != 0) hit = 1;   // the mouth wins over the shot
 
         // A ball that has changed kind sees every item but the stagger one as plain.
@@ -101,12 +94,12 @@ void FormMain::ItemPass() {
                 case 4: BallKind = 2; KindTimer = 900; KindBoost = True; break;
                 default: break;
             }
-            item.X = kEaten;
+            item.X = Eaten;
         }
 
         if (item.X < 0) {
             // Only an escape ends the chain; an eaten item just goes back to waiting.
-            if (item.X != kEaten && item.Plain != 0) {
+            if (item.X != Eaten && item.Plain != 0) {
                 if (ChainCount > 30) {
                     ChainBonus = LengthBonus(ChainCount);
                     ChainBonusTimer = 430;
@@ -114,11 +107,13 @@ void FormMain::ItemPass() {
                 }
                 ChainCount = 0;
             }
-            item.X = kWaiting;
+            item.X = Parked;
             item.Delay = CLng(Rnd() * static_cast<double>(range));
             continue;
         }
 
+        // Mended: a kind outside the table draws as plain food rather than
+        // reading past it.
         const size_t kind = item.Kind >= 0 && item.Kind < static_cast<int16_t>(ItemRects.size())
                                 ? static_cast<size_t>(item.Kind) : 0;
         BltKeyed(CLng(item.X), row, MainSurface, ItemRects[kind]);

@@ -10,8 +10,6 @@ namespace pm {
 
 namespace {
 
-constexpr double kRadiansPerDegree = 0.01745;
-
 int32_t Sgn(double v) { return v > 0 ? 1 : (v < 0 ? -1 : 0); }
 
 }  // namespace
@@ -90,7 +88,7 @@ void FormMain::RivalContact() {
         LastChainCount = ChainCount;
         ChainCount = 0;
     }
-    GameState = 3;
+    GameState = State::GameOver;
     GameOverTimer = 130;
 
     // The shower the game-over state lets fall, from between ball and rival.
@@ -101,9 +99,9 @@ void FormMain::RivalContact() {
         p.Kind = CInt(Int(Rnd() * 2.0));
         p.Timer = CLng(Rnd() * 8.0);
         const double vxScale = Rnd() * 13.0 + 1;
-        p.VX = static_cast<float>(vxScale * std::cos(a * kRadiansPerDegree));
+        p.VX = static_cast<float>(vxScale * std::cos(a * RadiansPerDegree));
         const double vyScale = Rnd() * 13.0 + 1;
-        p.VY = static_cast<float>(vyScale * std::sin(a * kRadiansPerDegree) - 7);
+        p.VY = static_cast<float>(vyScale * std::sin(a * RadiansPerDegree) - 7);
     }
 }
 

@@ -7,13 +7,6 @@
 
 namespace pm {
 
-namespace {
-
-constexpr float kNone = 9999.0f;
-constexpr double kRadiansPerDegree = 0.01745;
-
-}  // namespace
-
 void FormMain::RivalSpriteAndShot() {
     // The same row the rival's movement worked with; it trembles with the ground.
     int32_t row = CLng(static_cast<double>(RivalY) - 42);
@@ -23,9 +16,9 @@ void FormMain::RivalSpriteAndShot() {
     }
 
     // A push lasts one frame: give the rival its own speed back first.
-    if (RivalBumpVX != kNone) {
+    if (RivalBumpVX != Parked) {
         RivalVX = RivalBumpVX;
-        RivalBumpVX = kNone;
+        RivalBumpVX = Parked;
     }
 
     // Last frame's shot rectangle pushes the rival (never during a fever).
@@ -45,11 +38,11 @@ void FormMain::RivalSpriteAndShot() {
     const int16_t frame = RivalFrame == 1 ? 1 : 0;
     BltKeyed(CLng(static_cast<double>(RivalX) - 40), row, MainSurface, BallRects[static_cast<size_t>(frame + 4)]);
 
-    if (ShotX != kNone) {
+    if (ShotX != Parked) {
         ShotX = static_cast<float>(static_cast<double>(ShotX) + ShotVX);
         // Gone past the edge; the trail and the rectangle below still run once,
         // far off screen.
-        if (ShotX > 1064) ShotX = kNone;
+        if (ShotX > 1064) ShotX = Parked;
         const double r = Rnd();
         SpawnSpotSpray(1, static_cast<float>(-2.0 * ShotVX), static_cast<float>(2 * r - 1), 20, 4);
         if (ShotX < 765 && Blink != 0)
@@ -60,7 +53,7 @@ void FormMain::RivalSpriteAndShot() {
         if (KindBoost != 0) {
             // Two copies swing up and down around the boosted shot, and its
             // rectangle grows to cover the swing.
-            const double a = SpinAngle * kRadiansPerDegree;
+            const double a = SpinAngle * RadiansPerDegree;
             if (Blink == 0) {
                 BltKeyed(CLng(ShotX - 42.0 + 3 * std::cos(a)), CLng(ShotY - 42.0 + 80 * std::sin(a)), MainSurface,
                          BallRects[2]);
@@ -75,7 +68,7 @@ void FormMain::RivalSpriteAndShot() {
     // The boosted shooter: three copies circle the ball on a flat ellipse.
     if (BallKind == 2 && KindBoost != 0 && Blink == 0) {
         for (int32_t j = 0; j <= 2; ++j) {
-            const double a = (120 * j + SpinAngle) * kRadiansPerDegree;
+            const double a = (120 * j + SpinAngle) * RadiansPerDegree;
             BltKeyed(CLng(BallX - 42.0 + 16 * std::cos(a)), CLng(BallY - 42.0 + 8 * std::sin(a)), MainSurface,
                      BallRects[2]);
         }

@@ -38,18 +38,28 @@ std::string Size(int64_t w, int64_t h) { return std::to_string(w) + " x " + std:
 // of ours and is refused before it is read into memory.
 constexpr off_t MaxDataFileBytes = 64 * 1024 * 1024;
 
+void RefuseUnlessRegular(const std::string& path, const struct stat& st) {
+    if (S_ISDIR(st.st_mode)) Fail(path, "is a directory, not a file");
+    if (S_ISFIFO(st.st_mode)) Fail(path, "is a named pipe, not a file");
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) Fail(path, "is a device, not a file");
+    if (!S_ISREG(st.st_mode)) Fail(path, "is not a regular file");
+}
+
 std::string ReadWholeFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Only a regular file is read: opening a named pipe would wait for a
+    // writer that never comes, and a device may never end.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) RefuseUnlessRegular(path, st);
+    // Without blocking, in case something else was put there since.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) Fail(path, std::string("cannot open: ") + std::strerror(errno));
     struct Closer {
         int fd;
         ~Closer() { ::close(fd); }
     } closer{fd};
 
-    struct stat st {};
     if (::fstat(fd, &st) != 0) Fail(path, std::string("cannot examine: ") + std::strerror(errno));
-    if (S_ISDIR(st.st_mode)) Fail(path, "is a directory, not a file");
-    if (!S_ISREG(st.st_mode)) Fail(path, "is not a regular file");
+    RefuseUnlessRegular(path, st);
     if (st.st_size > MaxDataFileBytes) Fail(path, "file too large (" + std::to_string(st.st_size) + " bytes)");
 
     std::string bytes;

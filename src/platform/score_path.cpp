@@ -1,5 +1,6 @@
 #include "platform/score_path.h"
 
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -7,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <vector>
 
 // The build sets this from the install layout; the default matches the
 // usual <prefix>/bin and <prefix>/share.
@@ -46,6 +48,14 @@ PathProbe SystemProbe() {
         return ::access(path.c_str(), W_OK | X_OK) == 0;
     };
     p.GetEnv = [](const char* name) -> const char* { return std::getenv(name); };
+    p.AccountHome = []() -> std::string {
+        std::vector<char> buffer(16384);
+        struct passwd entry {};
+        struct passwd* found = nullptr;
+        if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found || !found->pw_dir)
+            return {};
+        return found->pw_dir;
+    };
     return p;
 }
 
@@ -73,6 +83,13 @@ std::string ScoreFilePath(const std::string& exeDir, const PathProbe& probe) {
     if (xdg && xdg[0] == '/') return WithSlash(xdg) + "pellimunch/score.dat";
     const char* home = probe.GetEnv("HOME");
     if (home && home[0] == '/') return WithSlash(home) + ".local/share/pellimunch/score.dat";
+    // Started without a HOME (from a service or a stripped environment):
+    // the account still has a home folder.
+    if (probe.AccountHome) {
+        const std::string account = probe.AccountHome();
+        if (!account.empty() && account[0] == '/')
+            return WithSlash(account) + ".local/share/pellimunch/score.dat";
+    }
 
     // Nowhere better to go: beside the program, where the save will say so
     // if it cannot write.

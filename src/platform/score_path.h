@@ -24,6 +24,9 @@ struct PathProbe {
     std::function<bool(const std::string& path)> IsWritableDirectory;
     // An environment variable's value; null when it is not set.
     std::function<const char*(const char* name)> GetEnv;
+    // The account's home folder from the password database; empty when
+    // there is none. May be left unset.
+    std::function<std::string()> AccountHome;
 };
 
 // The real file system and environment.
@@ -41,7 +44,8 @@ std::string DataFolder(const std::string& exeDir);
 
 // The full name of score.dat: beside the executable when the game runs from
 // a folder holding its own data that the player can write; otherwise in the
-// player's data folder. Creates nothing.
+// player's data folder, under $XDG_DATA_HOME, $HOME or, when neither is set,
+// the account's home folder. Creates nothing.
 std::string ScoreFilePath(const std::string& exeDir, const PathProbe& probe);
 std::string ScoreFilePath(const std::string& exeDir);
 

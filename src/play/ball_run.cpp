@@ -22,10 +22,10 @@ void FormMain::Friction() {
 }
 
 void FormMain::ImmediateKeys() {
-    if (KeyState[211] != 0) GameState = 3;                    // Delete: give up the run
-    if (KeyState[17] != 0) LevelTimer = 2;                    // W: end the level
-    if (KeyState[18] != 0) FeverPoints = FeverThreshold;      // E: fill the fever gauge
-    if (KeyState[19] != 0) LastActiveItem = 99;               // R: every item slot
+    if (KeyState[Key::Delete] != 0) GameState = State::GameOver;   // give up the run
+    if (KeyState[Key::W] != 0) LevelTimer = 2;                    // end the level
+    if (KeyState[Key::E] != 0) FeverPoints = FeverThreshold;      // fill the fever gauge
+    if (KeyState[Key::R] != 0) LastActiveItem = 99;               // every item slot
 }
 
 // The limit is 4 in the air, 5 on the ground and 6 in a high jump. A speed
@@ -70,7 +70,7 @@ void FormMain::KindTimerAndDrawBall() {
         BltKeyed(CLng(BallX - 42.0), CLng(BallY - 42.0), MainSurface, BallRects[BallKind]);
     } else {
         // Above the top of the screen only a bobbing marker shows where it is.
-        BltKeyed(CLng(BallX - 12.0), CLng(std::sin(BallY * 0.01745) * 7.0 + 7.0), MainSurface,
+        BltKeyed(CLng(BallX - 12.0), CLng(std::sin(BallY * RadiansPerDegree) * 7.0 + 7.0), MainSurface,
                  BallRects[3]);
     }
 }

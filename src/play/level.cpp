@@ -16,11 +16,12 @@ void FormMain::LevelChange() {
     Play(LevelUpSound);
     LevelBannerTimer = 34;
 
-    // Leaving these levels opens one more item slot. The list ends at slot
-    // 99, so past it nothing more opens.
+    // Leaving these levels opens one more item slot.
+    // Mended: the list ends at slot 99; opening one past it would write
+    // beyond the item list, so past it nothing more opens.
     if ((Level == 9 || Level == 14 || Level == 24 || Level == 29) && LastBaseItem < 99) {
         LastBaseItem = static_cast<int16_t>(LastBaseItem + 1);
-        Items[LastBaseItem].X = 9999.0;
+        Items[LastBaseItem].X = Parked;
     }
     LastActiveItem = LastBaseItem;
     Fever = False;
@@ -61,7 +62,7 @@ void FormMain::LevelChange() {
             Items[j].Plain = False;
             if (j > LastBaseItem) {
                 Items[j].Delay = CLng(Rnd() * 90.0);
-                Items[j].X = 9999.0;
+                Items[j].X = Parked;
             }
         }
     }

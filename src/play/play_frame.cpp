@@ -12,10 +12,10 @@ void FormMain::PlayFrame() {
     // The player has no say while a dash runs.
     if (Dashing == 0) {
         MoveKeys keys;
-        keys.Left = KeyState[203];
-        keys.Right = KeyState[205];
-        keys.Jump = KeyState[57];
-        keys.Special = KeyState[200];
+        keys.Left = KeyState[Key::Left];
+        keys.Right = KeyState[Key::Right];
+        keys.Jump = KeyState[Key::Space];
+        keys.Special = KeyState[Key::Up];
         LeftRightKeys(keys);
         if (keys.Jump != 0) SpaceKey();
         if (keys.Special != 0) UpKey();

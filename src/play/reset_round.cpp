@@ -31,14 +31,14 @@ void FormMain::ResetRound() {
     RivalVY = 0;
     RivalDizzyTimer = 0;
     RivalStunTimer = 0;
-    RivalBumpVX = 9999.0;
+    RivalBumpVX = Parked;
     RivalMaxSpeed = 3.0;
     RivalFrame = 0;
     RivalAwayTimer = 0;
     RivalAccel = 0;
 
     // Frame-loop animation.
-    ShineSweep = 9999.0;
+    ShineSweep = Parked;
     Blink = False;
     SpinAngle = 0;
     ChainShine = 0;
@@ -55,15 +55,15 @@ void FormMain::ResetRound() {
     // Items wait a random while before they stream in; the delays are drawn
     // before the specks so a seeded run replays the same field.
     for (Item& item : Items) {
-        item.X = 9999.0;
+        item.X = Parked;
         item.Kind = 0;
         item.Delay = CLng(Int(Rnd() * 150.0));
     }
-    for (Popup& popup : Popups) popup.X = 9999;
+    for (Popup& popup : Popups) popup.X = ParkedAt;
     FillSpecks();
-    for (Particle& particle : Particles) particle.X = 9999.0;
+    for (Particle& particle : Particles) particle.X = Parked;
 
-    ShotX = 9999.0;
+    ShotX = Parked;
     ChainCount = 0;
     LastChainCount = 0;
     ChainBonusTimer = 0;

@@ -8,7 +8,7 @@ namespace pm {
 
 void FormMain::UpKey() {
     if (BallKind == 0) {
-        if (ShotX == 9999.0f && DashCooldown < 120 && HighJump == 0) {
+        if (ShotX == Parked && DashCooldown < 120 && HighJump == 0) {
             Dashing = True;
             BallVX = -50;
             BallVY = -9;
@@ -16,7 +16,7 @@ void FormMain::UpKey() {
             GraceTimer = GraceTimer + 20;
             SetPan(BellSound, PanFromX(BallX));
             Play(BellSound);
-        } else if (Particles[0].X == 9999.0f && DashCooldown > 170) {
+        } else if (Particles[0].X == Parked && DashCooldown > 170) {
             // Smoke says "not ready", and pressing anyway lengthens the wait.
             // The puff takes slots 0 to 5 whatever they held.
             for (int k = 0; k <= 5; ++k) {
@@ -45,7 +45,7 @@ void FormMain::UpKey() {
             }
         }
     } else if (BallKind == 2) {
-        if (ShotX == 9999.0f) {
+        if (ShotX == Parked) {
             ShotX = BallX;
             ShotY = BallY;
             ShotVX = 7.0;

@@ -12,8 +12,8 @@
 namespace pm {
 
 // Nearest integer, ties to the even neighbour (the default rounding mode).
-// Values beyond the target range saturate instead of invoking undefined
-// behaviour; the game never produces them in play.
+// Mended: values beyond the target range saturate instead of overflowing
+// (an error that would end the game); the game never produces them in play.
 inline int32_t CLng(double v) {
     if (std::isnan(v)) return 0;
     const double r = std::nearbyint(v);

@@ -5,9 +5,9 @@
 namespace pm {
 
 void FormMain::GameOverFrame() {
-    int32_t nextState = 0;
+    int32_t nextState = State::Title;
     GroundFrame = static_cast<int16_t>((GroundFrame + 1) % 8);
-    BltKeyed(293, 200, MainSurface, LabelRects[10]);
+    BltKeyed(293, 200, MainSurface, LabelRects[Label::GameOverCaption]);
 
     // The particles see the timer before this frame's count-down.
     ParticleGameOverStep();
@@ -16,12 +16,12 @@ void FormMain::GameOverFrame() {
     // the chain-bonus display, the high score's climb.
     if (GameOverTimer > 0) {
         GameOverTimer = GameOverTimer - 1;
-        nextState = 3;
+        nextState = State::GameOver;
     }
-    if (Score > ShownScore) nextState = 3;
-    if (ChainBonusTimer > 0) nextState = 3;
+    if (Score > ShownScore) nextState = State::GameOver;
+    if (ChainBonusTimer > 0) nextState = State::GameOver;
     if (ShownScore > HighScore) {
-        nextState = 3;
+        nextState = State::GameOver;
         // Coarse steps while far behind, so a big record does not take
         // minutes; each test sees the value left by the one before, so the
         // climb ends exactly on the shown score.
@@ -33,7 +33,7 @@ void FormMain::GameOverFrame() {
     }
 
     GameState = static_cast<int16_t>(nextState);
-    if (GameState == 0) ResetRound();
+    if (GameState == State::Title) ResetRound();
 }
 
 }  // namespace pm

@@ -10,6 +10,7 @@
 
 #include "platform/canvas.h"
 #include "platform/host.h"
+#include "names.h"
 #include "shell/basic.h"
 
 namespace pm {
@@ -165,6 +166,7 @@ public:
     // Host-side bookkeeping (not game state): what the shutdown may touch.
     bool HighScoreLoaded = false;   // never save over a record we did not read
     bool ScoreFileUnreadable = false;   // score.dat exists but could not be read
+    int32_t SavedHighScore = 0;         // the record last read or saved
     bool Unloaded = false;
     Rgb TextColour{255, 255, 255};
 
@@ -183,7 +185,9 @@ public:
 
     // High-score file (shell/high_score.cpp).
     void LoadHighScore();
-    void SaveHighScore();
+    void SaveHighScore();           // at shutdown; reports a failure
+    void SaveRecordIfRaised();      // after a frame: a new record at once
+    bool StoreRecord(std::string& reason);   // never lowers the file's record
 
     // Title and game over (shell/title.cpp, shell/game_over.cpp).
     void TitleFrame();

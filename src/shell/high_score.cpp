@@ -3,6 +3,7 @@
 #include "shell/high_score.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +11,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/atomic_file.h"
+#include "platform/score_path.h"
 #include "shell/game_state.h"
 
 namespace pm {
@@ -24,7 +27,7 @@ std::optional<int32_t> ParseScoreText(std::string_view text) {
         negative = text[i] == '-';
         ++i;
     }
-    // A record beyond 32 bits was never written by the game; it is kept as
+    // Mended: a record beyond 32 bits was never written by the game; it is kept as
     // the highest record the game can hold rather than thrown away, so the
     // player never finds a lower one afterwards.
     int64_t value = 0;
@@ -46,25 +49,6 @@ namespace {
 
 std::string ErrnoText(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
 
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
-}
-
 }  // namespace
 
 ScoreFileRead ReadScoreFile(const std::string& path) {
@@ -73,10 +57,16 @@ ScoreFileRead ReadScoreFile(const std::string& path) {
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return result;   // Missing
 
     result.Status = ScoreFileStatus::Unreadable;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without blocking: a named pipe put there since the look above must not
+    // hold the game; it is no file of ours.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         result.Reason = ErrnoText("cannot open");
         return result;
+    }
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return ScoreFileRead{};   // Missing
     }
     // One short line is all the file should hold; more is never needed.
     char buffer[256];
@@ -109,91 +99,114 @@ ScoreFileRead ReadScoreFile(const std::string& path) {
 }
 
 bool WriteScoreFile(const std::string& path, int32_t score, std::string* reason) {
-    auto fail = [&](std::string why) {
-        if (reason) *reason = std::move(why);
-        return false;
-    };
+    return ReplaceFile(path, FormatScoreText(score), reason);
+}
 
-    // New files get the permissions an ordinary create would give; a
-    // replaced file keeps its own.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode_t mode = 0666 & ~mask;
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) {
-        if (!S_ISREG(st.st_mode)) return fail("not a regular file");
-        // A file with no write permission is the player's way of keeping it
-        // as it is, even for a user (root) whom the system would let write.
-        if ((st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0) return fail("the file is read-only");
-        mode = st.st_mode & 07777;
-    } else if (errno != ENOENT) {
-        return fail(ErrnoText("cannot examine the file"));
+namespace {
+
+// An exclusive advisory lock on a folder, held for the object's life. The
+// folder, unlike the file, is never replaced by a rename, so every copy of
+// the game locks the same thing. Where the file system has no such locks
+// the save goes ahead without one: reading the file again just before the
+// write still keeps the higher record in all but a narrow race.
+class FolderLock {
+public:
+    explicit FolderLock(const std::string& folder) : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        if (fd_ < 0) return;
+        while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+        }
     }
+    ~FolderLock() {
+        if (fd_ >= 0) ::close(fd_);   // closing gives the lock back
+    }
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
 
-    std::string temp = FolderOf(path) + "/.score.dat.XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) return fail(ErrnoText("cannot create a temporary file"));
+private:
+    int fd_;
+};
 
-    const std::string bytes = FormatScoreText(score);
+}  // namespace
+
+RecordSave SaveRecordKeepingHigher(const std::string& path, int32_t score) {
+    RecordSave result;
     std::string why;
-    if (::fchmod(fd, mode) != 0)
-        why = ErrnoText("cannot set permissions");
-    else if (!WriteAll(fd, bytes))
-        why = ErrnoText("cannot write");
-    else if (::fsync(fd) != 0)
-        why = ErrnoText("cannot flush");
-    if (::close(fd) != 0 && why.empty()) why = ErrnoText("cannot close");
-    if (why.empty() && ::rename(temp.c_str(), path.c_str()) != 0) why = ErrnoText("cannot replace the file");
-    if (!why.empty()) {
-        ::unlink(temp.c_str());
-        return fail(why);
+    if (!MakeFolderFor(path, &why)) {
+        result.Reason = "cannot create the folder " + why;
+        return result;
     }
-
-    // Make the rename itself durable; the new content is already in place,
-    // so a failure here is not worth reporting.
-    const int dir = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
+    FolderLock lock(FolderOf(path));
+    int32_t best = score;
+    const ScoreFileRead now = ReadScoreFile(path);
+    if (now.Status == ScoreFileStatus::Ok && now.Value > best) {
+        best = now.Value;   // another copy of the game saved a higher record
+    } else if (now.Status == ScoreFileStatus::Unreadable) {
+        result.Reason = "the file cannot be read (" + now.Reason + "), so it is not replaced";
+        return result;
     }
-    return true;
+    if (!WriteScoreFile(path, best, &result.Reason)) return result;
+    result.Ok = true;
+    result.Saved = best;
+    return result;
 }
 
 void FormMain::LoadHighScore() {
     const std::string path = HostPtr->ScoreFile();
     HighScore = DefaultHighScore;
+    SavedHighScore = HighScore;
     if (path.empty()) return;
     const ScoreFileRead read = ReadScoreFile(path);
     if (read.Status == ScoreFileStatus::Ok) {
         HighScore = read.Value;
+        SavedHighScore = HighScore;
     } else if (read.Status == ScoreFileStatus::Invalid) {
         // Keep playing with the default, but say why the old record is gone.
         std::fprintf(stderr, "pellimunch: %s: %s; the high score starts at %d\n", path.c_str(),
                      read.Reason.c_str(), static_cast<int>(DefaultHighScore));
     } else if (read.Status == ScoreFileStatus::Unreadable) {
-        // The file may well hold a record we cannot see: play on with the
-        // default, but never write over it.
+        // Mended: the file may well hold a record we cannot see: play on
+        // with the default, but never write over it.
         ScoreFileUnreadable = true;
         std::fprintf(stderr, "pellimunch: %s: %s; the high score starts at %d and the file is left as it is\n",
                      path.c_str(), read.Reason.c_str(), static_cast<int>(DefaultHighScore));
     }
 }
 
-void FormMain::SaveHighScore() {
+bool FormMain::StoreRecord(std::string& reason) {
     const std::string path = HostPtr->ScoreFile();
-    if (path.empty()) return;
-    std::string reason;
+    if (path.empty()) return true;
     if (ScoreFileUnreadable) {
         // Nothing new to keep: leave the unread file alone without a word.
-        if (HighScore == DefaultHighScore) return;
-        reason = "the file could not be read at start-up, so it is not replaced";
+        if (HighScore == DefaultHighScore) return true;
+        reason = path + ": the file could not be read at start-up, so it is not replaced";
+        return false;
     }
-    if (!reason.empty() || !WriteScoreFile(path, HighScore, &reason)) {
-        std::fprintf(stderr, "pellimunch: %s: %s; the high score was not saved\n", path.c_str(), reason.c_str());
-        HostPtr->ShowSaveError("終了時、書き込みエラー",
-                               "score.datに対して正しい書き込みが行えませんでした。\r\n"
-                               "書き込み禁止属性が掛かっている場合は解除してください。");
-    }
+    const RecordSave save = SaveRecordKeepingHigher(path, HighScore);
+    if (!save.Ok) reason = path + ": " + save.Reason;
+    return save.Ok;
+}
+
+void FormMain::SaveHighScore() {
+    std::string reason;
+    if (StoreRecord(reason)) return;
+    std::fprintf(stderr, "pellimunch: %s; the high score was not saved\n", reason.c_str());
+    // The box says it in the game's words, then in plain ones.
+    HostPtr->ShowSaveError("終了時、書き込みエラー",
+                           "score.datに対して正しい書き込みが行えませんでした。\r\n"
+                           "書き込み禁止属性が掛かっている場合は解除してください。\r\n\r\n" +
+                               reason);
+}
+
+void FormMain::SaveRecordIfRaised() {
+    // A record is set when the game-over state hands back to the title; it
+    // is written then, so that whatever ends the program later (a lost
+    // display, a signal that cannot be caught, a crash) loses at most the
+    // run in progress. A failure here is left for the shutdown's save to
+    // report, so it is not said twice.
+    if (!HighScoreLoaded || Unloaded || GameState == State::GameOver || HighScore <= SavedHighScore) return;
+    SavedHighScore = HighScore;
+    std::string reason;
+    StoreRecord(reason);
 }
 
 }  // namespace pm

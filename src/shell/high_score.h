@@ -45,4 +45,16 @@ ScoreFileRead ReadScoreFile(const std::string& path);
 // left alone and reported as a failure. Returns false with a reason on error.
 bool WriteScoreFile(const std::string& path, int32_t score, std::string* reason = nullptr);
 
+// Saves a record so that what the file holds is never lowered, even with
+// several copies of the game playing from the same folder: the folder is
+// created if missing, then, under an exclusive advisory lock on the folder,
+// the file is read again and the higher of the two is written with
+// WriteScoreFile. A file that exists but cannot be read is not replaced.
+struct RecordSave {
+    bool Ok = false;
+    int32_t Saved = 0;    // the value the file holds afterwards, when Ok
+    std::string Reason;   // why not, otherwise
+};
+RecordSave SaveRecordKeepingHigher(const std::string& path, int32_t score);
+
 }  // namespace pm

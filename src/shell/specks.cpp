@@ -5,16 +5,12 @@
 
 namespace pm {
 
-namespace {
-constexpr float Waiting = 9999;
-}
-
 void FormMain::FillSpecks() {
     for (Speck& s : Specks) {
         s.X = Rnd() * 800.0;
         s.Delay = 0;
         if (Rnd() > 0.6f) {
-            s.X = Waiting;
+            s.X = Parked;
             s.Delay = CLng(Int(Rnd() * 130.0));
         }
         s.Y = Rnd() * 450.0;
@@ -26,7 +22,7 @@ void FormMain::FillSpecks() {
 
 void FormMain::UpdateSpecks() {
     for (Speck& s : Specks) {
-        if (s.X == Waiting) {
+        if (s.X == Parked) {
             s.Delay = s.Delay - 1;
             if (s.Delay > 0) continue;
             // Re-enter at the right edge or the top edge; not drawn until the
@@ -57,7 +53,7 @@ void FormMain::UpdateSpecks() {
         s.X = s.X + s.VX;
         s.Y = s.Y + s.VY;
         if (!(s.X > 0) || s.Y >= 464) {
-            s.X = Waiting;
+            s.X = Parked;
             s.Delay = CLng(Int(Rnd() * 180.0));
             continue;
         }

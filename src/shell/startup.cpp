@@ -18,7 +18,7 @@ void FormMain::Form_Load() {
 
 void FormMain::StartUp() {
     Rng.Seed(HostPtr->ClockSeed());
-    GameState = 0;
+    GameState = State::Title;
     GroundFrame = 0;
     InitDisplay();
     InitKeyboard();
@@ -58,7 +58,7 @@ bool FormMain::Step(const FrameInput& input) {
 
 bool FormMain::Frame() {
     // 3. Escape leaves at once, before anything is drawn.
-    if (KeyState[1] != 0) {
+    if (KeyState[Key::Escape] != 0) {
         Form_Unload();
         return false;
     }
@@ -80,9 +80,9 @@ bool FormMain::Frame() {
     // 8-9. The block of the current state.
     ShowHighScore = True;
     switch (GameState) {
-        case 0: TitleFrame(); break;
-        case 1: PlayFrame(); break;
-        case 3: GameOverFrame(); break;
+        case State::Title: TitleFrame(); break;
+        case State::Play: PlayFrame(); break;
+        case State::GameOver: GameOverFrame(); break;
         default: break;
     }
 
@@ -116,8 +116,8 @@ void FormMain::Form_Unload() {
     HostPtr->ShowCursor(true);
     HostPtr->RestoreDisplay();
     HostPtr->Release();
-    // Only a record we actually read may be written back: a start that failed
-    // before the file was read must not replace the player's best score.
+    // Mended: only a record we actually read may be written back; a start
+    // that failed before the file was read must not replace the best score.
     if (HighScoreLoaded) SaveHighScore();
 }
 

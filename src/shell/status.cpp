@@ -16,7 +16,7 @@ void FormMain::StatusDisplay() {
         if (ChainShine > 10 && ChainCount % 10 == 0) ChainShine = 1;
         std::string text = Str(ChainCount);
         const int32_t x = DrawNumber(586, 1, text, CInt(Int(ChainShine)), 5);
-        BltKeyed(x + 5, 1, MainSurface, LabelRects[3]);
+        BltKeyed(x + 5, 1, MainSurface, LabelRects[Label::ChainCaption]);
     }
 
     // Chain bonus: hidden, then the points, then paid, then the chain's
@@ -27,11 +27,11 @@ void FormMain::StatusDisplay() {
         if (t >= 130 && t <= 249) {
             std::string text = Str(LastChainCount);
             const int32_t x = DrawNumber(586, 1, text, CInt(Int((std::abs(t - 300) % 93) / 3.0)), 5);
-            BltKeyed(x + 5, 1, MainSurface, LabelRects[3]);
+            BltKeyed(x + 5, 1, MainSurface, LabelRects[Label::ChainCaption]);
         } else if (t == 259) {
             Score = Score + ChainBonus;
         } else if ((t >= 0 && t <= 119) || (t >= 260 && t <= 374)) {
-            BltKeyed(586, 1, MainSurface, LabelRects[4]);
+            BltKeyed(586, 1, MainSurface, LabelRects[Label::BonusMark]);
             std::string text = Str(ChainBonus);
             DrawNumber(608, 1, text, CInt(Int((t % 93) / 3.0)), 5);
         }
@@ -40,21 +40,21 @@ void FormMain::StatusDisplay() {
     PopupStep();
 
     const int16_t lives = Lives;
-    for (int32_t j = 1; j <= lives; ++j) BltKeyed(30 * j + 46, 12, MainSurface, LabelRects[8]);
+    for (int32_t j = 1; j <= lives; ++j) BltKeyed(30 * j + 46, 12, MainSurface, LabelRects[Label::LifeIcon]);
 
     if (Fever) {
-        BltKeyed(14, 523, MainSurface, LabelRects[11]);
+        BltKeyed(14, 523, MainSurface, LabelRects[Label::FeverCaption]);
     } else {
-        BltKeyed(10, 522, MainSurface, LabelRects[6]);
+        BltKeyed(10, 522, MainSurface, LabelRects[Label::LevelCaption]);
         std::string text = Str(Level);
         DrawNumber(124, 522, text, CInt(Int(ShineSweep + 16.0)), 2);
     }
 
-    BltKeyed(228, 530, MainSurface, LabelRects[2]);
+    BltKeyed(228, 530, MainSurface, LabelRects[Label::ScoreCaption]);
 
     // A gauge of the play state may cover this place for the frame.
     if (ShowHighScore) {
-        BltKeyed(490, 538, MainSurface, LabelRects[9]);
+        BltKeyed(490, 538, MainSurface, LabelRects[Label::HighScoreCaption]);
         std::string text = Str(HighScore);
         DrawNumber(679, 536, text, CInt(Int(ShineSweep)), 10);
     }
@@ -72,7 +72,7 @@ void FormMain::StatusDisplay() {
 
     // Extra lives at every 5000 of the shown score, up to 30000, in play only.
     for (int32_t i = 0; i <= 5; ++i) {
-        if (ShownScore >= 5000 * (i + 1) && !ExtraLifeGiven[i] && GameState == 1) {
+        if (ShownScore >= 5000 * (i + 1) && !ExtraLifeGiven[i] && GameState == State::Play) {
             ExtraLifeGiven[i] = True;
             Lives = static_cast<int16_t>(Lives + 1);
         }

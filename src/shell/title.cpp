@@ -11,9 +11,9 @@ void FormMain::TitleFrame() {
     BltKeyed(188, 19, TitleSurface, LogoRect);
 
     // The run starts next frame; this title frame is still drawn to the end.
-    if (KeyState[42] != 0 || KeyState[54] != 0) {
+    if (KeyState[Key::LShift] != 0 || KeyState[Key::RShift] != 0) {
         ResetGame();
-        GameState = 1;
+        GameState = State::Play;
     }
 
     // The text rests inside the banner, then drifts down, wraps to the top
@@ -25,7 +25,7 @@ void FormMain::TitleFrame() {
         if (BannerTextY >= 330) BannerTextY = 170;
         if (BannerTextY == 270) BannerTextPause = 140;
     }
-    BltKeyed(BannerTextX, CLng(BannerTextY), MainSurface, LabelRects[1]);
+    BltKeyed(BannerTextX, CLng(BannerTextY), MainSurface, LabelRects[Label::BannerText]);
 
     DrawTitleText();
     GroundFrame = static_cast<int16_t>((GroundFrame + 1) % 8);

@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "driver/script.h"
+
 namespace pm::sim {
 
 namespace {
@@ -50,6 +52,7 @@ bool ParseChannels(std::string_view text, Channels& channels) {
 const char* Usage() {
     return "usage: pellimunch-sim [--seed N] [--script FILE|-] [--frames N] [--trace state,sound,draw|none]\n"
            "                      [--every K] [--out FILE] [--dir DIR] [--score FILE] [--shot N:FILE]...\n"
+           "       pellimunch-sim --replay FILE [--frames N] [--trace ...] [--every K] [--out FILE] [--dir DIR]\n"
            "Replays a run of the game without a window and writes its trace as JSON Lines.\n"
            "  --seed N         seed of the random generator, 0 to 4294967295 (default 1)\n"
            "  --script FILE    key script, one span per line: \"COUNT KEY+KEY\" or \"COUNT -\";\n"
@@ -61,7 +64,9 @@ const char* Usage() {
            "  --out FILE       write the trace to FILE (default standard output)\n"
            "  --dir DIR        folder holding bmp/ and wav/ (default: the program's folder)\n"
            "  --score FILE     high-score file (default: score.dat in the program folder)\n"
-           "  --shot N:FILE    after frame N save the screen as a 24-bit BMP (repeatable)\n";
+           "  --shot N:FILE    after frame N save the screen as a 24-bit BMP (repeatable)\n"
+           "  --replay FILE    replay a recorded session (seed, keys and starting high score from the\n"
+           "                   file; no high-score file is written); exit 1 when it does not end as recorded\n";
 }
 
 bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& error) {
@@ -72,7 +77,7 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
             continue;
         }
         if (arg.substr(0, 2) != "--") {
-            error = "unexpected argument \"" + std::string(arg) + "\"";
+            error = "unexpected argument " + Quote(arg);
             return false;
         }
         // Both "--name value" and "--name=value".
@@ -84,12 +89,12 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
             value = arg.substr(eq + 1);
             haveValue = true;
         }
-        static constexpr std::string_view known[] = {"--seed", "--script", "--frames", "--trace", "--every",
-                                                     "--out",  "--dir",    "--score",  "--shot"};
+        static constexpr std::string_view known[] = {"--seed", "--script", "--frames", "--trace",  "--every",
+                                                     "--out",  "--dir",    "--score",  "--shot",   "--replay"};
         bool isKnown = false;
         for (std::string_view k : known) isKnown = isKnown || name == k;
         if (!isKnown) {
-            error = "unknown option \"" + std::string(name) + "\"";
+            error = "unknown option " + Quote(name);
             return false;
         }
         if (!haveValue) {
@@ -99,7 +104,7 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
             }
             value = argv[++i];
         }
-        const std::string bad = "bad value \"" + std::string(value) + "\" for " + std::string(name);
+        const std::string bad = "bad value " + Quote(value) + " for " + std::string(name);
         uint64_t n = 0;
         if (name == "--seed") {
             if (!ParseUnsigned(value, 4294967295u, n)) {
@@ -107,6 +112,13 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
                 return false;
             }
             o.Seed = static_cast<uint32_t>(n);
+            o.SeedGiven = true;
+        } else if (name == "--replay") {
+            if (value.empty()) {
+                error = "--replay needs a file name";
+                return false;
+            }
+            o.ReplayFile = std::string(value);
         } else if (name == "--script") {
             if (value.empty()) {
                 error = "--script needs a file name or -";
@@ -158,6 +170,11 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
             }
             o.Shots.push_back({n, std::string(value.substr(colon + 1))});
         }
+    }
+    // A replay brings its own seed, keys and starting record.
+    if (o.ReplayFile && (o.SeedGiven || o.ScriptFile || !o.Score.empty())) {
+        error = "--replay takes its seed, keys and high score from the file: drop --seed, --script and --score";
+        return false;
     }
     return true;
 }

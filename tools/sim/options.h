@@ -17,6 +17,8 @@ struct Shot {
 
 struct Options {
     uint32_t Seed = 1;
+    bool SeedGiven = false;
+    std::optional<std::string> ReplayFile;   // a recorded session instead of seed, script and score
     std::optional<std::string> ScriptFile;   // "-" is standard input
     std::optional<uint64_t> Frames;
     Channels Trace;                          // none: no channel set

@@ -4,13 +4,15 @@
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "bmp_shot.h"
+#include "driver/replay.h"
+#include "driver/script.h"
 #include "options.h"
 #include "platform/data_files.h"
 #include "platform/headless_host.h"
-#include "script.h"
 #include "shell/game_state.h"
 #include "shot_text.h"
 #include "trace_writer.h"
@@ -27,17 +29,27 @@ int Fail(std::FILE* err, const std::string& message) {
     return 1;
 }
 
+// Reads at most one byte past MaxScriptBytes, so that a file too large to
+// be a script (or one without end) is refused without reading it all.
 bool ReadAll(std::FILE* f, std::string& text) {
     char buf[65536];
     size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+    while (text.size() <= MaxScriptBytes && (n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
     return !std::ferror(f);
+}
+
+std::string TooLarge(const std::string& name) {
+    return "script " + name + " is larger than " + std::to_string(MaxScriptBytes >> 20) + " MiB";
 }
 
 bool ReadScriptText(const std::string& file, std::FILE* in, std::string& text, std::string& error) {
     if (file == "-") {
         if (!ReadAll(in, text)) {
             error = "cannot read the script from standard input";
+            return false;
+        }
+        if (text.size() > MaxScriptBytes) {
+            error = TooLarge("on standard input");
             return false;
         }
         return true;
@@ -52,6 +64,10 @@ bool ReadScriptText(const std::string& file, std::FILE* in, std::string& text, s
     std::fclose(f);
     if (!ok) {
         error = "cannot read script " + file + ": " + std::strerror(readErrno);
+        return false;
+    }
+    if (text.size() > MaxScriptBytes) {
+        error = TooLarge(file);
         return false;
     }
     return true;
@@ -88,6 +104,13 @@ int RunMain(int argc, const char* const* argv, std::FILE* stdOut, std::FILE* err
     }
 
     Script script;
+    std::optional<Replay> replay;
+    if (o.ReplayFile) {
+        replay.emplace();
+        if (!LoadReplay(*o.ReplayFile, *replay, error)) return Fail(err, "replay " + error);
+        script = replay->Keys;
+        o.Seed = replay->Seed;
+    }
     if (o.ScriptFile) {
         std::string text;
         if (!ReadScriptText(*o.ScriptFile, in, text, error)) return Fail(err, error);
@@ -99,7 +122,15 @@ int RunMain(int argc, const char* const* argv, std::FILE* stdOut, std::FILE* err
     }
 
     const std::string folder = o.Dir.empty() ? MyPath() : o.Dir;
-    const std::string scoreFile = o.Score.empty() ? folder + "score.dat" : o.Score;
+    std::unique_ptr<ScratchScoreFile> scratch;
+    if (replay) {
+        try {
+            scratch = std::make_unique<ScratchScoreFile>(replay->HighScore);
+        } catch (const std::exception& e) {
+            return Fail(err, e.what());
+        }
+    }
+    const std::string scoreFile = scratch ? scratch->Path() : o.Score.empty() ? folder + "score.dat" : o.Score;
 
     TraceOut trace;
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> outFile(nullptr, &std::fclose);
@@ -198,6 +229,7 @@ int RunMain(int argc, const char* const* argv, std::FILE* stdOut, std::FILE* err
                 end = !form->QuitFlag ? "escape" : input.MousePressed ? "mouse" : "script";
                 break;
             }
+            form->SaveRecordIfRaised();
         }
     } catch (const std::exception& e) {
         trace.Flush();
@@ -212,6 +244,18 @@ int RunMain(int argc, const char* const* argv, std::FILE* stdOut, std::FILE* err
     if (outFile && std::fclose(outFile.release()) != 0) return Fail(err, "cannot write the trace to " + o.Out);
 
     int status = 0;
+    if (replay) {
+        ReplayOutcome outcome;
+        outcome.Frames = endFrame;
+        outcome.End = std::string_view(end) == "escape" ? ReplayEnd::Escape
+                      : std::string_view(end) == "mouse" ? ReplayEnd::Mouse : ReplayEnd::Close;
+        outcome.HighScore = form->HighScore;
+        const std::string differs = CompareWithRecording(*replay, outcome);
+        if (!differs.empty()) {
+            std::fprintf(err, "%s: replay %s: %s\n", Prog, o.ReplayFile->c_str(), differs.c_str());
+            status = 1;
+        }
+    }
     if (shotFailed) status = 1;
     for (size_t i = 0; i < o.Shots.size(); ++i) {
         if (shotTaken[i]) continue;

@@ -7,6 +7,8 @@
 #include <array>
 #include <cstdint>
 
+#include "names.h"
+
 namespace pm::sdl {
 
 // The game's code for an SDL key, or 0 for a key the table does not know.

@@ -6,6 +6,8 @@
 #include "platform/data_files.h"
 #include "platform/score_path.h"
 #include "platform/sdl/keymap.h"
+#include "platform/sdl/library_noise.h"
+#include "platform/sdl/message_box.h"
 
 namespace pm::sdl {
 
@@ -14,6 +16,8 @@ volatile std::sig_atomic_t StopRequested = 0;
 void RequestStop(int) { StopRequested = 1; }
 
 namespace {
+
+constexpr const char* NoDisplayFound = "cannot start the video: no display found (is DISPLAY or WAYLAND_DISPLAY set?)";
 
 [[noreturn]] void SdlFailure(const std::string& what) { throw StartupError(what + ": " + SDL_GetError()); }
 
@@ -42,16 +46,14 @@ bool RendersOnTheProcessor(SDL_Renderer* renderer) {
 // player's data folder.
 SdlHost::SdlHost() : folder_(DataFolder(MyPath())), scoreFile_(ScoreFilePath(MyPath())) {}
 
-std::string SdlHost::ScoreFile() {
-    // The player's data folder may not exist yet; a failure here shows up as
-    // the usual save error at shutdown.
-    MakeFolderFor(scoreFile_);
-    return scoreFile_;
-}
+// The player's data folder may not exist yet: the save creates it, and names
+// the folder it cannot create.
+std::string SdlHost::ScoreFile() { return scoreFile_; }
 
 SdlHost::~SdlHost() { Release(); }
 
 uint64_t SdlHost::ClockSeed() {
+    if (seed_) return *seed_;
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
@@ -67,6 +69,7 @@ void SdlHost::OpenDisplay() {
     // The driver keeps the game's 60 Hz clock; waiting for a 144 Hz
     // monitor's refresh would only add latency.
     SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
+    if (!DisplayMayExist()) throw StartupError(NoDisplayFound);
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) SdlFailure("cannot start the video");
     videoStarted_ = true;
     // With no display at all SDL falls back to an invisible off-screen
@@ -75,7 +78,7 @@ void SdlHost::OpenDisplay() {
     const char* asked = SDL_getenv("SDL_VIDEODRIVER");
     if (driver && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0) &&
         !(asked && SDL_strcasecmp(asked, driver) == 0))
-        throw StartupError("cannot start the video: no display found (is DISPLAY or WAYLAND_DISPLAY set?)");
+        throw StartupError(NoDisplayFound);
 
     window_ = SDL_CreateWindow("Pellimunch", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 800, 600,
                                SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_RESIZABLE);
@@ -122,6 +125,7 @@ void SdlHost::ReadKeyboard(std::array<uint8_t, 256>& keys) {
 }
 
 void SdlHost::OpenSound() {
+    SilenceSoundLibrary();
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         std::fprintf(stderr, "pellimunch: no sound (%s); playing silently\n", SDL_GetError());
         return;
@@ -270,6 +274,7 @@ void SdlHost::RestoreDisplay() {
 }
 
 void SdlHost::Release() {
+    KeepLibrariesForLeakReports();
     // Sound first, then the picture and the window, then SDL itself.
     if (audio_) {
         SDL_CloseAudioDevice(audio_);
@@ -293,13 +298,8 @@ void SdlHost::Release() {
 
 void SdlHost::ShowSaveError(std::string_view title, std::string_view text) {
     if (window_) SDL_HideWindow(window_);
-    // The message box breaks lines at '\n'; a '\r' would show as a stray glyph.
-    std::string body;
-    for (char c : text)
-        if (c != '\r') body += c;
-    const std::string caption(title);
-    if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption.c_str(), body.c_str(), nullptr) != 0)
-        std::fprintf(stderr, "pellimunch: %s: %s\n", caption.c_str(), body.c_str());
+    // Without a display the line on standard error is all there is.
+    ShowErrorBox(title, text);
 }
 
 }  // namespace pm::sdl

@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,8 +19,8 @@
 
 namespace pm::sdl {
 
-// Set by a SIGINT/SIGTERM handler; the next pump reports it as a close
-// request, so the shutdown and the save run as for any other quit.
+// Set by a SIGINT/SIGTERM/SIGHUP handler; the next pump reports it as a
+// close request, so the shutdown and the save run as for any other quit.
 extern volatile std::sig_atomic_t StopRequested;
 void RequestStop(int signal);   // a signal handler
 
@@ -51,12 +52,17 @@ public:
     // The window's icon: a sprite (white is transparent) of a loaded sheet.
     void SetIcon(const Surface& sheet, const Rect& sprite);
 
+    // A replay brings its own seed and its own high-score file.
+    void UseSeed(uint64_t seed) { seed_ = seed; }
+    void UseScoreFile(std::string path) { scoreFile_ = std::move(path); }
+
 private:
     void ToggleFullScreen();
     static void AudioCallback(void* self, Uint8* stream, int len);
 
     std::string folder_;      // where bmp/ and wav/ are, with a trailing '/'
     std::string scoreFile_;   // beside the game, or in the player's data folder
+    std::optional<uint64_t> seed_;
     bool videoStarted_ = false;
     SDL_Window* window_ = nullptr;
     SDL_Renderer* renderer_ = nullptr;

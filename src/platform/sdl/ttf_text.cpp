@@ -6,13 +6,6 @@
 
 #include <cstdio>
 
-// fontconfig loses a few hundred bytes for good while it parses its own
-// configuration files; not ours to fix, so leak-checking builds are told to
-// look past it. (An ordinary build just carries an unused function.)
-extern "C" __attribute__((used)) const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
-}
-
 namespace pm::sdl {
 
 namespace {

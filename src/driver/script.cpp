@@ -1,21 +1,25 @@
-#include "script.h"
+#include "driver/script.h"
 
 #include <array>
 #include <cctype>
+#include <cstdio>
 #include <limits>
+
+#include "names.h"
 
 namespace pm::sim {
 
 namespace {
 
-struct KeyName {
+struct NamedKey {
     const char* Name;
-    uint8_t Code;
+    Key::Code Code;
 };
 
-constexpr std::array<KeyName, 11> KeyNames{{
-    {"Escape", 1}, {"LShift", 42}, {"RShift", 54}, {"Space", 57}, {"Up", 200}, {"Left", 203},
-    {"Right", 205}, {"Delete", 211}, {"W", 17}, {"E", 18}, {"R", 19},
+constexpr std::array<NamedKey, 11> KeyNames{{
+    {"Escape", Key::Escape}, {"LShift", Key::LShift}, {"RShift", Key::RShift}, {"Space", Key::Space},
+    {"Up", Key::Up}, {"Left", Key::Left}, {"Right", Key::Right}, {"Delete", Key::Delete},
+    {"W", Key::W}, {"E", Key::E}, {"R", Key::R},
 }};
 
 bool SameName(std::string_view a, std::string_view b) {
@@ -45,7 +49,9 @@ std::vector<std::string_view> Words(std::string_view line) {
 // centuries of frames.
 constexpr uint64_t MaxCount = 4294967295u;
 
-bool ParseLine(std::string_view line, ScriptSpan& span, std::string& message) {
+}  // namespace
+
+bool ParseSpanLine(std::string_view line, ScriptSpan& span, std::string& message) {
     const std::vector<std::string_view> words = Words(line);
     if (words.size() != 2) {
         message = words.size() < 2 ? "expected a frame count and the keys (\"-\" for none)"
@@ -62,12 +68,12 @@ bool ParseLine(std::string_view line, ScriptSpan& span, std::string& message) {
         }
         value = value * 10 + static_cast<uint64_t>(c - '0');
         if (value > MaxCount) {
-            message = "frame count " + std::string(count) + " is too large";
+            message = "frame count " + Quote(count) + " is too large";
             return false;
         }
     }
     if (!digitsOnly) {
-        message = "frame count \"" + std::string(count) + "\" is not a positive integer";
+        message = "frame count " + Quote(count) + " is not a positive integer";
         return false;
     }
     if (value == 0) {
@@ -83,7 +89,7 @@ bool ParseLine(std::string_view line, ScriptSpan& span, std::string& message) {
         const size_t plus = keys.find('+', start);
         const std::string_view name = keys.substr(start, plus == std::string_view::npos ? keys.npos : plus - start);
         if (name.empty()) {
-            message = "empty key name in \"" + std::string(keys) + "\"";
+            message = "empty key name in " + Quote(keys);
             return false;
         }
         if (SameName(name, "Mouse")) {
@@ -91,7 +97,7 @@ bool ParseLine(std::string_view line, ScriptSpan& span, std::string& message) {
         } else if (const std::optional<uint8_t> code = KeyCode(name)) {
             span.Keys.push_back(*code);
         } else {
-            message = "unknown key \"" + std::string(name) + "\"";
+            message = "unknown key " + Quote(name);
             return false;
         }
         if (plus == std::string_view::npos) break;
@@ -100,7 +106,53 @@ bool ParseLine(std::string_view line, ScriptSpan& span, std::string& message) {
     return true;
 }
 
-}  // namespace
+const char* KeyName(uint8_t code) {
+    for (const NamedKey& key : KeyNames)
+        if (key.Code == code) return key.Name;
+    return nullptr;
+}
+
+const std::vector<uint8_t>& NamedKeys() {
+    static const std::vector<uint8_t> codes = [] {
+        std::vector<uint8_t> c;
+        for (const NamedKey& key : KeyNames) c.push_back(key.Code);
+        return c;
+    }();
+    return codes;
+}
+
+std::string FormatSpan(const ScriptSpan& span) {
+    std::string keys;
+    for (uint8_t code : span.Keys) {
+        const char* name = KeyName(code);
+        if (!name) continue;
+        if (!keys.empty()) keys += '+';
+        keys += name;
+    }
+    if (span.Mouse) keys += keys.empty() ? "Mouse" : "+Mouse";
+    return std::to_string(span.Count) + ' ' + (keys.empty() ? "-" : keys);
+}
+
+std::string Quote(std::string_view text, size_t max) {
+    std::string out = "\"";
+    const size_t shown = text.size() > max ? max : text.size();
+    for (size_t i = 0; i < shown; ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20 || c >= 0x7F) {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    out += '"';
+    if (shown < text.size()) out += "... (" + std::to_string(text.size()) + " bytes)";
+    return out;
+}
 
 uint64_t Script::TotalFrames() const {
     uint64_t total = 0;
@@ -109,7 +161,7 @@ uint64_t Script::TotalFrames() const {
 }
 
 std::optional<uint8_t> KeyCode(std::string_view name) {
-    for (const KeyName& key : KeyNames)
+    for (const NamedKey& key : KeyNames)
         if (SameName(name, key.Name)) return key.Code;
     return std::nullopt;
 }
@@ -124,6 +176,11 @@ bool ParseScript(std::string_view text, Script& script, ScriptError& error) {
         std::string_view line = text.substr(pos, end - pos);
         pos = end + 1;
         ++lineNumber;
+        if (line.size() > MaxScriptLineBytes) {
+            error = {lineNumber, "the line is longer than " + std::to_string(MaxScriptLineBytes) + " bytes: " +
+                                     Quote(line)};
+            return false;
+        }
         if (const size_t hash = line.find('#'); hash != std::string_view::npos) line = line.substr(0, hash);
         bool blank = true;
         for (char c : line) blank = blank && IsSpace(c);
@@ -135,7 +192,7 @@ bool ParseScript(std::string_view text, Script& script, ScriptError& error) {
         ScriptSpan span;
         span.Line = lineNumber;
         std::string message;
-        if (!ParseLine(line, span, message)) {
+        if (!ParseSpanLine(line, span, message)) {
             error = {lineNumber, message};
             return false;
         }

@@ -1,0 +1,78 @@
+// The key script: one span per line, a frame count and the keys held during
+// those frames ("30 Right+Space", "1 Mouse", "60 -"), with comments after '#'
+// and blank lines ignored. The runner reads it; a replay file is one with a
+// header and an end line around it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pm::sim {
+
+struct ScriptSpan {
+    uint64_t Count = 0;
+    std::vector<uint8_t> Keys;   // key-table codes set to 128 in these frames
+    bool Mouse = false;          // a mouse press at the end of each of these frames
+    int Line = 0;                // where the span was written
+};
+
+struct Script {
+    std::vector<ScriptSpan> Spans;
+    uint64_t TotalFrames() const;
+};
+
+struct ScriptError {
+    int Line = 0;
+    std::string Message;        // without the line number
+};
+
+// Limits on what the runner reads as a script: far beyond any real one, but
+// a wrong file (a device, a disk image) is refused instead of filling memory.
+inline constexpr size_t MaxScriptBytes = 8u << 20;
+inline constexpr size_t MaxScriptLineBytes = 4096;
+
+// A piece of input fit for a one-line message: in double quotes, with
+// control characters, quotes, backslashes and bytes beyond ASCII written as
+// escapes, and cut after `max` bytes of input with "..." and the full length.
+std::string Quote(std::string_view text, size_t max = 40);
+
+// The key-table code of a key name (case does not matter); nothing for an
+// unknown name. "Mouse" and "-" are not keys.
+std::optional<uint8_t> KeyCode(std::string_view name);
+
+// The name of a key-table code the script knows, or null.
+const char* KeyName(uint8_t code);
+
+// The codes of every key the script can name, in the order it lists them.
+const std::vector<uint8_t>& NamedKeys();
+
+// Parses one span line (comment already cut off, not blank); on a bad line
+// fills `message` and returns false.
+bool ParseSpanLine(std::string_view line, ScriptSpan& span, std::string& message);
+
+// One span as a line, without the newline: "12 Right+Space", "1 Mouse", "60 -".
+// Keys the script cannot name are left out.
+std::string FormatSpan(const ScriptSpan& span);
+
+// Parses a whole script; on a bad line (or one longer than
+// MaxScriptLineBytes) fills `error` and returns false.
+bool ParseScript(std::string_view text, Script& script, ScriptError& error);
+
+// Walks a script frame by frame, starting at frame 1; past its end every
+// frame has no key and no mouse press.
+class ScriptCursor {
+public:
+    explicit ScriptCursor(const Script& script) : script_(script) {}
+    // The span that holds the next frame, or null once the script is spent.
+    const ScriptSpan* Next();
+
+private:
+    const Script& script_;
+    size_t span_ = 0;
+    uint64_t usedInSpan_ = 0;
+};
+
+}  // namespace pm::sim

@@ -1,0 +1,129 @@
+#!/usr/bin/env bash
+# A session played in the real window is recorded, and its replay gives the
+# same end in the runner and in the window: start, run, jump, the special
+# move, give the run up, the game over sets a new record, back to the title,
+# Escape. Then last.replay and best.replay are replayed by the runner, and
+# last.replay is watched in the window (fast-forwarded), which must report
+# the same end. Runs under Xvfb. Usage: replay_window_test.sh BUILD_DIR SOURCE_DIR
+set -u
+
+build=${1:?usage: replay_window_test.sh BUILD_DIR SOURCE_DIR}
+for tool in Xvfb xdotool; do
+    command -v "$tool" >/dev/null 2>&1 || { echo "FAIL: $tool is not installed"; exit 1; }
+done
+
+work=$(mktemp -d /tmp/pellimunch-replay.XXXXXX)
+xvfb_pid=
+game_pid=
+cleanup() {
+    [ -n "$game_pid" ] && kill "$game_pid" 2>/dev/null
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+    wait 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+    echo "FAIL: $*"
+    for f in "$work"/*.err "$work"/*.out; do [ -s "$f" ] && { echo "--- $f:"; head -20 "$f"; }; done
+    exit 1
+}
+
+mkdir -p "$work/prog"
+cp "$build/pellimunch" "$work/prog/"
+cp -r "$build/bmp" "$build/wav" "$work/prog/"
+# A stored record below any score, so the run's game over sets a new one
+# whatever the clock's seed brings.
+printf ' -1 \r\n' > "$work/prog/score.dat"
+
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.err" &
+xvfb_pid=$!
+for _ in $(seq 100); do
+    [ -s "$work/display" ] && break
+    sleep 0.1
+done
+[ -s "$work/display" ] || fail "Xvfb did not report its display"
+export DISPLAY=":$(head -n1 "$work/display")"
+export SDL_AUDIODRIVER=dummy
+
+hold() {   # key seconds
+    xdotool keydown "$1"
+    sleep "$2"
+    xdotool keyup "$1"
+}
+wait_exit() {   # seconds; sets status
+    status=
+    for _ in $(seq $(($1 * 10))); do
+        if ! kill -0 "$game_pid" 2>/dev/null; then
+            wait "$game_pid"
+            status=$?
+            game_pid=
+            return
+        fi
+        sleep 0.1
+    done
+}
+
+# ---- 1. Play and record ------------------------------------------------------
+"$work/prog/pellimunch" >"$work/play.out" 2>"$work/play.err" &
+game_pid=$!
+window=$(timeout 20 xdotool search --sync --name '^Pellimunch$' 2>/dev/null | head -n1)
+[ -n "$window" ] || fail "no window appeared"
+timeout 5 xdotool windowfocus --sync "$window" 2>/dev/null
+sleep 1
+hold Shift_L 0.3
+hold Right 1.0
+hold space 0.3
+hold Right 0.5
+hold Up 0.2
+sleep 0.5
+hold Delete 0.2
+# The game over counts up and hands back to the title.
+sleep 6
+hold Escape 0.3
+wait_exit 10
+[ "$status" = 0 ] || fail "the game did not quit with status 0 (status ${status:-none})"
+for f in last best; do
+    [ -s "$work/prog/$f.replay" ] || fail "no $f.replay beside score.dat"
+done
+head -3 "$work/prog/last.replay" | grep -q '^pellimunch-replay 1$' || fail "last.replay does not name its format"
+recorded=$(tail -n1 "$work/prog/last.replay")
+echo "recorded: $recorded; best.replay: $(tail -n1 "$work/prog/best.replay")"
+read -r _ rec_frames rec_end rec_score <<<"$recorded"
+[ "$rec_end" = escape ] || fail "last.replay should end with escape: $recorded"
+grep -q 'LShift' "$work/prog/last.replay" || fail "the Shift press is not in the replay"
+grep -q 'Delete' "$work/prog/last.replay" || fail "the Delete press is not in the replay"
+
+# ---- 2. The runner replays both files to their recorded ends --------------------
+sim_end=$("$build/pellimunch-sim" --replay "$work/prog/last.replay" --trace none --dir "$build/" 2>"$work/sim.err") ||
+    fail "the runner does not replay last.replay to its recorded end"
+echo "runner: $sim_end"
+[ "$sim_end" = "{\"frame\":$rec_frames,\"end\":\"escape\",\"HighScore\":$rec_score}" ] ||
+    fail "the runner's end line $sim_end differs from the recorded end $recorded"
+"$build/pellimunch-sim" --replay "$work/prog/best.replay" --trace none --dir "$build/" >/dev/null 2>"$work/best.err" ||
+    fail "the runner does not replay best.replay to its recorded end"
+
+# ---- 3. Watched in the window: the same end --------------------------------------
+"$work/prog/pellimunch" --replay last >"$work/watch.out" 2>"$work/watch.err" &
+game_pid=$!
+window=$(timeout 20 xdotool search --sync --name '^Pellimunch$' 2>/dev/null | head -n1)
+[ -n "$window" ] || fail "no window appeared for the replay"
+timeout 5 xdotool windowfocus --sync "$window" 2>/dev/null
+xdotool keydown f
+for _ in $(seq 300); do
+    grep -q 'ended at frame' "$work/watch.out" && break
+    sleep 0.1
+done
+xdotool keyup f
+grep -q 'ended at frame' "$work/watch.out" || fail "the watched replay did not end within 30 s"
+kill -0 "$game_pid" 2>/dev/null || fail "the window closed at the replay's end instead of holding its last frame"
+hold Escape 0.3
+wait_exit 10
+[ "$status" = 0 ] || fail "watching did not quit with status 0"
+note=$(cat "$work/watch.out")
+echo "window: $note"
+[ "$note" = "pellimunch: replay $work/prog/last.replay ended at frame $rec_frames (escape, high score $rec_score)" ] ||
+    fail "the window's note differs from the recorded end $recorded"
+[ "$(od -An -c "$work/prog/score.dat" | tr -d ' ')" = "$(printf ' %s \r\n' "$rec_score" | od -An -c | tr -d ' ')" ] ||
+    fail "watching changed score.dat"
+
+echo "PASS: recorded $rec_frames frames; runner and window both end at frame $rec_frames, escape, high score $rec_score"

@@ -1,0 +1,237 @@
+// Replay files: the writer and the parser agree on every key and count, each
+// kind of broken file is refused with its line, and the session recorder
+// keeps last.replay current and best.replay at the best run.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "driver/replay.h"
+#include "driver/session.h"
+#include "harness.h"
+
+namespace pm {
+namespace {
+
+namespace fs = std::filesystem;
+
+Replay Sample() {
+    Replay r;
+    r.Seed = 4294967295u;
+    r.HighScore = -2147483647 - 1;
+    ReplayRecorder rec;
+    rec.Begin(r.Seed, r.HighScore);
+    FrameInput all;
+    for (Key::Code k : {Key::Escape, Key::LShift, Key::RShift, Key::Space, Key::Up, Key::Left, Key::Right,
+                        Key::Delete, Key::W, Key::E, Key::R})
+        all.Keys[k] = 128;
+    all.MousePressed = true;
+    rec.Add(FrameInput{});
+    rec.Add(all);
+    rec.Add(all);
+    r = rec.Snapshot(ReplayEnd::Mouse, 2147483647);
+    // The longest span a line can hold, twice over.
+    sim::ScriptSpan longest;
+    longest.Count = 4294967295u;
+    longest.Keys = {Key::Right, Key::Space};
+    r.Keys.Spans.push_back(longest);
+    r.Keys.Spans.push_back(longest);
+    r.EndFrame = r.Keys.TotalFrames();
+    return r;
+}
+
+TEST(ReplayFile, WriterAndParserAgreeOnEveryKeyAndTheLongestCounts) {
+    const Replay r = Sample();
+    const std::string text = FormatReplay(r);
+    EXPECT_EQ(text.rfind("pellimunch-replay 1\nseed 4294967295\nhighscore -2147483648\n1 -\n", 0), 0u) << text;
+    EXPECT_NE(text.find("\n2 Escape+LShift+RShift+Space+Up+Left+Right+Delete+W+E+R+Mouse\n"), std::string::npos);
+    EXPECT_NE(text.find("\n4294967295 Right+Space\n"), std::string::npos);
+    EXPECT_NE(text.find("\nend 8589934593 mouse 2147483647\n"), std::string::npos);
+
+    Replay back;
+    sim::ScriptError error;
+    ASSERT_TRUE(ParseReplay(text, back, error)) << error.Line << ": " << error.Message;
+    EXPECT_EQ(FormatReplay(back), text);
+    EXPECT_EQ(back.Seed, r.Seed);
+    EXPECT_EQ(back.HighScore, r.HighScore);
+    EXPECT_EQ(back.EndFrame, r.EndFrame);
+    EXPECT_EQ(back.End, ReplayEnd::Mouse);
+    EXPECT_EQ(back.EndHighScore, 2147483647);
+    // What the game read comes back frame for frame.
+    sim::ScriptCursor cursor(back.Keys);
+    EXPECT_EQ(InputOf(*cursor.Next()).Keys, FrameInput{}.Keys);
+    const FrameInput second = InputOf(*cursor.Next());
+    EXPECT_EQ(second.Keys[Key::Delete], 128);
+    EXPECT_TRUE(second.MousePressed);
+
+    // Comments, blank lines and CR LF line ends are read as well.
+    std::string dos = "pellimunch-replay 1\r\n# a note\r\n\r\nseed 7\r\nhighscore 1000\r\n3 Left # hop\r\nend 3 close 1000\r\n";
+    ASSERT_TRUE(ParseReplay(dos, back, error)) << error.Message;
+    EXPECT_EQ(back.Seed, 7u);
+    EXPECT_EQ(back.Keys.TotalFrames(), 3u);
+    EXPECT_EQ(back.End, ReplayEnd::Close);
+}
+
+TEST(ReplayFile, BrokenFilesAreRefusedWithTheirLine) {
+    const std::string head = "pellimunch-replay 1\nseed 5\nhighscore 1000\n";
+    const struct {
+        std::string Text;
+        int Line;
+        const char* Says;
+    } cases[] = {
+        {"", 1, "empty"},
+        {"pellimunch-replay 2\nseed 5\n", 1, "version 2"},
+        {"some other file\n", 1, "not a replay"},
+        {"pellimunch-replay x\n", 1, "version"},
+        {"pellimunch-replay 1\nseed -3\n", 2, "seed"},
+        {"pellimunch-replay 1\nseed 4294967296\n", 2, "seed"},
+        {"pellimunch-replay 1\nseed 5\nhighscore 2147483648\n", 3, "highscore"},
+        {"pellimunch-replay 1\nseed 5\n3 Left\n", 3, "highscore"},
+        {head + "3 Left\n0 Right\n", 5, "positive"},
+        {head + "3 Jump\n", 4, "unknown key"},
+        {head + "3 Left\n", 5, "stops before its end line"},
+        {head + "3 Left\nend 3 quit 1000\n", 5, "end FRAMES"},
+        {head + "3 Left\nend 3 close\n", 5, "end FRAMES"},
+        {head + "3 Left\nend 3 close 1000\n2 Left\n", 6, "after the end line"},
+        {head + std::string("3 Le\0ft\n", 8), 4, "NUL"},
+    };
+    for (const auto& c : cases) {
+        Replay r;
+        sim::ScriptError error;
+        EXPECT_FALSE(ParseReplay(c.Text, r, error)) << c.Text;
+        EXPECT_EQ(error.Line, c.Line) << c.Text << " -> " << error.Message;
+        EXPECT_NE(error.Message.find(c.Says), std::string::npos) << error.Message;
+    }
+}
+
+TEST(ReplayFile, LoadNamesTheFileAndTheLineAndQuotesBadTextShortly) {
+    const fs::path dir = fs::temp_directory_path() / "pm-replay-load";
+    fs::create_directories(dir);
+    const std::string file = (dir / "r.replay").string();
+    std::ofstream(file) << "pellimunch-replay 1\nseed 5\nhighscore " << std::string(5000, '\x01') << "\n";
+    Replay r;
+    std::string message;
+    EXPECT_FALSE(LoadReplay(file, r, message));
+    EXPECT_EQ(message.rfind(file + " line 3: expected \"highscore N\"", 0), 0u) << message;
+    EXPECT_LT(message.size(), 200u);
+    EXPECT_NE(message.find("\\x01"), std::string::npos);
+    EXPECT_FALSE(LoadReplay(dir.string(), r, message));
+    EXPECT_NE(message.find("not a regular file"), std::string::npos);
+    EXPECT_FALSE(LoadReplay((dir / "missing").string(), r, message));
+    EXPECT_NE(message.find("missing"), std::string::npos);
+    fs::remove_all(dir);
+}
+
+TEST(ReplayFile, APlaybackThatDiffersFromTheRecordingSaysHow) {
+    Replay r;
+    r.EndFrame = 500;
+    r.End = ReplayEnd::Escape;
+    r.EndHighScore = 1200;
+    EXPECT_EQ(CompareWithRecording(r, {500, ReplayEnd::Escape, 1200}), "");
+    EXPECT_NE(CompareWithRecording(r, {500, ReplayEnd::Escape, 9999}).find("high score 9999"), std::string::npos);
+    EXPECT_NE(CompareWithRecording(r, {420, ReplayEnd::Close, 1000}).find("the frames ran out at frame 420"),
+              std::string::npos);
+    // A closed window and a session written while running both end with the frames.
+    r.End = ReplayEnd::Running;
+    EXPECT_EQ(CompareWithRecording(r, {500, ReplayEnd::Close, 1200}), "");
+}
+
+TEST(ReplayRecorder, MergesEqualFramesAndKeepsOnlyTheKeysTheGameReads) {
+    ReplayRecorder rec;
+    rec.Begin(9, 1000);
+    FrameInput in;
+    in.Keys[Key::Right] = 128;
+    in.Keys[Key::A] = 128;   // held, but the game never reads it
+    for (int i = 0; i < 40; ++i) rec.Add(in);
+    in.MousePressed = true;
+    rec.Add(in);
+    const Replay r = rec.Snapshot(ReplayEnd::Mouse, 1000);
+    ASSERT_EQ(r.Keys.Spans.size(), 2u);
+    EXPECT_EQ(sim::FormatSpan(r.Keys.Spans[0]), "40 Right");
+    EXPECT_EQ(sim::FormatSpan(r.Keys.Spans[1]), "1 Right+Mouse");
+    EXPECT_EQ(r.EndFrame, 41u);
+}
+
+// Two sessions in a row, driven through the states by hand.
+class Sessions : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("pm-sessions-" + std::to_string(::getpid()));
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    // A session whose one run ends with the record at `after`.
+    void Session(int32_t before, int32_t after) {
+        HeadlessHost host;
+        FormMain form(host);
+        form.HighScore = before;
+        SessionRecorder s(Last(), Best());
+        s.Start(3, form);
+        FrameInput input;
+        auto frame = [&](int16_t state) {
+            form.GameState = state;
+            s.Frame(input, form);
+        };
+        frame(State::Title);
+        frame(State::Play);
+        frame(State::GameOver);
+        form.HighScore = after;
+        frame(State::GameOver);
+        frame(State::Title);
+        frame(State::Title);
+        s.Finish(ReplayEnd::Escape, form);
+    }
+    std::string Last() const { return (dir_ / "last.replay").string(); }
+    std::string Best() const { return (dir_ / "best.replay").string(); }
+    Replay Read(const std::string& path) const {
+        Replay r;
+        std::string message;
+        EXPECT_TRUE(LoadReplay(path, r, message)) << message;
+        return r;
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(Sessions, BestReplayIsNeverReplacedByALowerRun) {
+    Session(1000, 4000);   // a new record
+    Replay best = Read(Best());
+    EXPECT_EQ(best.EndHighScore, 4000);
+    EXPECT_EQ(best.End, ReplayEnd::Running);
+    EXPECT_EQ(best.EndFrame, 5u);   // up to that run's game over
+    Replay last = Read(Last());
+    EXPECT_EQ(last.EndFrame, 6u);
+    EXPECT_EQ(last.End, ReplayEnd::Escape);
+
+    Session(1000, 2500);   // a record after a reset, but below the kept one
+    EXPECT_EQ(Read(Best()).EndHighScore, 4000);
+    EXPECT_EQ(Read(Last()).EndHighScore, 2500);
+
+    Session(4000, 4000);   // no new record at all
+    EXPECT_EQ(Read(Best()).EndHighScore, 4000);
+
+    Session(4000, 6000);
+    EXPECT_EQ(Read(Best()).EndHighScore, 6000);
+}
+
+TEST_F(Sessions, LastReplayIsOnDiskFromTheFirstGameOver) {
+    HeadlessHost host;
+    FormMain form(host);
+    form.HighScore = 100;
+    SessionRecorder s(Last(), Best());
+    s.Start(3, form);
+    FrameInput input;
+    for (int16_t state : {State::Title, State::Play, State::GameOver, State::Title, State::Play}) {
+        form.GameState = state;
+        s.Frame(input, form);
+    }
+    // The session goes on; a crash now would lose only the run in play.
+    const Replay r = Read(Last());
+    EXPECT_EQ(r.End, ReplayEnd::Running);
+    EXPECT_EQ(r.EndFrame, 4u);
+}
+
+}  // namespace
+}  // namespace pm

@@ -1,0 +1,227 @@
+#!/usr/bin/env bash
+# The real game under Xvfb, ended in the ways a desktop ends programs, and
+# failing where the player can see it:
+#   - SIGHUP runs the shutdown like SIGTERM: status 0, score.dat written;
+#   - a record set by a game over is on disk at once, so a lost X connection
+#     or a SIGKILL right after it does not lose it;
+#   - the save-error box draws the same picture in the C and a UTF-8 locale,
+#     with text in it, and SIGTERM still ends the game while it is up;
+#   - a broken data file shows its one line in a box too, closed by Enter;
+#   - standard error holds nothing but the game's own lines (no sound device
+#     here, so no library chatter about it either).
+# Usage: window_records.sh BUILD_DIR SOURCE_DIR
+set -u
+
+build=${1:?usage: window_records.sh BUILD_DIR SOURCE_DIR}
+
+if ! command -v Xvfb >/dev/null 2>&1; then
+    echo "SKIP: Xvfb is not installed"
+    exit 0
+fi
+for tool in xdotool import convert; do
+    command -v "$tool" >/dev/null 2>&1 || { echo "FAIL: $tool is not installed (xdotool, imagemagick)"; exit 1; }
+done
+
+work=$(mktemp -d /tmp/pellimunch-records.XXXXXX)
+xvfb_pid=
+game_pid=
+cleanup() {
+    [ -n "$game_pid" ] && kill -KILL "$game_pid" 2>/dev/null
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+    wait 2>/dev/null
+    chmod -R u+rwX "$work" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+passed=0
+failed=0
+fail() {
+    failed=$((failed + 1))
+    echo "FAIL: $CASE: $*"
+    [ -s "$work/game.err" ] && sed 's/^/      stderr: /' "$work/game.err" | head -5
+}
+pass() { passed=$((passed + 1)); }
+
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.err" &
+xvfb_pid=$!
+for _ in $(seq 100); do
+    [ -s "$work/display" ] && break
+    sleep 0.1
+done
+[ -s "$work/display" ] || { echo "FAIL: Xvfb did not start: $(cat "$work/xvfb.err")"; exit 1; }
+export DISPLAY=":$(head -n1 "$work/display")"
+# No sound device is set up on purpose: the game must say so in one line.
+unset SDL_AUDIODRIVER
+
+# A fresh program folder per case: the game, its data, score.dat as given.
+new_case() {   # NAME [SCORE-BYTES]
+    CASE=$1
+    prog="$work/prog"
+    chmod -R u+rwX "$prog" 2>/dev/null
+    rm -rf "$prog"
+    mkdir -p "$prog"
+    cp "$build/pellimunch" "$prog/"
+    cp -r "$build/bmp" "$build/wav" "$prog/"
+    [ $# -gt 1 ] && printf -- "$2" > "$prog/score.dat"
+    : > "$work/game.err"
+}
+
+start() {   # [env assignments...]
+    env "$@" "$prog/pellimunch" 2>"$work/game.err" &
+    game_pid=$!
+}
+
+# The game's window once it is up (empty when it never came).
+main_window() { timeout 20 xdotool search --sync --onlyvisible --pid "$game_pid" 2>/dev/null | head -n1; }
+
+# Waits up to $1 tenths of a second for the game to end; sets STATUS.
+finish() {
+    STATUS=
+    for _ in $(seq "$1"); do
+        if ! kill -0 "$game_pid" 2>/dev/null; then
+            wait "$game_pid" 2>/dev/null
+            STATUS=$?
+            game_pid=
+            return 0
+        fi
+        sleep 0.1
+    done
+    return 1
+}
+
+hold() {   # KEY SECONDS
+    xdotool keydown "$1"
+    sleep "$2"
+    xdotool keyup "$1"
+}
+
+holds() { cmp -s "$prog/score.dat" <(printf -- "$1"); }
+bytes() { od -An -c "$prog/score.dat" 2>/dev/null | tr -s ' \n' ' '; }
+
+# Every line on standard error is the game's own.
+only_own_words() {
+    if grep -v '^pellimunch: ' "$work/game.err" | grep -q .; then
+        fail "lines on standard error that are not the game's: $(grep -v '^pellimunch: ' "$work/game.err" | head -2 | tr '\n' '|')"
+        return 1
+    fi
+}
+
+# From the title: start a run, give it up with Delete. With a record below 0
+# in the file, the game over raises it to 0 and hands back to the title.
+record_from_a_run() {
+    local w
+    w=$(main_window)
+    [ -n "$w" ] || return 1
+    sleep 0.5
+    timeout 5 xdotool windowfocus --sync "$w" 2>/dev/null
+    hold Shift_L 0.3
+    sleep 0.3
+    hold Delete 0.3
+    sleep 1.5   # the game over counts -5 up to 0 and returns to the title
+    echo "$w"
+}
+
+# --- SIGHUP -----------------------------------------------------------------
+new_case "SIGHUP quits like SIGTERM"
+start
+if [ -z "$(main_window)" ]; then
+    fail "no window appeared"
+else
+    kill -HUP "$game_pid"
+    if ! finish 100; then
+        fail "still running 10 s after SIGHUP"
+    elif [ "$STATUS" != 0 ]; then
+        fail "exit status $STATUS"
+    elif ! holds ' 1000 \r\n'; then
+        fail "score.dat holds [$(bytes)]"
+    else
+        only_own_words && pass
+    fi
+fi
+
+# --- a record survives whatever ends the game after it ------------------------
+for ending in windowkill SIGKILL; do
+    new_case "a new record survives $ending" '-5 \r\n'
+    start
+    w=$(record_from_a_run)
+    if [ -z "$w" ]; then
+        fail "no window appeared"
+        continue
+    fi
+    if [ "$ending" = windowkill ]; then xdotool windowkill "$w"; else kill -KILL "$game_pid"; fi
+    # (bash reports a killed job on stderr; that is no news here)
+    finish 100 2>/dev/null || { fail "still running 10 s after $ending"; continue; }
+    if holds ' 0 \r\n'; then pass; else fail "score.dat holds [$(bytes)], expected the record 0"; fi
+done
+
+# --- the save-error box -------------------------------------------------------
+# The box's picture in a locale; the game is then ended by SIGTERM.
+box_in_locale() {   # LOCALE OUT.png
+    new_case "the save-error box in the locale $1" ' 5000 \r\n'
+    chmod 444 "$prog/score.dat"
+    start LC_ALL="$1" LANG="$1"
+    local w box=
+    w=$(main_window)
+    [ -n "$w" ] || { fail "no window appeared"; return; }
+    sleep 0.5
+    timeout 5 xdotool windowfocus --sync "$w" 2>/dev/null
+    hold Escape 0.3
+    for _ in $(seq 50); do
+        box=$(xdotool search --onlyvisible --pid "$game_pid" 2>/dev/null | grep -vx "$w" | head -n1)
+        [ -z "$box" ] && box=$(xdotool search --onlyvisible --pid "$game_pid" 2>/dev/null | head -n1)
+        [ -n "$box" ] && break
+        sleep 0.2
+    done
+    [ -n "$box" ] || { fail "no box appeared after the failed save"; return; }
+    sleep 0.5
+    import -window "$box" "$2" 2>/dev/null || { fail "cannot take a picture of the box"; return; }
+    kill -TERM "$game_pid"
+    if ! finish 50; then
+        fail "SIGTERM did not end the game while the box was up"
+        return
+    fi
+    holds ' 5000 \r\n' || { fail "the read-only file changed: [$(bytes)]"; return; }
+    grep -q "score.dat: the file is read-only" "$work/game.err" || { fail "no line names the file and the reason"; return; }
+    only_own_words && pass
+}
+box_in_locale C "$work/box-c.png"
+box_in_locale C.UTF-8 "$work/box-utf8.png"
+if [ -s "$work/box-c.png" ] && [ -s "$work/box-utf8.png" ]; then
+    CASE="the save-error box"
+    # Text in it: a good share of dark pixels on the light background.
+    dark=$(convert "$work/box-c.png" -colorspace gray -threshold 50% -negate -format '%[fx:mean]' info:)
+    if ! awk -v d="$dark" 'BEGIN { exit !(d > 0.02) }'; then
+        fail "hardly any text in the box ($dark dark)"
+    elif [ "$(convert "$work/box-c.png" rgb:- | md5sum)" != "$(convert "$work/box-utf8.png" rgb:- | md5sum)" ]; then
+        fail "the box looks different in the C and the UTF-8 locale"
+    else
+        pass
+    fi
+fi
+
+# --- a start-up failure in a box --------------------------------------------------
+new_case "a broken data file is shown in a box"
+rm "$prog/bmp/title.bmp"
+start
+box=$(main_window)
+if [ -z "$box" ]; then
+    fail "no box appeared (status $(finish 1; echo "$STATUS"))"
+else
+    sleep 0.5
+    kill -0 "$game_pid" 2>/dev/null || fail "the game ended with the box up"
+    timeout 5 xdotool windowfocus --sync "$box" 2>/dev/null
+    xdotool key Return
+    if ! finish 100; then
+        fail "Enter did not close the box"
+    elif [ "$STATUS" != 1 ]; then
+        fail "exit status $STATUS, expected 1"
+    elif [ "$(wc -l < "$work/game.err")" -lt 1 ] || ! grep -q "bmp/title.bmp: cannot open" "$work/game.err"; then
+        fail "no line naming the file"
+    else
+        only_own_words && pass
+    fi
+fi
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
