@@ -8,26 +8,24 @@
 namespace pm {
 namespace {
 
-using namespace pm::test;
-
 TEST(DomKeys, TheGamesKeysMapToTheirTableEntries) {
-    EXPECT_EQ(web::DomKeyCode("Escape"), kEscape);
-    EXPECT_EQ(web::DomKeyCode("ShiftLeft"), kLShift);
-    EXPECT_EQ(web::DomKeyCode("ShiftRight"), kRShift);
-    EXPECT_EQ(web::DomKeyCode("Space"), kSpace);
-    EXPECT_EQ(web::DomKeyCode("ArrowUp"), kUp);
-    EXPECT_EQ(web::DomKeyCode("ArrowLeft"), kLeft);
-    EXPECT_EQ(web::DomKeyCode("ArrowRight"), kRight);
-    EXPECT_EQ(web::DomKeyCode("Delete"), kDelete);
-    EXPECT_EQ(web::DomKeyCode("KeyW"), kW);
-    EXPECT_EQ(web::DomKeyCode("KeyE"), kE);
-    EXPECT_EQ(web::DomKeyCode("KeyR"), kR);
+    EXPECT_EQ(web::DomKeyCode("Escape"), Key::Escape);
+    EXPECT_EQ(web::DomKeyCode("ShiftLeft"), Key::LShift);
+    EXPECT_EQ(web::DomKeyCode("ShiftRight"), Key::RShift);
+    EXPECT_EQ(web::DomKeyCode("Space"), Key::Space);
+    EXPECT_EQ(web::DomKeyCode("ArrowUp"), Key::Up);
+    EXPECT_EQ(web::DomKeyCode("ArrowLeft"), Key::Left);
+    EXPECT_EQ(web::DomKeyCode("ArrowRight"), Key::Right);
+    EXPECT_EQ(web::DomKeyCode("Delete"), Key::Delete);
+    EXPECT_EQ(web::DomKeyCode("KeyW"), Key::W);
+    EXPECT_EQ(web::DomKeyCode("KeyE"), Key::E);
+    EXPECT_EQ(web::DomKeyCode("KeyR"), Key::R);
     // Unknown codes, and the key names (not codes) some events carry.
     EXPECT_EQ(web::DomKeyCode(""), 0);
     EXPECT_EQ(web::DomKeyCode("Shift"), 0);
     EXPECT_EQ(web::DomKeyCode("arrowright"), 0);
     // The browser keeps its own keys (reload, developer tools).
-    EXPECT_TRUE(web::GameUsesKey(kRight));
+    EXPECT_TRUE(web::GameUsesKey(Key::Right));
     EXPECT_FALSE(web::GameUsesKey(web::DomKeyCode("F5")));
     EXPECT_FALSE(web::GameUsesKey(web::DomKeyCode("F12")));
 }
@@ -36,28 +34,28 @@ TEST(DomKeys, HeldTappedAndForgottenKeys) {
     web::KeyTable table;
     std::array<uint8_t, 256> keys{};
 
-    table.Down(kRight);
+    table.Down(Key::Right);
     table.Read(keys);
-    EXPECT_EQ(keys[kRight], 128);
+    EXPECT_EQ(keys[Key::Right], 128);
     table.Read(keys);
-    EXPECT_EQ(keys[kRight], 128) << "held keys stay down frame after frame";
-    table.Up(kRight);
+    EXPECT_EQ(keys[Key::Right], 128) << "held keys stay down frame after frame";
+    table.Up(Key::Right);
     table.Read(keys);
-    EXPECT_EQ(keys[kRight], 0);
+    EXPECT_EQ(keys[Key::Right], 0);
 
     // Pressed and let go between two frames: down for exactly one frame.
-    table.Down(kSpace);
-    table.Up(kSpace);
+    table.Down(Key::Space);
+    table.Up(Key::Space);
     table.Read(keys);
-    EXPECT_EQ(keys[kSpace], 128);
+    EXPECT_EQ(keys[Key::Space], 128);
     table.Read(keys);
-    EXPECT_EQ(keys[kSpace], 0);
+    EXPECT_EQ(keys[Key::Space], 0);
 
     // Losing the keyboard forgets held and tapped keys alike; unknown keys
     // (code 0) never reach the table.
-    table.Down(kLeft);
-    table.Down(kEscape);
-    table.Up(kEscape);
+    table.Down(Key::Left);
+    table.Down(Key::Escape);
+    table.Up(Key::Escape);
     table.Down(0);
     table.Clear();
     table.Read(keys);
@@ -67,14 +65,14 @@ TEST(DomKeys, HeldTappedAndForgottenKeys) {
 TEST(DomKeys, ATappedShiftStartsARun) {
     // The table feeds the game as the page's driver does: a Shift tapped
     // between two frames still starts the run.
-    Game game;
+    test::Game game;
     web::KeyTable table;
-    table.Down(kLShift);
-    table.Up(kLShift);
+    table.Down(Key::LShift);
+    table.Up(Key::LShift);
     FrameInput input;
     table.Read(input.Keys);
     ASSERT_TRUE(game.form.Step(input));
-    EXPECT_EQ(game.form.GameState, 1);
+    EXPECT_EQ(game.form.GameState, State::Play);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "platform/web/dom_keys.h"
 
+#include "names.h"
+
 namespace pm::web {
 
 namespace {
@@ -9,32 +11,44 @@ struct Pair {
     uint8_t To;
 };
 
-// Set-1 scan codes by key position; extended (0xE0) keys are 0x80 + code,
-// as on the desktop.
+// KeyboardEvent.code by key position, as the desktop's key map.
 constexpr Pair Table[] = {
-    {"Escape", 0x01}, {"Digit1", 0x02}, {"Digit2", 0x03}, {"Digit3", 0x04}, {"Digit4", 0x05},
-    {"Digit5", 0x06}, {"Digit6", 0x07}, {"Digit7", 0x08}, {"Digit8", 0x09}, {"Digit9", 0x0A},
-    {"Digit0", 0x0B}, {"Minus", 0x0C}, {"Equal", 0x0D}, {"Backspace", 0x0E}, {"Tab", 0x0F},
-    {"KeyQ", 0x10}, {"KeyW", 0x11}, {"KeyE", 0x12}, {"KeyR", 0x13}, {"KeyT", 0x14}, {"KeyY", 0x15},
-    {"KeyU", 0x16}, {"KeyI", 0x17}, {"KeyO", 0x18}, {"KeyP", 0x19}, {"BracketLeft", 0x1A},
-    {"BracketRight", 0x1B}, {"Enter", 0x1C}, {"ControlLeft", 0x1D}, {"KeyA", 0x1E}, {"KeyS", 0x1F},
-    {"KeyD", 0x20}, {"KeyF", 0x21}, {"KeyG", 0x22}, {"KeyH", 0x23}, {"KeyJ", 0x24}, {"KeyK", 0x25},
-    {"KeyL", 0x26}, {"Semicolon", 0x27}, {"Quote", 0x28}, {"Backquote", 0x29}, {"ShiftLeft", 0x2A},
-    {"Backslash", 0x2B}, {"KeyZ", 0x2C}, {"KeyX", 0x2D}, {"KeyC", 0x2E}, {"KeyV", 0x2F},
-    {"KeyB", 0x30}, {"KeyN", 0x31}, {"KeyM", 0x32}, {"Comma", 0x33}, {"Period", 0x34},
-    {"Slash", 0x35}, {"ShiftRight", 0x36}, {"NumpadMultiply", 0x37}, {"AltLeft", 0x38},
-    {"Space", 0x39}, {"CapsLock", 0x3A}, {"F1", 0x3B}, {"F2", 0x3C}, {"F3", 0x3D}, {"F4", 0x3E},
-    {"F5", 0x3F}, {"F6", 0x40}, {"F7", 0x41}, {"F8", 0x42}, {"F9", 0x43}, {"F10", 0x44},
-    {"NumLock", 0x45}, {"ScrollLock", 0x46}, {"Numpad7", 0x47}, {"Numpad8", 0x48}, {"Numpad9", 0x49},
-    {"NumpadSubtract", 0x4A}, {"Numpad4", 0x4B}, {"Numpad5", 0x4C}, {"Numpad6", 0x4D},
-    {"NumpadAdd", 0x4E}, {"Numpad1", 0x4F}, {"Numpad2", 0x50}, {"Numpad3", 0x51}, {"Numpad0", 0x52},
-    {"NumpadDecimal", 0x53}, {"IntlBackslash", 0x56}, {"F11", 0x57}, {"F12", 0x58},
-    {"KanaMode", 0x70}, {"IntlRo", 0x73}, {"Convert", 0x79}, {"NonConvert", 0x7B}, {"IntlYen", 0x7D},
-    {"NumpadEqual", 0x8D}, {"NumpadEnter", 0x9C}, {"ControlRight", 0x9D}, {"NumpadDivide", 0xB5},
-    {"PrintScreen", 0xB7}, {"AltRight", 0xB8}, {"Pause", 0xC5}, {"Home", 0xC7}, {"ArrowUp", 0xC8},
-    {"PageUp", 0xC9}, {"ArrowLeft", 0xCB}, {"ArrowRight", 0xCD}, {"End", 0xCF}, {"ArrowDown", 0xD0},
-    {"PageDown", 0xD1}, {"Insert", 0xD2}, {"Delete", 0xD3}, {"MetaLeft", 0xDB}, {"MetaRight", 0xDC},
-    {"ContextMenu", 0xDD},
+    {"Escape", Key::Escape}, {"Digit1", Key::D1}, {"Digit2", Key::D2}, {"Digit3", Key::D3},
+    {"Digit4", Key::D4}, {"Digit5", Key::D5}, {"Digit6", Key::D6}, {"Digit7", Key::D7}, {"Digit8", Key::D8},
+    {"Digit9", Key::D9}, {"Digit0", Key::D0}, {"Minus", Key::Minus}, {"Equal", Key::Equals},
+    {"Backspace", Key::Backspace}, {"Tab", Key::Tab},
+    {"KeyQ", Key::Q}, {"KeyW", Key::W}, {"KeyE", Key::E}, {"KeyR", Key::R}, {"KeyT", Key::T}, {"KeyY", Key::Y},
+    {"KeyU", Key::U}, {"KeyI", Key::I}, {"KeyO", Key::O}, {"KeyP", Key::P},
+    {"BracketLeft", Key::LeftBracket}, {"BracketRight", Key::RightBracket}, {"Enter", Key::Return},
+    {"ControlLeft", Key::LControl},
+    {"KeyA", Key::A}, {"KeyS", Key::S}, {"KeyD", Key::D}, {"KeyF", Key::F}, {"KeyG", Key::G}, {"KeyH", Key::H},
+    {"KeyJ", Key::J}, {"KeyK", Key::K}, {"KeyL", Key::L}, {"Semicolon", Key::Semicolon},
+    {"Quote", Key::Apostrophe}, {"Backquote", Key::Grave}, {"ShiftLeft", Key::LShift},
+    {"Backslash", Key::Backslash},
+    {"KeyZ", Key::Z}, {"KeyX", Key::X}, {"KeyC", Key::C}, {"KeyV", Key::V}, {"KeyB", Key::B}, {"KeyN", Key::N},
+    {"KeyM", Key::M}, {"Comma", Key::Comma}, {"Period", Key::Period}, {"Slash", Key::Slash},
+    {"ShiftRight", Key::RShift}, {"NumpadMultiply", Key::Multiply}, {"AltLeft", Key::LAlt},
+    {"Space", Key::Space}, {"CapsLock", Key::CapsLock},
+    {"F1", Key::F1}, {"F2", Key::F2}, {"F3", Key::F3}, {"F4", Key::F4}, {"F5", Key::F5}, {"F6", Key::F6},
+    {"F7", Key::F7}, {"F8", Key::F8}, {"F9", Key::F9}, {"F10", Key::F10}, {"NumLock", Key::NumLock},
+    {"ScrollLock", Key::ScrollLock},
+    {"Numpad7", Key::Numpad7}, {"Numpad8", Key::Numpad8}, {"Numpad9", Key::Numpad9},
+    {"NumpadSubtract", Key::Subtract}, {"Numpad4", Key::Numpad4}, {"Numpad5", Key::Numpad5},
+    {"Numpad6", Key::Numpad6}, {"NumpadAdd", Key::Add}, {"Numpad1", Key::Numpad1}, {"Numpad2", Key::Numpad2},
+    {"Numpad3", Key::Numpad3}, {"Numpad0", Key::Numpad0}, {"NumpadDecimal", Key::Decimal},
+    {"IntlBackslash", Key::Oem102}, {"F11", Key::F11}, {"F12", Key::F12},
+    {"F13", Key::F13}, {"F14", Key::F14}, {"F15", Key::F15},
+    // Japanese keyboard keys.
+    {"KanaMode", Key::Kana}, {"IntlRo", Key::AbntC1}, {"Convert", Key::Convert},
+    {"NonConvert", Key::NoConvert}, {"IntlYen", Key::Yen},
+    // Extended keys.
+    {"NumpadEqual", Key::NumpadEquals}, {"NumpadEnter", Key::NumpadEnter}, {"ControlRight", Key::RControl},
+    {"AudioVolumeMute", Key::Mute}, {"AudioVolumeDown", Key::VolumeDown}, {"AudioVolumeUp", Key::VolumeUp},
+    {"NumpadComma", Key::NumpadComma}, {"NumpadDivide", Key::Divide}, {"PrintScreen", Key::SysRq},
+    {"AltRight", Key::RAlt}, {"Pause", Key::Pause}, {"Home", Key::Home}, {"ArrowUp", Key::Up},
+    {"PageUp", Key::PageUp}, {"ArrowLeft", Key::Left}, {"ArrowRight", Key::Right}, {"End", Key::End},
+    {"ArrowDown", Key::Down}, {"PageDown", Key::PageDown}, {"Insert", Key::Insert}, {"Delete", Key::Delete},
+    {"MetaLeft", Key::LWin}, {"MetaRight", Key::RWin}, {"ContextMenu", Key::Apps},
 };
 
 }  // namespace
@@ -47,8 +61,9 @@ uint8_t DomKeyCode(std::string_view code) {
 
 bool GameUsesKey(uint8_t code) {
     switch (code) {
-        case 0x01: case 0x11: case 0x12: case 0x13: case 0x2A: case 0x36: case 0x39:
-        case 0xC8: case 0xCB: case 0xCD: case 0xD3: case 0xD0:
+        case Key::Escape: case Key::W: case Key::E: case Key::R: case Key::LShift: case Key::RShift:
+        case Key::Space: case Key::Up: case Key::Left: case Key::Right: case Key::Delete:
+        case Key::Down:   // not the game's, but it would scroll the page
             return true;
         default:
             return false;
