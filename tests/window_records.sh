@@ -145,7 +145,7 @@ box_in_locale() {   # LOCALE OUT.png
     sleep 0.5
     timeout 5 xdotool windowfocus --sync "$w" 2>/dev/null
     hold Escape 0.3
-    for _ in $(seq 50); do
+    for _ in $(seq 100); do
         box=$(xdotool search --onlyvisible --pid "$GAME_PID" 2>/dev/null | grep -vx "$w" | head -n1)
         [ -z "$box" ] && box=$(xdotool search --onlyvisible --pid "$GAME_PID" 2>/dev/null | head -n1)
         [ -n "$box" ] && break
