@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Builds the Debian package: pellimunch_<version>_<arch>.deb in BUILD_DIR
-# (default build-deb), a build of its own laid out for the package. Installs
-# the Debian packages the build needs first. Prints the package's path last.
+# (default build-deb in the source folder), a build of its own laid out for
+# the package. Installs the Debian packages the build needs first. Prints the
+# package's path last.
 # JOBS sets how many compilers run at once (default: one per processor).
 #
 #   packaging/build_deb.sh [BUILD_DIR]
 set -euo pipefail
 
 source_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build=${1:-build-deb}
+build=${1:-$source_dir/build-deb}
 if [ $# -gt 1 ]; then
     echo "usage: packaging/build_deb.sh [BUILD_DIR]" >&2
     exit 2

@@ -18,8 +18,9 @@ foreach(target pellimunch pellimunch_core pellimunch_sdl)
 endforeach()
 target_link_options(pellimunch PRIVATE LINKER:-z,relro LINKER:-z,now)
 
-# The AppStream metainfo, the changelog and the lintian overrides are made
-# from templates so that their version is the project's.
+# The AppStream metainfo and the changelog are made from templates so that
+# their version is the project's; their release is dated the day of the
+# build (SOURCE_DATE_EPOCH when it is set).
 string(TIMESTAMP PELLIMUNCH_RELEASE_DATE "%Y-%m-%d" UTC)
 string(TIMESTAMP PELLIMUNCH_CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
 set(pkg ${CMAKE_BINARY_DIR}/package)
@@ -30,8 +31,8 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/changelog.in ${pkg}/changelog @ONLY)
 # Overrides for what lintian says that cannot be mended here, each with its
 # reason. Until the manual page is in the tree, its absence is one of them.
 file(READ ${CMAKE_CURRENT_LIST_DIR}/lintian-overrides overrides)
-if(EXISTS ${CMAKE_SOURCE_DIR}/packaging/pellimunch.6)
-  install(FILES ${CMAKE_SOURCE_DIR}/packaging/pellimunch.6 DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
+if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/pellimunch.6)
+  install(FILES ${CMAKE_CURRENT_LIST_DIR}/pellimunch.6 DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
 else()
   string(APPEND overrides
     "# The manual page comes with its own change.\n"
