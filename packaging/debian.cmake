@@ -38,11 +38,13 @@ else()
     "# The manual page comes with its own change.\n"
     "pellimunch: no-manual-page [usr/${PELLIMUNCH_INSTALL_BIN}/pellimunch]\n")
 endif()
-file(GENERATE OUTPUT ${pkg}/lintian/pellimunch CONTENT "${overrides}")
+if(overrides MATCHES "(^|\n)[^#\n]")
+  file(GENERATE OUTPUT ${pkg}/lintian/pellimunch CONTENT "${overrides}")
+  install(FILES ${pkg}/lintian/pellimunch DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides)
+endif()
 
 install(FILES ${pkg}/${PELLIMUNCH_APPSTREAM_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright ${pkg}/changelog DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/pellimunch)
-install(FILES ${pkg}/lintian/pellimunch DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME pellimunch)
