@@ -12,24 +12,13 @@ set -u
 build=$(cd "${1:?usage: package_deb.sh BUILD_DIR SOURCE_DIR}" && pwd)
 source_dir=$(cd "${2:?usage: package_deb.sh BUILD_DIR SOURCE_DIR}" && pwd)
 
-for tool in cmake cpack dpkg dpkg-deb dpkg-shlibdeps file gzip lintian appstreamcli \
-    desktop-file-validate Xvfb xdotool import convert; do
-    if ! command -v "$tool" >/dev/null 2>&1; then
-        echo "FAIL: $tool is not installed (./test.sh installs what the tests need)"
-        exit 1
-    fi
-done
+# shellcheck source=support/xvfb.sh
+source "$(dirname "$0")/support/xvfb.sh"
+pm_need_tools cmake cpack dpkg dpkg-deb dpkg-shlibdeps file gzip lintian appstreamcli \
+    desktop-file-validate Xvfb xdotool import convert || exit 1
 
-work=$(mktemp -d /tmp/pellimunch-deb.XXXXXX)
-xvfb_pid=
-game_pid=
-cleanup() {
-    [ -n "$game_pid" ] && kill "$game_pid" 2>/dev/null
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-    wait 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
+pm_scratch deb
+work=$WORK
 
 passed=0
 failed=0
@@ -136,19 +125,10 @@ else
     echo "note: this build has no --version yet"
 fi
 
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.err" &
-xvfb_pid=$!
-for _ in $(seq 100); do
-    [ -s "$work/display" ] && break
-    kill -0 "$xvfb_pid" 2>/dev/null || fatal "Xvfb did not start: $(cat "$work/xvfb.err")"
-    sleep 0.1
-done
-[ -s "$work/display" ] || fatal "Xvfb did not report its display"
-DISPLAY=":$(head -n1 "$work/display")"
-export DISPLAY
+pm_start_xvfb "$work" || fatal "no X server"
 
 (cd "$work" && exec "$game") 2>"$work/game.err" &
-game_pid=$!
+GAME_PID=$!
 said() { [ -s "$work/game.err" ] && sed 's/^/      game: /' "$work/game.err"; return 0; }
 
 window=$(timeout 20 xdotool search --sync --name '^Pellimunch$' 2>/dev/null | head -n1)
@@ -161,7 +141,7 @@ fi
 lit=0
 for _ in $(seq 30); do
     sleep 0.5
-    kill -0 "$game_pid" 2>/dev/null || break
+    kill -0 "$GAME_PID" 2>/dev/null || break
     import -window root "$work/shot.png" || break
     lit=$(convert "$work/shot.png" -colorspace gray -threshold 3% -format '%[fx:mean]' info:)
     awk -v f="$lit" 'BEGIN { exit !(f >= 0.05) }' && break
@@ -173,18 +153,10 @@ timeout 5 xdotool windowfocus --sync "$window" 2>/dev/null
 xdotool keydown Escape
 sleep 0.5
 xdotool keyup Escape
-status=
-for _ in $(seq 100); do
-    if ! kill -0 "$game_pid" 2>/dev/null; then
-        wait "$game_pid"
-        status=$?
-        game_pid=
-        break
-    fi
-    sleep 0.1
-done
-check "Escape quits within 10 s" test -n "$status" || said
-check "with status 0" test "${status:-none}" = 0 || said
+pm_wait_exit "$GAME_PID" 100
+[ -n "$STATUS" ] && GAME_PID=
+check "Escape quits within 10 s" test -n "$STATUS" || said
+check "with status 0" test "${STATUS:-none}" = 0 || said
 check "score.dat in \$XDG_DATA_HOME/pellimunch" cmp -s "$XDG_DATA_HOME/pellimunch/score.dat" <(printf ' 1000 \r\n')
 check "nothing written under the unpacked root" test -z "$(find "$root" -newer "$work/unpacked")"
 
