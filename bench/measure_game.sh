@@ -39,7 +39,7 @@ for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$DISP" ] && break; sleep 0.1; done
 
 TICK=$(getconf CLK_TCK)
 T0=$(date +%s%N)
-DISPLAY=":$DISP" SDL_AUDIODRIVER=dummy PM_CLOCK_T0=$T0 PM_CLOCK_OUT="$TMP/clock" \
+DISPLAY=":$DISP" SDL_AUDIODRIVER=dummy XDG_CONFIG_HOME="$TMP/config" PM_CLOCK_T0=$T0 PM_CLOCK_OUT="$TMP/clock" \
     LD_PRELOAD="$TMP/present_clock.so" "$TMP/game/pellimunch" > "$TMP/game.log" 2>&1 &
 GPID=$!
 
