@@ -93,7 +93,7 @@ SettingsRead ParseSettings(std::string_view text) {
         if (line.front() == '[') {
             if (line.back() != ']') {
                 problem(number, "a section name needs a closing ]");
-                section.clear();
+                section = "?";   // what follows belongs to no section we know: said once
                 continue;
             }
             section = Lower(Trim(line.substr(1, line.size() - 2)));
