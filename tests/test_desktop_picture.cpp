@@ -96,7 +96,9 @@ TEST(PauseOverlay, DarkensACopyAndCentresTheNotice) {
     for (int32_t yy = 0; yy < 600; ++yy) inkRows += shown.At(400, yy) == 0xFFFF;
     EXPECT_EQ(inkRows, 20);   // both lines, all inside the band
     for (int32_t yy = 0; yy < 600; ++yy) {
-        if (shown.At(400, yy) == 0xFFFF) EXPECT_TRUE(yy >= PauseBandTop && yy < PauseBandBottom) << yy;
+        if (shown.At(400, yy) == 0xFFFF) {
+            EXPECT_TRUE(yy >= PauseBandTop && yy < PauseBandBottom) << yy;
+        }
     }
 
     // No font: the darkened picture alone.
