@@ -57,7 +57,8 @@ done
 [ -s "$work/display" ] || fail "Xvfb did not report its display"
 export DISPLAY=":$(head -n1 "$work/display")"
 
-SDL_AUDIODRIVER=dummy "$work/prog/pellimunch" 2>"$work/game.err" &
+# Settings of its own, not the player's.
+XDG_CONFIG_HOME="$work/config" SDL_AUDIODRIVER=dummy "$work/prog/pellimunch" 2>"$work/game.err" &
 game_pid=$!
 
 window=$(timeout 20 xdotool search --sync --name '^Pellimunch$' 2>/dev/null | head -n1)

@@ -8,11 +8,12 @@ PM_RUN_PACKAGES=(
     libsdl2-dev libsdl2-ttf-dev libfontconfig1-dev fontconfig fonts-ipafont-gothic
 )
 # Everything the test suite uses besides: unit tests, benchmarks, the real
-# window under a virtual X server, picture tools, scripts, the sanitizers.
+# window under a virtual X server with and without a window manager, picture
+# tools, scripts, the sanitizers.
 PM_TEST_PACKAGES=(
     "${PM_RUN_PACKAGES[@]}"
     libgtest-dev googletest libbenchmark-dev
-    xvfb xauth xdotool x11-apps imagemagick python3
+    xvfb xauth xdotool x11-apps x11-utils openbox imagemagick python3
     clang libclang-rt-14-dev
 )
 
