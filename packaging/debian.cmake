@@ -29,15 +29,8 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/pellimunch.metainfo.xml.in
 configure_file(${CMAKE_CURRENT_LIST_DIR}/changelog.in ${pkg}/changelog @ONLY)
 
 # Overrides for what lintian says that cannot be mended here, each with its
-# reason. Until the manual page is in the tree, its absence is one of them.
+# reason.
 file(READ ${CMAKE_CURRENT_LIST_DIR}/lintian-overrides overrides)
-if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/pellimunch.6)
-  install(FILES ${CMAKE_CURRENT_LIST_DIR}/pellimunch.6 DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
-else()
-  string(APPEND overrides
-    "# The manual page comes with its own change.\n"
-    "pellimunch: no-manual-page [usr/${PELLIMUNCH_INSTALL_BIN}/pellimunch]\n")
-endif()
 if(overrides MATCHES "(^|\n)[^#\n]")
   file(GENERATE OUTPUT ${pkg}/lintian/pellimunch CONTENT "${overrides}")
   install(FILES ${pkg}/lintian/pellimunch DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides)

@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "driver/replay.h"
-#include "driver/session.h"
+#include "driver/recording.h"
 #include "harness.h"
 
 namespace pm {

@@ -31,7 +31,8 @@ pm_copy_game "$build" "$work/prog"
 
 pm_start_xvfb "$work" || exit 1
 
-SDL_AUDIODRIVER=dummy "$work/prog/pellimunch" 2>"$work/game.err" &
+# Settings of its own, not the player's.
+XDG_CONFIG_HOME="$work/config" SDL_AUDIODRIVER=dummy "$work/prog/pellimunch" 2>"$work/game.err" &
 GAME_PID=$!
 
 window=$(timeout 20 xdotool search --sync --name '^Pellimunch$' 2>/dev/null | head -n1)

@@ -14,12 +14,12 @@ PM_PACKAGE_PACKAGES=(
     dpkg-dev file
 )
 # Everything the test suite uses besides: unit tests, benchmarks, the real
-# window under a virtual X server, picture tools, scripts, the sanitizers,
-# Debian's own checks of the package.
+# window under a virtual X server with and without a window manager, picture
+# tools, scripts, the sanitizers, Debian's own checks of the package.
 PM_TEST_PACKAGES=(
     "${PM_RUN_PACKAGES[@]}"
     libgtest-dev googletest libbenchmark-dev
-    xvfb xauth xdotool x11-apps imagemagick python3
+    xvfb xauth xdotool x11-apps x11-utils openbox imagemagick python3
     clang libclang-rt-14-dev
     dpkg-dev file lintian appstream desktop-file-utils
 )
