@@ -9,6 +9,8 @@
 #
 # Needs Xvfb and a C compiler (for the small LD_PRELOAD clock in
 # bench/shim that notes the first present; it changes nothing in the game).
+# PM_XVFB_SCREEN sets the virtual screen (default 1024x768x24); PM_WM=openbox
+# runs that window manager first (default: none, as on a kiosk).
 set -u
 BUILD_DIR=$(cd "${1:?usage: measure_game.sh BUILD_DIR [SECONDS]}" && pwd)
 SECONDS_RUN=${2:-20}
@@ -19,8 +21,10 @@ command -v Xvfb > /dev/null || { echo "Xvfb is not installed (apt-get install xv
 TMP=$(mktemp -d /tmp/pm-measure-XXXXXX)
 XPID=""
 GPID=""
+WPID=""
 cleanup() {
     [ -n "$GPID" ] && kill "$GPID" 2>/dev/null
+    [ -n "$WPID" ] && kill "$WPID" 2>/dev/null
     [ -n "$XPID" ] && kill "$XPID" 2>/dev/null
     rm -rf "$TMP"
 }
@@ -36,10 +40,15 @@ for n in $(seq 91 140); do [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" 
 Xvfb ":$DISP" -screen 0 "${PM_XVFB_SCREEN:-1024x768x24}" -nolisten tcp > "$TMP/xvfb.log" 2>&1 &
 XPID=$!
 for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$DISP" ] && break; sleep 0.1; done
+if [ -n "${PM_WM:-}" ]; then
+    DISPLAY=":$DISP" "$PM_WM" > "$TMP/wm.log" 2>&1 &
+    WPID=$!
+    sleep 1
+fi
 
 TICK=$(getconf CLK_TCK)
 T0=$(date +%s%N)
-DISPLAY=":$DISP" SDL_AUDIODRIVER=dummy PM_CLOCK_T0=$T0 PM_CLOCK_OUT="$TMP/clock" \
+DISPLAY=":$DISP" SDL_AUDIODRIVER=dummy XDG_CONFIG_HOME="$TMP/config" PM_CLOCK_T0=$T0 PM_CLOCK_OUT="$TMP/clock" \
     LD_PRELOAD="$TMP/present_clock.so" "$TMP/game/pellimunch" > "$TMP/game.log" 2>&1 &
 GPID=$!
 

@@ -5,8 +5,8 @@
 #
 # 1. the frame benchmarks (pellimunch-bench, Google Benchmark);
 # 2. the headless runner over 20,000 title frames with --trace none;
-# 3. the real game under Xvfb (bench/measure_game.sh), as it starts by
-#    default and with SDL's software renderer.
+# 3. the real game under Xvfb (bench/measure_game.sh), full screen at
+#    1280 x 800 with and without a window manager, and at 800 x 600.
 set -u
 BUILD_DIR=$(cd "${1:?usage: run_all.sh BUILD_DIR}" && pwd)
 HERE=$(cd "$(dirname "$0")" && pwd)
@@ -35,8 +35,13 @@ awk -v u="$user" -v s="$sys" -v w=$(( (end - start) / 1000000 )) -v r="$rss" 'BE
     printf "%.0f frames/s of CPU time (%.2f s user + %.2f s system), %.2f s wall, peak memory %.1f MB\n",
         20000 / (u + s), u, s, w / 1000, r / 1024 }'
 
-echo "== the real game under Xvfb, default renderer (OpenGL, emulated on the CPU by Mesa under Xvfb)"
-bash "$HERE/measure_game.sh" "$BUILD_DIR" 20
-echo "== the real game under Xvfb, SDL software renderer, 800 x 600 screen"
-SDL_RENDER_DRIVER=software SDL_FRAMEBUFFER_ACCELERATION=0 PM_XVFB_SCREEN=800x600x24 \
-    bash "$HERE/measure_game.sh" "$BUILD_DIR" 20
+echo "== the real game under Xvfb, full screen at 1280 x 800, no window manager"
+PM_XVFB_SCREEN=1280x800x24 bash "$HERE/measure_game.sh" "$BUILD_DIR" 15
+echo "== the real game under Xvfb, full screen at 1280 x 800, openbox"
+if command -v openbox > /dev/null; then
+    PM_WM=openbox PM_XVFB_SCREEN=1280x800x24 bash "$HERE/measure_game.sh" "$BUILD_DIR" 15
+else
+    echo "openbox is not installed (apt-get install openbox)"
+fi
+echo "== the real game under Xvfb, 800 x 600 screen"
+PM_XVFB_SCREEN=800x600x24 bash "$HERE/measure_game.sh" "$BUILD_DIR" 15

@@ -1,115 +1,100 @@
 // The game: an SDL window running FormMain one frame at a time until Escape,
 // a mouse press, a closed window or SIGINT/SIGTERM/SIGHUP ends it; each of
-// them runs the shutdown, which saves the high score. Every session is recorded as a
-// replay; `--replay FILE` plays one back in the window.
+// them runs the shutdown, which saves the high score. Around it, the
+// desktop's part: the command line, the remembered settings, pause, mute,
+// the gamepad, and the replays (every session recorded; --replay watches one).
 #include <csignal>
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <exception>
+#include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "driver/driver.h"
+#include "driver/options.h"
+#include "driver/recording.h"
 #include "driver/replay.h"
 #include "driver/session.h"
+#include "driver/settings_file.h"
 #include "platform/atomic_file.h"
 #include "platform/sdl/message_box.h"
 #include "platform/sdl/sdl_host.h"
-#include "platform/score_path.h"
 #include "shell/game_state.h"
 
 namespace {
 
-constexpr const char* Usage =
-    "usage: pellimunch [--record FILE] [--replay FILE|best|last]\n"
-    "  --record FILE   record this session into FILE instead of last.replay\n"
-    "  --replay FILE   watch a recorded session (best and last name the kept ones);\n"
-    "                  Escape stops, F held runs four times as fast\n";
+volatile std::sig_atomic_t ReportRequested = 0;
+void RequestReport(int) { ReportRequested = 1; }
 
-// One line on standard error and, for a player who started the game from
-// the desktop and sees no terminal, the same words in a box.
-int Fail(const std::string& message) {
+// One line on stderr, whatever the message holds.
+void Say(const std::string& message) {
     std::string line(message);
     for (char& c : line)
         if (c == '\n' || c == '\r') c = ' ';
     std::fprintf(stderr, "pellimunch: %s\n", line.c_str());
+}
+
+// One line on standard error and, for a player who started the game from
+// the desktop and sees no terminal, the same words in a box.
+int Fail(const std::string& message) {
+    Say(message);
     std::fflush(stderr);
+    std::string line(message);
+    for (char& c : line)
+        if (c == '\n' || c == '\r') c = ' ';
     pm::sdl::ShowErrorBox("Pellimunch", "Pellimunch cannot go on:\n" + line);
     return 1;
 }
 
-struct Options {
-    std::optional<std::string> Record;
-    std::optional<std::string> Replay;
-};
-
-// Returns the exit status for a bad command line, or nothing to go on.
-std::optional<int> ParseOptions(int argc, char** argv, Options& o) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        auto value = [&](std::optional<std::string>& into) {
-            if (i + 1 >= argc || argv[i + 1][0] == '\0') {
-                std::fprintf(stderr, "pellimunch: %s needs a file name\n", arg.c_str());
-                return false;
-            }
-            into = argv[++i];
-            return true;
-        };
-        if (arg == "--help" || arg == "-h") {
-            std::fputs(Usage, stdout);
-            return 0;
-        }
-        if (arg == "--record") {
-            if (!value(o.Record)) return 2;
-        } else if (arg == "--replay") {
-            if (!value(o.Replay)) return 2;
-        } else {
-            std::fprintf(stderr, "pellimunch: unknown option \"%s\" (see --help)\n", arg.c_str());
-            return 2;
-        }
-    }
-    return std::nullopt;
+void ReportFrames(uint64_t frames, bool paused) {
+    if (!ReportRequested) return;
+    ReportRequested = 0;
+    std::fprintf(stderr, "pellimunch: %llu frames played%s\n", static_cast<unsigned long long>(frames),
+                 paused ? ", paused" : "");
 }
 
 // Plays the game for the player, recording the session.
-int Play(pm::sdl::SdlHost& host, const Options& options) {
+void Play(pm::sdl::SdlHost& host, const pm::Options& options, const pm::DesktopSettings& chosen,
+          const std::function<void(const pm::DesktopSettings&)>& remember) {
     const std::string folder = pm::FolderOf(host.ScoreFile()) + "/";
-    pm::SessionRecorder session(options.Record ? *options.Record : folder + "last.replay",
-                                folder + "best.replay");
+    pm::SessionRecorder recorder(options.Record ? *options.Record : folder + "last.replay", folder + "best.replay");
     const auto seed = static_cast<uint32_t>(host.ClockSeed());
     host.UseSeed(seed);
 
     auto form = std::make_unique<pm::FormMain>(host);
     form->Form_Load();
     host.SetIcon(form->MainSurface, form->BallRects[0]);
-    session.Start(seed, *form);
+    recorder.Start(seed, *form);
 
-    // The loop: wait for the frame's time, gather what the window and the
-    // keyboard say, run one frame.
+    // The loop: wait for the frame's time, then one tick of the session:
+    // the window's messages and the keys, and a frame unless paused.
+    pm::Session session(*form, host, host, chosen, remember);
     pm::FrameClock clock;
-    pm::HostEvents events;
-    pm::ReplayEnd end = pm::ReplayEnd::Close;
+    pm::ReplayEnd end = pm::ReplayEnd::Close;   // a quit while paused reads no key
     for (;;) {
         clock.WaitForNextFrame();
-        const pm::FrameInput input = pm::GatherInput(host, events);
-        const bool goesOn = form->Step(input);
-        form->SaveRecordIfRaised();
-        session.Frame(input, *form);
-        if (!goesOn) {
-            end = !form->QuitFlag ? pm::ReplayEnd::Escape
-                  : input.MousePressed ? pm::ReplayEnd::Mouse : pm::ReplayEnd::Close;
+        const pm::Session::Tick tick = session.Run();
+        if (session.RanFrame()) {
+            form->SaveRecordIfRaised();
+            recorder.Frame(session.LastInput(), *form);
+        }
+        if (tick == pm::Session::Tick::Over) {
+            if (session.RanFrame())
+                end = !form->QuitFlag ? pm::ReplayEnd::Escape
+                      : session.LastInput().MousePressed ? pm::ReplayEnd::Mouse : pm::ReplayEnd::Close;
             break;
         }
+        if (tick == pm::Session::Tick::Resumed) clock.Restart();
+        ReportFrames(session.Frames(), session.Paused());
     }
     form->Form_Unload();
-    session.Finish(end, *form);
-    return 0;
+    recorder.Finish(end, *form);
 }
 
 // Plays a recorded session back in the window. The keyboard only steers the
-// watching: Escape stops, F held runs four frames a tick. At the file's end
-// the last frame stays up until the player leaves.
+// watching: Escape stops, F held runs four frames a tick, P pauses. At the
+// file's end the last frame stays up until the player leaves.
 int Watch(pm::sdl::SdlHost& host, const std::string& file) {
     pm::Replay replay;
     std::string message;
@@ -129,13 +114,27 @@ int Watch(pm::sdl::SdlHost& host, const std::string& file) {
     pm::FrameClock clock;
     pm::HostEvents events;
     bool watching = true;   // false once the frames are spent or the game ended
+    bool paused = false;
     bool leave = false;
+    uint8_t pauseKeyBefore = 0;
     while (!leave) {
         clock.WaitForNextFrame();
-        pm::FrameInput keyboard = pm::GatherInput(host, events);
+        const pm::FrameInput keyboard = pm::GatherInput(host, events);
         leave = keyboard.Keys[pm::Key::Escape] != 0 || keyboard.MousePressed || keyboard.CloseRequested;
-        if (!watching) {
-            host.Present(form->BackBuffer);   // hold the last frame
+        const bool pauseKey = keyboard.Keys[pm::Key::P] != 0 && pauseKeyBefore == 0;
+        pauseKeyBefore = keyboard.Keys[pm::Key::P];
+        if (watching && (pauseKey || (events.FocusLost && !paused))) {
+            paused = !paused;
+            if (paused) {
+                host.Pause(form->BackBuffer);
+            } else {
+                host.Resume();
+                clock.Restart();
+            }
+        }
+        if (!watching || paused) {
+            if (!paused) host.Present(form->BackBuffer);   // hold the last frame
+            ReportFrames(outcome.Frames, paused);
             continue;
         }
         const int steps = keyboard.Keys[pm::Key::F] != 0 ? 4 : 1;
@@ -166,6 +165,7 @@ int Watch(pm::sdl::SdlHost& host, const std::string& file) {
             }
             if (last) watching = false;
         }
+        ReportFrames(outcome.Frames, false);
         if (!watching) {
             outcome.HighScore = form->HighScore;
             std::printf("pellimunch: replay %s ended at frame %llu (%s, high score %d)\n", file.c_str(),
@@ -183,8 +183,20 @@ int Watch(pm::sdl::SdlHost& host, const std::string& file) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    Options options;
-    if (const std::optional<int> status = ParseOptions(argc, argv, options)) return *status;
+    pm::Options options;
+    std::string error;
+    if (!pm::ParseOptions(argc, argv, options, error)) {
+        Say(error + " (pellimunch --help lists the options)");
+        return 2;
+    }
+    if (options.Help) {
+        std::fputs(pm::Usage(), stdout);
+        return 0;
+    }
+    if (options.Version) {
+        std::printf("%s\n", pm::VersionText());
+        return 0;
+    }
 
     struct sigaction action {};
     action.sa_handler = pm::sdl::RequestStop;
@@ -192,16 +204,35 @@ int main(int argc, char** argv) {
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGHUP, &action, nullptr);   // the terminal or the session went away
+    // SIGUSR1 writes how many frames the game has played (for testing a
+    // pause from outside, and for the curious).
+    action.sa_handler = RequestReport;
+    sigaction(SIGUSR1, &action, nullptr);
+
+    // The remembered settings, then the command line over them; what the
+    // command line changes is remembered too.
+    const std::string settingsFile = pm::SettingsPath([](const char* name) { return std::getenv(name); });
+    const pm::SettingsRead remembered = pm::LoadSettings(settingsFile);
+    if (!remembered.Warning.empty()) Say(remembered.Warning);
+    const pm::DesktopSettings chosen = pm::ApplyOptions(options, remembered.Values);
+    auto remember = [&settingsFile](const pm::DesktopSettings& settings) {
+        if (settingsFile.empty()) return;   // no HOME: nowhere to remember anything
+        std::string why;
+        if (!pm::SaveSettings(settingsFile, settings, &why)) Say("settings not saved: " + why);
+    };
+    if (chosen != remembered.Values) remember(chosen);
 
     try {
         pm::sdl::SdlHost host;
+        host.Choose(chosen);
         if (options.Replay) {
             std::string file = *options.Replay;
             if (file == "best" || file == "last") file = pm::FolderOf(host.ScoreFile()) + "/" + file + ".replay";
             return Watch(host, file);
         }
-        return Play(host, options);
+        Play(host, options, chosen, remember);
     } catch (const std::exception& e) {
         return Fail(e.what());
     }
+    return 0;
 }

@@ -46,6 +46,7 @@ for f in eat fever highjump quake charge land naki hit bomb highscore bonus bell
     check "wav/$f.wav installed as built" cmp -s "$BUILD_DIR/wav/$f.wav" "$P/share/pellimunch/wav/$f.wav"
 done
 check "no score.dat is installed" test ! -e "$P/share/pellimunch/score.dat" -a ! -e "$P/bin/score.dat"
+check "the man page in share/man/man6" cmp -s "$(dirname "$0")/../packaging/pellimunch.6" "$P/share/man/man6/pellimunch.6"
 
 DESKTOP="$P/share/applications/pellimunch.desktop"
 check "the menu entry" test -f "$DESKTOP"
@@ -115,6 +116,7 @@ else
         (
             cd "$TMP" || exit 1
             export PATH="$P/bin:$PATH" HOME="$home" DISPLAY=":$DISP" SDL_AUDIODRIVER=dummy
+            unset XDG_CONFIG_HOME   # settings under the scratch HOME, not the tester's
             if [ "$xdg" = - ]; then unset XDG_DATA_HOME; else export XDG_DATA_HOME="$xdg"; fi
             exec pellimunch
         ) > "$TMP/game.out" 2> "$TMP/game.err" &

@@ -8,41 +8,24 @@
 set -u
 
 build=${1:?usage: replay_window_test.sh BUILD_DIR SOURCE_DIR}
-for tool in Xvfb xdotool; do
-    command -v "$tool" >/dev/null 2>&1 || { echo "FAIL: $tool is not installed"; exit 1; }
-done
+# shellcheck source=support/xvfb.sh
+source "$(dirname "$0")/support/xvfb.sh"
+pm_need_tools Xvfb xdotool || exit 1
 
-work=$(mktemp -d /tmp/pellimunch-replay.XXXXXX)
-xvfb_pid=
-game_pid=
-cleanup() {
-    [ -n "$game_pid" ] && kill "$game_pid" 2>/dev/null
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-    wait 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
+pm_scratch replay
+work=$WORK
 fail() {
     echo "FAIL: $*"
     for f in "$work"/*.err "$work"/*.out; do [ -s "$f" ] && { echo "--- $f:"; head -20 "$f"; }; done
     exit 1
 }
 
-mkdir -p "$work/prog"
-cp "$build/pellimunch" "$work/prog/"
-cp -r "$build/bmp" "$build/wav" "$work/prog/"
+pm_copy_game "$build" "$work/prog"
 # A stored record below any score, so the run's game over sets a new one
 # whatever the clock's seed brings.
 printf ' -1 \r\n' > "$work/prog/score.dat"
 
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.err" &
-xvfb_pid=$!
-for _ in $(seq 100); do
-    [ -s "$work/display" ] && break
-    sleep 0.1
-done
-[ -s "$work/display" ] || fail "Xvfb did not report its display"
-export DISPLAY=":$(head -n1 "$work/display")"
+pm_start_xvfb "$work" || exit 1
 export SDL_AUDIODRIVER=dummy
 
 hold() {   # key seconds
@@ -51,21 +34,14 @@ hold() {   # key seconds
     xdotool keyup "$1"
 }
 wait_exit() {   # seconds; sets status
-    status=
-    for _ in $(seq $(($1 * 10))); do
-        if ! kill -0 "$game_pid" 2>/dev/null; then
-            wait "$game_pid"
-            status=$?
-            game_pid=
-            return
-        fi
-        sleep 0.1
-    done
+    pm_wait_exit "$GAME_PID" $(($1 * 10))
+    status=$STATUS
+    [ -n "$status" ] && GAME_PID=
 }
 
 # ---- 1. Play and record ------------------------------------------------------
 "$work/prog/pellimunch" >"$work/play.out" 2>"$work/play.err" &
-game_pid=$!
+GAME_PID=$!
 window=$(timeout 20 xdotool search --sync --name '^Pellimunch$' 2>/dev/null | head -n1)
 [ -n "$window" ] || fail "no window appeared"
 timeout 5 xdotool windowfocus --sync "$window" 2>/dev/null
@@ -104,7 +80,7 @@ echo "runner: $sim_end"
 
 # ---- 3. Watched in the window: the same end --------------------------------------
 "$work/prog/pellimunch" --replay last >"$work/watch.out" 2>"$work/watch.err" &
-game_pid=$!
+GAME_PID=$!
 window=$(timeout 20 xdotool search --sync --name '^Pellimunch$' 2>/dev/null | head -n1)
 [ -n "$window" ] || fail "no window appeared for the replay"
 timeout 5 xdotool windowfocus --sync "$window" 2>/dev/null
@@ -115,7 +91,7 @@ for _ in $(seq 300); do
 done
 xdotool keyup f
 grep -q 'ended at frame' "$work/watch.out" || fail "the watched replay did not end within 30 s"
-kill -0 "$game_pid" 2>/dev/null || fail "the window closed at the replay's end instead of holding its last frame"
+kill -0 "$GAME_PID" 2>/dev/null || fail "the window closed at the replay's end instead of holding its last frame"
 hold Escape 0.3
 wait_exit 10
 [ "$status" = 0 ] || fail "watching did not quit with status 0"

@@ -127,5 +127,33 @@ TEST(Mixer, SumsVoicesAndClamps) {
     EXPECT_EQ(Render(q, 1)[0], static_cast<int16_t>(-20 * 256 * Mixer::Headroom));
 }
 
+TEST(Mixer, VolumeAndMuteActOnTheOutputOnly) {
+    Mixer m(1);
+    m.Load(0, Constant(20000, 228));   // +100
+    m.Play(0);
+    const int16_t full = Render(m, 1)[0];
+    EXPECT_EQ(full, static_cast<int16_t>(100 * 256 * Mixer::Headroom));
+
+    m.SetVolume(50, false);
+    EXPECT_EQ(Render(m, 1)[0], static_cast<int16_t>(full * 0.25));
+    m.SetVolume(0, false);
+    EXPECT_EQ(Render(m, 1)[0], 0);
+
+    // Muted, the buffer plays on in silence: unmuting finds it further on,
+    // exactly where it would have been.
+    m.SetVolume(100, true);
+    const double before = m.Position(0);
+    EXPECT_EQ(Sounding(Render(m, 441)), 0u);
+    EXPECT_TRUE(m.Playing(0));
+    EXPECT_DOUBLE_EQ(m.Position(0), before + 441 * 11025.0 / Mixer::OutputRate);
+    m.SetVolume(100, false);
+    EXPECT_EQ(Render(m, 1)[0], full);
+
+    // Out-of-range volumes are held to 0..100.
+    EXPECT_EQ(Mixer::VolumeGain(150, false), 1.0);
+    EXPECT_EQ(Mixer::VolumeGain(-5, false), 0.0);
+    EXPECT_EQ(Mixer::VolumeGain(100, true), 0.0);
+}
+
 }  // namespace
 }  // namespace pm

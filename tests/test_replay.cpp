@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "driver/replay.h"
-#include "driver/session.h"
+#include "driver/recording.h"
 #include "harness.h"
 
 namespace pm {
@@ -95,6 +95,7 @@ TEST(ReplayFile, BrokenFilesAreRefusedWithTheirLine) {
         {head + "3 Left\nend 3 close\n", 5, "end FRAMES"},
         {head + "3 Left\nend 3 close 1000\n2 Left\n", 6, "after the end line"},
         {head + std::string("3 Le\0ft\n", 8), 4, "NUL"},
+        {head + "3 Left" + std::string(5000, ' ') + "\n", 4, "longer than"},
     };
     for (const auto& c : cases) {
         Replay r;
@@ -109,7 +110,7 @@ TEST(ReplayFile, LoadNamesTheFileAndTheLineAndQuotesBadTextShortly) {
     const fs::path dir = fs::temp_directory_path() / "pm-replay-load";
     fs::create_directories(dir);
     const std::string file = (dir / "r.replay").string();
-    std::ofstream(file) << "pellimunch-replay 1\nseed 5\nhighscore " << std::string(5000, '\x01') << "\n";
+    std::ofstream(file) << "pellimunch-replay 1\nseed 5\nhighscore " << std::string(3000, '\x01') << "\n";
     Replay r;
     std::string message;
     EXPECT_FALSE(LoadReplay(file, r, message));

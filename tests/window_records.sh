@@ -14,25 +14,12 @@ set -u
 
 build=${1:?usage: window_records.sh BUILD_DIR SOURCE_DIR}
 
-if ! command -v Xvfb >/dev/null 2>&1; then
-    echo "SKIP: Xvfb is not installed"
-    exit 0
-fi
-for tool in xdotool import convert; do
-    command -v "$tool" >/dev/null 2>&1 || { echo "FAIL: $tool is not installed (xdotool, imagemagick)"; exit 1; }
-done
+# shellcheck source=support/xvfb.sh
+source "$(dirname "$0")/support/xvfb.sh"
+pm_need_tools Xvfb xdotool import convert || exit 1
 
-work=$(mktemp -d /tmp/pellimunch-records.XXXXXX)
-xvfb_pid=
-game_pid=
-cleanup() {
-    [ -n "$game_pid" ] && kill -KILL "$game_pid" 2>/dev/null
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-    wait 2>/dev/null
-    chmod -R u+rwX "$work" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
+pm_scratch records
+work=$WORK
 
 passed=0
 failed=0
@@ -43,14 +30,7 @@ fail() {
 }
 pass() { passed=$((passed + 1)); }
 
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.err" &
-xvfb_pid=$!
-for _ in $(seq 100); do
-    [ -s "$work/display" ] && break
-    sleep 0.1
-done
-[ -s "$work/display" ] || { echo "FAIL: Xvfb did not start: $(cat "$work/xvfb.err")"; exit 1; }
-export DISPLAY=":$(head -n1 "$work/display")"
+pm_start_xvfb "$work" || exit 1
 # No sound device is set up on purpose: the game must say so in one line.
 unset SDL_AUDIODRIVER
 
@@ -60,29 +40,27 @@ new_case() {   # NAME [SCORE-BYTES]
     prog="$work/prog"
     chmod -R u+rwX "$prog" 2>/dev/null
     rm -rf "$prog"
-    mkdir -p "$prog"
-    cp "$build/pellimunch" "$prog/"
-    cp -r "$build/bmp" "$build/wav" "$prog/"
+    pm_copy_game "$build" "$prog"
     [ $# -gt 1 ] && printf -- "$2" > "$prog/score.dat"
     : > "$work/game.err"
 }
 
 start() {   # [env assignments...]
     env "$@" "$prog/pellimunch" 2>"$work/game.err" &
-    game_pid=$!
+    GAME_PID=$!
 }
 
 # The game's window once it is up (empty when it never came).
-main_window() { timeout 20 xdotool search --sync --onlyvisible --pid "$game_pid" 2>/dev/null | head -n1; }
+main_window() { timeout 20 xdotool search --sync --onlyvisible --pid "$GAME_PID" 2>/dev/null | head -n1; }
 
 # Waits up to $1 tenths of a second for the game to end; sets STATUS.
 finish() {
     STATUS=
     for _ in $(seq "$1"); do
-        if ! kill -0 "$game_pid" 2>/dev/null; then
-            wait "$game_pid" 2>/dev/null
+        if ! kill -0 "$GAME_PID" 2>/dev/null; then
+            wait "$GAME_PID" 2>/dev/null
             STATUS=$?
-            game_pid=
+            GAME_PID=
             return 0
         fi
         sleep 0.1
@@ -128,7 +106,7 @@ start
 if [ -z "$(main_window)" ]; then
     fail "no window appeared"
 else
-    kill -HUP "$game_pid"
+    kill -HUP "$GAME_PID"
     if ! finish 100; then
         fail "still running 10 s after SIGHUP"
     elif [ "$STATUS" != 0 ]; then
@@ -149,7 +127,7 @@ for ending in windowkill SIGKILL; do
         fail "no window appeared"
         continue
     fi
-    if [ "$ending" = windowkill ]; then xdotool windowkill "$w"; else kill -KILL "$game_pid"; fi
+    if [ "$ending" = windowkill ]; then xdotool windowkill "$w"; else kill -KILL "$GAME_PID"; fi
     # (bash reports a killed job on stderr; that is no news here)
     finish 100 2>/dev/null || { fail "still running 10 s after $ending"; continue; }
     if holds ' 0 \r\n'; then pass; else fail "score.dat holds [$(bytes)], expected the record 0"; fi
@@ -167,16 +145,16 @@ box_in_locale() {   # LOCALE OUT.png
     sleep 0.5
     timeout 5 xdotool windowfocus --sync "$w" 2>/dev/null
     hold Escape 0.3
-    for _ in $(seq 50); do
-        box=$(xdotool search --onlyvisible --pid "$game_pid" 2>/dev/null | grep -vx "$w" | head -n1)
-        [ -z "$box" ] && box=$(xdotool search --onlyvisible --pid "$game_pid" 2>/dev/null | head -n1)
+    for _ in $(seq 100); do
+        box=$(xdotool search --onlyvisible --pid "$GAME_PID" 2>/dev/null | grep -vx "$w" | head -n1)
+        [ -z "$box" ] && box=$(xdotool search --onlyvisible --pid "$GAME_PID" 2>/dev/null | head -n1)
         [ -n "$box" ] && break
         sleep 0.2
     done
     [ -n "$box" ] || { fail "no box appeared after the failed save"; return; }
     sleep 0.5
     import -window "$box" "$2" 2>/dev/null || { fail "cannot take a picture of the box"; return; }
-    kill -TERM "$game_pid"
+    kill -TERM "$GAME_PID"
     if ! finish 50; then
         fail "SIGTERM did not end the game while the box was up"
         return
@@ -209,7 +187,7 @@ if [ -z "$box" ]; then
     fail "no box appeared (status $(finish 1; echo "$STATUS"))"
 else
     sleep 0.5
-    kill -0 "$game_pid" 2>/dev/null || fail "the game ended with the box up"
+    kill -0 "$GAME_PID" 2>/dev/null || fail "the game ended with the box up"
     timeout 5 xdotool windowfocus --sync "$box" 2>/dev/null
     xdotool key Return
     if ! finish 100; then

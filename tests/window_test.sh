@@ -7,16 +7,9 @@ set -u
 
 build=${1:?usage: window_test.sh BUILD_DIR SOURCE_DIR}
 
-if ! command -v Xvfb >/dev/null 2>&1; then
-    echo "SKIP: Xvfb is not installed"
-    exit 0
-fi
-for tool in xdotool import convert; do
-    if ! command -v "$tool" >/dev/null 2>&1; then
-        echo "FAIL: $tool is not installed (xdotool, imagemagick)"
-        exit 1
-    fi
-done
+# shellcheck source=support/xvfb.sh
+source "$(dirname "$0")/support/xvfb.sh"
+pm_need_tools Xvfb xdotool import convert || exit 1
 for need in "$build/pellimunch" "$build/bmp" "$build/wav"; do
     if [ ! -e "$need" ]; then
         echo "FAIL: $need is missing: build the game and its data first"
@@ -24,16 +17,8 @@ for need in "$build/pellimunch" "$build/bmp" "$build/wav"; do
     fi
 done
 
-work=$(mktemp -d /tmp/pellimunch-window.XXXXXX)
-xvfb_pid=
-game_pid=
-cleanup() {
-    [ -n "$game_pid" ] && kill "$game_pid" 2>/dev/null
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-    wait 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
+pm_scratch window
+work=$WORK
 
 fail() {
     echo "FAIL: $*"
@@ -42,23 +27,13 @@ fail() {
 }
 
 # The program folder: the game with its data, and no score.dat yet.
-mkdir -p "$work/prog"
-cp "$build/pellimunch" "$work/prog/"
-cp -r "$build/bmp" "$build/wav" "$work/prog/"
+pm_copy_game "$build" "$work/prog"
 
-# Xvfb picks a free display itself and writes its number once it is ready.
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.err" &
-xvfb_pid=$!
-for _ in $(seq 100); do
-    [ -s "$work/display" ] && break
-    kill -0 "$xvfb_pid" 2>/dev/null || fail "Xvfb did not start: $(cat "$work/xvfb.err")"
-    sleep 0.1
-done
-[ -s "$work/display" ] || fail "Xvfb did not report its display"
-export DISPLAY=":$(head -n1 "$work/display")"
+pm_start_xvfb "$work" || exit 1
 
-SDL_AUDIODRIVER=dummy "$work/prog/pellimunch" 2>"$work/game.err" &
-game_pid=$!
+# Settings of its own, not the player's.
+XDG_CONFIG_HOME="$work/config" SDL_AUDIODRIVER=dummy "$work/prog/pellimunch" 2>"$work/game.err" &
+GAME_PID=$!
 
 window=$(timeout 20 xdotool search --sync --name '^Pellimunch$' 2>/dev/null | head -n1)
 [ -n "$window" ] || fail "no window titled Pellimunch appeared within 20 s"
@@ -87,7 +62,7 @@ lit_fraction() {
 ground=0
 for _ in $(seq 30); do
     sleep 0.5
-    kill -0 "$game_pid" 2>/dev/null || fail "the game ended by itself"
+    kill -0 "$GAME_PID" 2>/dev/null || fail "the game ended by itself"
     import -window root "$work/shot.png" || fail "cannot take a screenshot"
     placement
     ground=$(lit_fraction 0 467 799 509)
@@ -112,10 +87,10 @@ xdotool keyup Escape
 
 status=
 for _ in $(seq 100); do
-    if ! kill -0 "$game_pid" 2>/dev/null; then
-        wait "$game_pid"
+    if ! kill -0 "$GAME_PID" 2>/dev/null; then
+        wait "$GAME_PID"
         status=$?
-        game_pid=
+        GAME_PID=
         break
     fi
     sleep 0.1

@@ -7,13 +7,21 @@ PM_RUN_PACKAGES=(
     build-essential cmake pkg-config
     libsdl2-dev libsdl2-ttf-dev libfontconfig1-dev fontconfig fonts-ipafont-gothic
 )
+# Making the Debian package (packaging/build_deb.sh): dpkg-shlibdeps and the
+# file type probe cpack needs to list the libraries the game links.
+PM_PACKAGE_PACKAGES=(
+    "${PM_RUN_PACKAGES[@]}"
+    dpkg-dev file
+)
 # Everything the test suite uses besides: unit tests, benchmarks, the real
-# window under a virtual X server, picture tools, scripts, the sanitizers.
+# window under a virtual X server with and without a window manager, picture
+# tools, scripts, the sanitizers, Debian's own checks of the package.
 PM_TEST_PACKAGES=(
     "${PM_RUN_PACKAGES[@]}"
     libgtest-dev googletest libbenchmark-dev
-    xvfb xauth xdotool x11-apps imagemagick python3
+    xvfb xauth xdotool x11-apps x11-utils openbox imagemagick python3
     clang libclang-rt-14-dev
+    dpkg-dev file lintian appstream desktop-file-utils
 )
 
 # Prints the packages of the arguments that are not installed.

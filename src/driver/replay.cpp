@@ -84,18 +84,17 @@ std::string FormatReplay(const Replay& replay) {
 bool ParseReplay(std::string_view text, Replay& replay, sim::ScriptError& error) {
     replay = Replay{};
     enum class Expect { Magic, Seed, HighScore, Keys, Nothing } expect = Expect::Magic;
+    sim::LineReader lines(text);
     int number = 0;
-    size_t pos = 0;
     auto fail = [&](std::string message) {
         error = {number, std::move(message)};
         return false;
     };
-    while (pos < text.size()) {
-        size_t eol = text.find('\n', pos);
-        if (eol == std::string_view::npos) eol = text.size();
-        std::string_view line = text.substr(pos, eol - pos);
-        pos = eol + 1;
-        ++number;
+    std::string_view line;
+    while (lines.Next(line)) {
+        number = lines.Number();
+        if (line.size() > sim::MaxScriptLineBytes)
+            return fail("the line is longer than " + std::to_string(sim::MaxScriptLineBytes) + " bytes");
         if (line.find('\0') != std::string_view::npos) return fail("the line holds a NUL byte");
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (const size_t hash = line.find('#'); hash != std::string_view::npos) line = line.substr(0, hash);

@@ -168,14 +168,10 @@ std::optional<uint8_t> KeyCode(std::string_view name) {
 
 bool ParseScript(std::string_view text, Script& script, ScriptError& error) {
     script.Spans.clear();
-    int lineNumber = 0;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find('\n', pos);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(pos, end - pos);
-        pos = end + 1;
-        ++lineNumber;
+    LineReader lines(text);
+    std::string_view line;
+    while (lines.Next(line)) {
+        const int lineNumber = lines.Number();
         if (line.size() > MaxScriptLineBytes) {
             error = {lineNumber, "the line is longer than " + std::to_string(MaxScriptLineBytes) + " bytes: " +
                                      Quote(line)};

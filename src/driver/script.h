@@ -49,6 +49,27 @@ const char* KeyName(uint8_t code);
 // The codes of every key the script can name, in the order it lists them.
 const std::vector<uint8_t>& NamedKeys();
 
+// Hands out a text's lines one at a time, without their '\n', and counts them.
+class LineReader {
+public:
+    explicit LineReader(std::string_view text) : text_(text) {}
+    bool Next(std::string_view& line) {
+        if (pos_ >= text_.size()) return false;
+        size_t end = text_.find('\n', pos_);
+        if (end == std::string_view::npos) end = text_.size();
+        line = text_.substr(pos_, end - pos_);
+        pos_ = end + 1;
+        ++number_;
+        return true;
+    }
+    int Number() const { return number_; }
+
+private:
+    std::string_view text_;
+    size_t pos_ = 0;
+    int number_ = 0;
+};
+
 // Parses one span line (comment already cut off, not blank); on a bad line
 // fills `message` and returns false.
 bool ParseSpanLine(std::string_view line, ScriptSpan& span, std::string& message);

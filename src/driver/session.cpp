@@ -1,66 +1,81 @@
 #include "driver/session.h"
 
-#include <sys/stat.h>
-
-#include <cstdio>
-
-#include "platform/atomic_file.h"
+#include <utility>
 
 namespace pm {
 
-SessionRecorder::SessionRecorder(std::string lastPath, std::string bestPath)
-    : lastPath_(std::move(lastPath)), bestPath_(std::move(bestPath)) {}
+Session::Session(FormMain& form, Host& host, DesktopControls& desktop, DesktopSettings settings,
+                 std::function<void(const DesktopSettings&)> remember)
+    : form_(form), host_(host), desktop_(desktop), settings_(settings), remember_(std::move(remember)) {}
 
-void SessionRecorder::Start(uint32_t seed, const FormMain& form) {
-    recorder_.Begin(seed, form.HighScore);
-    started_ = true;
-    lastState_ = form.GameState;
-    recordBeforeRun_ = form.HighScore;
-}
+Session::Tick Session::Run() {
+    ranFrame_ = false;
+    HostEvents events;
+    FrameInput input = GatherInput(host_, events);
+    // A key counts when it goes down: held keys do not repeat the command.
+    const auto pressed = [&](uint8_t key) { return input.Keys[key] != 0 && previous_[key] == 0; };
+    const bool pauseKey = pressed(Key::P) || pressed(Key::Pause);
+    const bool muteKey = pressed(Key::M);
+    previous_ = input.Keys;
 
-void SessionRecorder::Frame(const FrameInput& input, const FormMain& form) {
-    if (!started_) return;
-    recorder_.Add(input);
-    if (lastState_ == State::Title && form.GameState == State::Play) recordBeforeRun_ = form.HighScore;
-    // A run is over when its game over hands back to the title: the record
-    // has stopped climbing by then.
-    if (lastState_ == State::GameOver && form.GameState == State::Title) RunEnded(form);
-    lastState_ = form.GameState;
-}
-
-void SessionRecorder::RunEnded(const FormMain& form) {
-    const Replay sofar = recorder_.Snapshot(ReplayEnd::Running, form.HighScore);
-    Write(lastPath_, sofar);
-    if (form.HighScore <= recordBeforeRun_ || bestPath_.empty()) return;
-    // A new record in this session; keep it unless the file already holds a
-    // better run (say, from before the score file was reset).
-    if (const std::optional<int32_t> best = ClaimedHighScore(bestPath_); best && *best >= form.HighScore) return;
-    Write(bestPath_, sofar);
-}
-
-void SessionRecorder::Finish(ReplayEnd end, const FormMain& form) {
-    if (!started_) return;
-    started_ = false;
-    Write(lastPath_, recorder_.Snapshot(end, form.HighScore));
-}
-
-void SessionRecorder::Write(const std::string& path, const Replay& replay) {
-    if (path.empty()) return;
-    std::string reason;
-    if (!ReplaceFile(path, FormatReplay(replay), &reason))
-        std::fprintf(stderr, "pellimunch: %s: %s; the replay was not saved\n", path.c_str(), reason.c_str());
-}
-
-std::optional<int32_t> ClaimedHighScore(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-    Replay replay;
-    std::string message;
-    if (!LoadReplay(path, replay, message)) {
-        std::fprintf(stderr, "pellimunch: %s; it will be replaced by the next record\n", message.c_str());
-        return std::nullopt;
+    if (events.FullScreenToggled && desktop_.FullScreen() != settings_.FullScreen) {
+        settings_.FullScreen = desktop_.FullScreen();
+        if (remember_) remember_(settings_);
     }
-    return replay.EndHighScore;
+    if (muteKey) {
+        settings_.Muted = !settings_.Muted;
+        desktop_.SetVolume(settings_.Volume, settings_.Muted);
+        if (remember_) remember_(settings_);
+    }
+
+    if (paused_) {
+        if (events.FocusGained) focusClick_ = FocusClickTicks;
+        if (focusClick_ > 0) {
+            --focusClick_;
+            input.MousePressed = false;
+        }
+        if (QuitWhilePaused(input)) return Tick::Over;
+        if (pauseKey || events.PadStart) {
+            paused_ = false;
+            desktop_.Resume();
+            return Tick::Resumed;
+        }
+        return Tick::Paused;
+    }
+
+    // Start begins a run on the title, as Shift does; anywhere else it pauses.
+    const bool startOnTitle = events.PadStart && form_.GameState == State::Title;
+    if (pauseKey || (events.PadStart && !startOnTitle) || events.FocusLost) {
+        paused_ = true;
+        focusClick_ = 0;
+        desktop_.Pause(form_.BackBuffer);   // the frame last shown
+        // A close that came with the focus loss still closes.
+        if (QuitWhilePaused(input)) return Tick::Over;
+        return Tick::Paused;
+    }
+    if (startOnTitle) input.Keys[Key::LShift] = 128;
+    ++frames_;
+    ranFrame_ = true;
+    lastInput_ = input;
+    return form_.Step(input) ? Tick::Played : Tick::Over;
+}
+
+// The same shutdown as the game's own ways out: Escape unloads at once, a
+// mouse press and a close request as at the end of a frame.
+bool Session::QuitWhilePaused(const FrameInput& input) {
+    if (input.Keys[Key::Escape] != 0) {
+        form_.Form_Unload();
+        return true;
+    }
+    if (input.MousePressed) {
+        form_.Form_MouseDown();
+        return true;
+    }
+    if (input.CloseRequested) {
+        form_.CloseWindow();
+        return true;
+    }
+    return false;
 }
 
 }  // namespace pm

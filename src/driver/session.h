@@ -1,44 +1,60 @@
-// Every session in the window is recorded: last.replay holds the session so
-// far (rewritten at each game over and at the end, so a crash loses at most
-// the run being played), and best.replay the session up to the game over of
-// the run that set the best record it has seen.
+// The desktop driver's decisions, one tick at a time: pause and resume, mute,
+// the gamepad's Start, and the ways out of a paused game. The game itself
+// only ever sees the frames it is given; a paused game is simply not given
+// any, so nothing here can change a frame of it.
 #pragma once
 
+#include <array>
 #include <cstdint>
-#include <optional>
-#include <string>
+#include <functional>
 
-#include "driver/replay.h"
+#include "driver/driver.h"
+#include "platform/desktop.h"
 
 namespace pm {
 
-class SessionRecorder {
+class Session {
 public:
-    // Where the two files go; an empty path keeps that file from being written.
-    SessionRecorder(std::string lastPath, std::string bestPath);
+    enum class Tick {
+        Played,    // the game ran a frame
+        Paused,    // no frame: the game is paused (or was paused just now)
+        Resumed,   // no frame: the pause ended; the next tick plays at once
+        Over,      // the game has shut down
+    };
 
-    // After the start-up, with the seed the game was given.
-    void Start(uint32_t seed, const FormMain& form);
-    // After each frame the game ran, with the input it read.
-    void Frame(const FrameInput& input, const FormMain& form);
-    // When the session is over.
-    void Finish(ReplayEnd end, const FormMain& form);
+    // `remember` is called with the settings whenever the player changes one.
+    Session(FormMain& form, Host& host, DesktopControls& desktop, DesktopSettings settings,
+            std::function<void(const DesktopSettings&)> remember);
 
-    const ReplayRecorder& Recorder() const { return recorder_; }
+    // Gathers the window's messages and the keys, then plays a frame unless
+    // the game is paused.
+    Tick Run();
+
+    bool Paused() const { return paused_; }
+    // Whether the last tick gave the game a frame, and the input it read.
+    bool RanFrame() const { return ranFrame_; }
+    const FrameInput& LastInput() const { return lastInput_; }
+    uint64_t Frames() const { return frames_; }
+    const DesktopSettings& Settings() const { return settings_; }
+
+    // After the window gets the focus back, a mouse press within this many
+    // ticks is the click that gave it, not a request to quit.
+    static constexpr int32_t FocusClickTicks = 15;
 
 private:
-    void Write(const std::string& path, const Replay& replay);
-    void RunEnded(const FormMain& form);
+    bool QuitWhilePaused(const FrameInput& input);
 
-    std::string lastPath_, bestPath_;
-    ReplayRecorder recorder_;
-    bool started_ = false;
-    int16_t lastState_ = 0;
-    int32_t recordBeforeRun_ = 0;
+    FormMain& form_;
+    Host& host_;
+    DesktopControls& desktop_;
+    DesktopSettings settings_;
+    std::function<void(const DesktopSettings&)> remember_;
+    std::array<uint8_t, 256> previous_{};
+    bool paused_ = false;
+    int32_t focusClick_ = 0;
+    uint64_t frames_ = 0;
+    bool ranFrame_ = false;
+    FrameInput lastInput_;
 };
-
-// The high score a replay file claims at its end, or nothing when there is no
-// such file or it is not a replay.
-std::optional<int32_t> ClaimedHighScore(const std::string& path);
 
 }  // namespace pm

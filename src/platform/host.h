@@ -81,6 +81,7 @@ struct HostEvents {
     bool FocusLost = false;         // the window lost the keyboard or was minimised
     bool FocusGained = false;
     bool FullScreenToggled = false; // Alt+Enter, already carried out by the host
+    bool PadStart = false;          // a gamepad's Start went down (the driver decides what it means)
 };
 
 class Host {

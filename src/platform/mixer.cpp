@@ -73,10 +73,18 @@ void Mixer::Mix(int16_t* out, size_t frames) {
             }
         }
         for (size_t j = 0; j < 2 * n; ++j)
-            out[j] = static_cast<int16_t>(std::clamp(scratch_[j], -32768.0, 32767.0));
+            out[j] = static_cast<int16_t>(std::clamp(scratch_[j] * outputGain_, -32768.0, 32767.0));
         out += 2 * n;
         frames -= n;
     }
 }
+
+double Mixer::VolumeGain(int32_t percent, bool muted) {
+    if (muted) return 0.0;
+    const double v = std::clamp(percent, 0, 100) / 100.0;
+    return v * v;
+}
+
+void Mixer::SetVolume(int32_t percent, bool muted) { outputGain_ = VolumeGain(percent, muted); }
 
 }  // namespace pm

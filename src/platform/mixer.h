@@ -43,6 +43,14 @@ public:
     // Renders `frames` interleaved stereo frames (left, right) into out.
     void Mix(int16_t* out, size_t frames);
 
+    // The player's volume, applied to the finished mix only: the buffers
+    // play on as before, so muting never changes where a sound is.
+    // 0 to 100; muted is silence whatever the volume.
+    void SetVolume(int32_t percent, bool muted);
+    // The output gain for a volume: its square, so that each step sounds
+    // about as large as the next (50 is about half as loud as 100).
+    static double VolumeGain(int32_t percent, bool muted);
+
     bool Playing(size_t i) const { return voices_.at(i).Playing; }
     double Position(size_t i) const { return voices_.at(i).Position; }
     size_t Size() const { return voices_.size(); }
@@ -64,6 +72,7 @@ private:
     };
     std::vector<Voice> voices_;
     std::vector<double> scratch_;   // one frame block of the stereo sum
+    double outputGain_ = 1.0;
 };
 
 }  // namespace pm

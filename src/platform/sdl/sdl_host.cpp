@@ -1,13 +1,18 @@
 #include "platform/sdl/sdl_host.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 
 #include "platform/data_files.h"
+#include "platform/pause_overlay.h"
+#include "platform/render_device.h"
 #include "platform/score_path.h"
 #include "platform/sdl/keymap.h"
 #include "platform/sdl/library_noise.h"
 #include "platform/sdl/message_box.h"
+#include "platform/sdl/padmap.h"
+#include "platform/sdl/x11_window.h"
 
 namespace pm::sdl {
 
@@ -65,7 +70,6 @@ void SdlHost::OpenDisplay() {
     // Desktop full screen never changes the monitor's mode, so switching
     // away must not minimise the game.
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
-    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
     // The driver keeps the game's 60 Hz clock; waiting for a 144 Hz
     // monitor's refresh would only add latency.
     SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
@@ -80,10 +84,23 @@ void SdlHost::OpenDisplay() {
         !(asked && SDL_strcasecmp(asked, driver) == 0))
         throw StartupError(NoDisplayFound);
 
-    window_ = SDL_CreateWindow("Pellimunch", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 800, 600,
-                               SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_RESIZABLE);
+    // The window starts hidden, so that it is shown only once it has its
+    // final size and place.
+    SDL_Rect usable{0, 0, 0, 0};
+    SDL_GetDisplayUsableBounds(0, &usable);
+    windowed_ = WindowForScale(choice_.Scale, usable.w, usable.h);
+    window_ = SDL_CreateWindow("Pellimunch", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, windowed_.W, windowed_.H,
+                               SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
     if (!window_) SdlFailure("cannot open the window");
-    renderer_ = SDL_CreateRenderer(window_, -1, 0);
+    if (!SDL_getenv("SDL_RENDER_DRIVER") && !HasRenderDevice()) {
+        // No graphics device: OpenGL could only draw on the processor, and
+        // loading it would cost more than the whole game. Straight to SDL's
+        // software renderer, on the window's own framebuffer.
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+        renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+    } else {
+        renderer_ = SDL_CreateRenderer(window_, -1, 0);
+    }
     if (renderer_ && RendersOnTheProcessor(renderer_)) {
         // OpenGL drawn by the processor (no graphics driver, a virtual X
         // server) costs many times what SDL's own software renderer does for
@@ -95,13 +112,21 @@ void SdlHost::OpenDisplay() {
     }
     if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
     if (!renderer_) SdlFailure("cannot draw into the window");
-    // Scale the 800 x 600 picture to the window, keeping 4:3 with black bars.
-    if (SDL_RenderSetLogicalSize(renderer_, 800, 600) != 0) SdlFailure("cannot scale the picture");
+    SDL_RendererInfo info{};
+    softwareRenderer_ = SDL_GetRendererInfo(renderer_, &info) == 0 && (info.flags & SDL_RENDERER_SOFTWARE);
+    // A graphics card scales smoothly for nothing. On the processor a smooth
+    // scale to 1280 x 800 alone costs some 6 % of a core, the whole game with
+    // a nearest-pixel scale 7 %; the pixels stay sharp either way. (The
+    // player's SDL_RENDER_SCALE_QUALITY, read when the texture is made, wins.)
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, softwareRenderer_ ? "nearest" : "linear");
     // A 32-bit texture: the renderers scale it on their fast paths, where a
     // 16-bit one goes through a slow per-pixel conversion in software.
     texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, 800, 600);
     if (!texture_) SdlFailure("cannot create the screen texture");
 
+    if (choice_.FullScreen) EnterFullScreen();
+    SDL_ShowWindow(window_);
+    NoteRealSize();
     SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
     SDL_RenderClear(renderer_);
     SDL_RenderPresent(renderer_);
@@ -113,15 +138,45 @@ Surface SdlHost::LoadBitmap(const BitmapSpec& spec) {
     return LoadBmpFile(folder_ + spec.File, spec.Width, spec.Height);
 }
 
+void SdlHost::OpenKeyboard() {
+    // Gamepads are keys to the game. Without them the keyboard still plays.
+    if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0) {
+        std::fprintf(stderr, "pellimunch: no gamepads (%s)\n", SDL_GetError());
+        return;
+    }
+    padsStarted_ = true;
+    // Pads already plugged in are reported as added, like any plugged in later.
+}
+
+// The keys as of the last pump, so that the held keys and the presses noted
+// from the events tell the same story: the keyboard, every open pad, and
+// every key pressed since the last read.
 void SdlHost::ReadKeyboard(std::array<uint8_t, 256>& keys) {
     if (!videoStarted_) {
         keys.fill(0);
         return;
     }
-    SDL_PumpEvents();
     int count = 0;
     const Uint8* state = SDL_GetKeyboardState(&count);
     FillKeyTable(state, count, keys);
+    for (SDL_GameController* pad : pads_) ApplyPad(ReadPad(pad), keys);
+    taps_.Apply(keys);
+}
+
+void SdlHost::OpenPad(int deviceIndex) {
+    const SDL_JoystickID id = SDL_JoystickGetDeviceInstanceID(deviceIndex);
+    for (SDL_GameController* pad : pads_)
+        if (SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(pad)) == id) return;
+    if (SDL_GameController* pad = SDL_GameControllerOpen(deviceIndex)) pads_.push_back(pad);
+}
+
+void SdlHost::ClosePad(SDL_JoystickID id) {
+    for (size_t i = 0; i < pads_.size(); ++i) {
+        if (SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(pads_[i])) != id) continue;
+        SDL_GameControllerClose(pads_[i]);
+        pads_.erase(pads_.begin() + static_cast<std::ptrdiff_t>(i));
+        return;
+    }
 }
 
 void SdlHost::OpenSound() {
@@ -140,12 +195,13 @@ void SdlHost::OpenSound() {
     want.userdata = this;
     SDL_AudioSpec have{};
     // No changes allowed: SDL converts to whatever the device really takes.
+    mixer_.SetVolume(choice_.Volume, choice_.Muted);
     audio_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     if (audio_ == 0) {
         std::fprintf(stderr, "pellimunch: no sound device (%s); playing silently\n", SDL_GetError());
         return;
     }
-    SDL_PauseAudioDevice(audio_, 0);
+    SDL_PauseAudioDevice(audio_, paused_ ? 1 : 0);
 }
 
 void SdlHost::AudioCallback(void* self, Uint8* stream, int len) {
@@ -198,7 +254,13 @@ void SdlHost::SetIcon(const Surface& sheet, const Rect& r) {
 
 void SdlHost::Present(const Surface& back) {
     if (!renderer_) return;
-    if (back.Width != 800 || back.Height != 600) throw StartupError("the back buffer is not 800 x 600");
+    UploadFrame(back);
+    ShowTexture();
+}
+
+// The picture widened to 32 bits straight into the texture's own pixels.
+void SdlHost::UploadFrame(const Surface& picture) {
+    if (picture.Width != 800 || picture.Height != 600) throw StartupError("the back buffer is not 800 x 600");
     if (widen_.empty()) {
         // Every RGB565 value to its 32-bit colour, the low bits filled from
         // the high ones so white stays white.
@@ -207,25 +269,119 @@ void SdlHost::Present(const Surface& back) {
             const uint32_t r = (p >> 11) & 31, g = (p >> 5) & 63, b = p & 31;
             widen_[p] = ((r << 3 | r >> 2) << 16) | ((g << 2 | g >> 4) << 8) | (b << 3 | b >> 2);
         }
-        frame_.resize(800 * 600);
     }
-    for (size_t i = 0; i < frame_.size(); ++i) frame_[i] = widen_[back.Pixels[i]];
-    if (SDL_UpdateTexture(texture_, nullptr, frame_.data(), 800 * static_cast<int>(sizeof(uint32_t))) != 0)
-        SdlFailure("cannot show the frame");
+    void* pixels = nullptr;
+    int pitch = 0;
+    if (SDL_LockTexture(texture_, nullptr, &pixels, &pitch) != 0) SdlFailure("cannot show the frame");
+    for (int32_t y = 0; y < 600; ++y) {
+        uint32_t* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(pixels) + static_cast<size_t>(y) * pitch);
+        const uint16_t* from = picture.Pixels.data() + static_cast<size_t>(y) * 800;
+        for (int32_t x = 0; x < 800; ++x) row[x] = widen_[from[x]];
+    }
+    SDL_UnlockTexture(texture_);
+}
+
+// The picture as large as the window's real drawable size allows, keeping
+// 4:3, asked afresh every time: whatever happened to the window (Alt+Enter,
+// a resize, a window manager that ignored a request) the frame is whole.
+void SdlHost::ShowTexture() {
+    int w = 0, h = 0;
+    if (SDL_GetRendererOutputSize(renderer_, &w, &h) != 0) SdlFailure("cannot show the frame");
+    // SDL may believe in a size the X server never gave the window.
+    if (realKnown_) {
+        w = std::min(w, realW_);
+        h = std::min(h, realH_);
+    }
+    const Letterbox box = FitPicture(w, h);
+    place_ = box.Picture;
     SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
-    SDL_RenderClear(renderer_);
-    if (SDL_RenderCopy(renderer_, texture_, nullptr, nullptr) != 0) SdlFailure("cannot show the frame");
+    if (softwareRenderer_) {
+        // The window's pixels keep between frames: only the bars need black.
+        for (int32_t i = 0; i < box.BarCount; ++i) {
+            const Box& b = box.Bars[static_cast<size_t>(i)];
+            const SDL_Rect bar{b.X, b.Y, b.W, b.H};
+            SDL_RenderFillRect(renderer_, &bar);
+        }
+    } else {
+        SDL_RenderClear(renderer_);
+    }
+    const SDL_Rect dst{place_.X, place_.Y, place_.W, place_.H};
+    if (dst.w > 0 && dst.h > 0 && SDL_RenderCopy(renderer_, texture_, nullptr, &dst) != 0)
+        SdlFailure("cannot show the frame");
     SDL_RenderPresent(renderer_);
 }
 
+void SdlHost::NoteRealSize() { realKnown_ = X11WindowSize(window_, realW_, realH_); }
+
 void SdlHost::ToggleFullScreen() {
-    const bool full = (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN_DESKTOP) == SDL_WINDOW_FULLSCREEN_DESKTOP;
-    SDL_SetWindowFullscreen(window_, full ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
+    if (fullScreen_)
+        LeaveFullScreen();
+    else
+        EnterFullScreen();
+    NoteRealSize();
+}
+
+void SdlHost::EnterFullScreen() {
+    if (fullScreen_) return;
+    fullScreen_ = true;
+    const WindowManager manager = X11WindowManager(window_);
+    if (manager == WindowManager::NotX11 || manager == WindowManager::FullScreen) {
+        SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
+        return;
+    }
+    // Nobody to ask for full screen (kiosks, some remote desktops): the
+    // window itself covers the screen, without a border.
+    fullScreenByHand_ = true;
+    SDL_Rect screen{0, 0, 800, 600};
+    SDL_GetDisplayBounds(std::max(0, SDL_GetWindowDisplayIndex(window_)), &screen);
+    SDL_SetWindowBordered(window_, SDL_FALSE);
+    SDL_SetWindowPosition(window_, screen.x, screen.y);
+    SDL_SetWindowSize(window_, screen.w, screen.h);
+}
+
+void SdlHost::LeaveFullScreen() {
+    if (!fullScreen_) return;
+    fullScreen_ = false;
+    if (!fullScreenByHand_) {
+        SDL_SetWindowFullscreen(window_, 0);
+        return;
+    }
+    fullScreenByHand_ = false;
+    SDL_SetWindowBordered(window_, SDL_TRUE);
+    SDL_SetWindowSize(window_, windowed_.W, windowed_.H);
+    SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+}
+
+void SdlHost::Pause(const Surface& lastFrame) {
+    if (paused_) return;
+    paused_ = true;
+    if (audio_) SDL_PauseAudioDevice(audio_, 1);
+    if (!renderer_ || lastFrame.Width != 800 || lastFrame.Height != 600) return;
+    // The notice over a darkened copy of the last frame; the texture keeps
+    // it for as long as the pause lasts.
+    if (!largeText_ && text_ && text_->Ready()) largeText_ = std::make_unique<TtfText>(40, text_->FontFile());
+    UploadFrame(PausedPicture(lastFrame, largeText_.get(), text_.get()));
+    ShowTexture();
+}
+
+void SdlHost::Resume() {
+    if (!paused_) return;
+    paused_ = false;
+    if (audio_) SDL_PauseAudioDevice(audio_, 0);
+}
+
+void SdlHost::SetVolume(int32_t percent, bool muted) {
+    choice_.Volume = percent;
+    choice_.Muted = muted;
+    if (audio_) SDL_LockAudioDevice(audio_);
+    mixer_.SetVolume(percent, muted);
+    if (audio_) SDL_UnlockAudioDevice(audio_);
 }
 
 HostEvents SdlHost::PumpEvents() {
     HostEvents events;
     if (!videoStarted_) return events;
+    bool redraw = false;
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         switch (event.type) {
@@ -238,13 +394,36 @@ HostEvents SdlHost::PumpEvents() {
             case SDL_WINDOWEVENT:
                 switch (event.window.event) {
                     case SDL_WINDOWEVENT_CLOSE: events.CloseRequested = true; break;
+                    // Only where the focus ended up counts: lost and found
+                    // again within one pump is no loss.
                     case SDL_WINDOWEVENT_FOCUS_LOST:
-                    case SDL_WINDOWEVENT_MINIMIZED: events.FocusLost = true; break;
-                    case SDL_WINDOWEVENT_FOCUS_GAINED: events.FocusGained = true; break;
+                    case SDL_WINDOWEVENT_MINIMIZED:
+                        events.FocusLost = true;
+                        events.FocusGained = false;
+                        break;
+                    case SDL_WINDOWEVENT_FOCUS_GAINED:
+                        events.FocusGained = true;
+                        events.FocusLost = false;
+                        break;
+                    case SDL_WINDOWEVENT_SHOWN:
+                    case SDL_WINDOWEVENT_EXPOSED:
+                    case SDL_WINDOWEVENT_RESIZED:
+                    case SDL_WINDOWEVENT_SIZE_CHANGED:
+                    case SDL_WINDOWEVENT_MAXIMIZED:
+                    case SDL_WINDOWEVENT_RESTORED: redraw = true; break;
                     default: break;
                 }
                 break;
+            case SDL_CONTROLLERDEVICEADDED: OpenPad(event.cdevice.which); break;
+            case SDL_CONTROLLERDEVICEREMOVED: ClosePad(event.cdevice.which); break;
+            case SDL_CONTROLLERBUTTONDOWN:
+                if (event.cbutton.button == SDL_CONTROLLER_BUTTON_START)
+                    events.PadStart = true;
+                else
+                    taps_.Press(PadButtonKey(static_cast<SDL_GameControllerButton>(event.cbutton.button)));
+                break;
             case SDL_KEYDOWN:
+                if (!event.key.repeat) taps_.Press(KeyCode(event.key.keysym.scancode));
                 if (!event.key.repeat && (event.key.keysym.mod & KMOD_ALT) &&
                     (event.key.keysym.scancode == SDL_SCANCODE_RETURN ||
                      event.key.keysym.scancode == SDL_SCANCODE_KP_ENTER)) {
@@ -255,6 +434,11 @@ HostEvents SdlHost::PumpEvents() {
             default:
                 break;
         }
+    }
+    if (redraw) {
+        NoteRealSize();
+        // A paused game shows no new frames: its picture is shown again here.
+        if (paused_ && renderer_) ShowTexture();
     }
     if (StopRequested) {
         StopRequested = 0;
@@ -270,7 +454,8 @@ void SdlHost::ShowCursor(bool show) {
 void SdlHost::RestoreDisplay() {
     if (!window_) return;
     SDL_HideWindow(window_);
-    SDL_SetWindowFullscreen(window_, 0);
+    if (fullScreen_ && !fullScreenByHand_) SDL_SetWindowFullscreen(window_, 0);
+    fullScreen_ = fullScreenByHand_ = false;
 }
 
 void SdlHost::Release() {
@@ -280,10 +465,16 @@ void SdlHost::Release() {
         SDL_CloseAudioDevice(audio_);
         audio_ = 0;
     }
-    const bool started = videoStarted_ || audioStarted_;
+    const bool started = videoStarted_ || audioStarted_ || padsStarted_;
     if (audioStarted_) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         audioStarted_ = false;
+    }
+    for (SDL_GameController* pad : pads_) SDL_GameControllerClose(pad);
+    pads_.clear();
+    if (padsStarted_) {
+        SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
+        padsStarted_ = false;
     }
     if (texture_) SDL_DestroyTexture(texture_);
     texture_ = nullptr;
@@ -291,6 +482,7 @@ void SdlHost::Release() {
     renderer_ = nullptr;
     if (window_) SDL_DestroyWindow(window_);
     window_ = nullptr;
+    largeText_.reset();
     text_.reset();
     videoStarted_ = false;
     if (started) SDL_Quit();

@@ -1,6 +1,7 @@
 // The real host: an SDL window showing the 800 x 600 back buffer scaled to
-// the screen, SDL's keyboard state, and the sound mixer on an SDL audio
-// device. It shows what it is given at once; the driver keeps the pace.
+// the screen, SDL's keyboard state with gamepads seen as keys, and the sound
+// mixer on an SDL audio device. It shows what it is given at once; the
+// driver keeps the pace and decides about pause, mute and full screen.
 #pragma once
 
 #define SDL_MAIN_HANDLED
@@ -13,9 +14,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/desktop.h"
 #include "platform/host.h"
+#include "platform/letterbox.h"
 #include "platform/mixer.h"
 #include "platform/sdl/ttf_text.h"
+#include "platform/tap_latch.h"
 
 namespace pm::sdl {
 
@@ -24,7 +28,7 @@ namespace pm::sdl {
 extern volatile std::sig_atomic_t StopRequested;
 void RequestStop(int signal);   // a signal handler
 
-class SdlHost : public Host {
+class SdlHost : public Host, public DesktopControls {
 public:
     SdlHost();
     ~SdlHost() override;
@@ -36,7 +40,7 @@ public:
     Surface LoadBitmap(const BitmapSpec& spec) override;
     TextRenderer* Text() override { return text_.get(); }
     DrawRecorder* Recorder() override { return nullptr; }
-    void OpenKeyboard() override {}
+    void OpenKeyboard() override;
     void ReadKeyboard(std::array<uint8_t, 256>& keys) override;
     void OpenSound() override;
     void LoadSound(const SoundSpec& spec) override;
@@ -56,8 +60,27 @@ public:
     void UseSeed(uint64_t seed) { seed_ = seed; }
     void UseScoreFile(std::string path) { scoreFile_ = std::move(path); }
 
+    // The player's choices for the window and the sound; before start-up.
+    void Choose(const DesktopSettings& settings) { choice_ = settings; }
+
+    void Pause(const Surface& lastFrame) override;
+    void Resume() override;
+    void SetVolume(int32_t percent, bool muted) override;
+    bool FullScreen() const override { return fullScreen_; }
+
+    // Where the picture went in the last frame shown, in window pixels.
+    const Box& PicturePlace() const { return place_; }
+    size_t OpenPads() const { return pads_.size(); }
+
 private:
     void ToggleFullScreen();
+    void EnterFullScreen();
+    void LeaveFullScreen();
+    void NoteRealSize();
+    void ShowTexture();
+    void UploadFrame(const Surface& picture);
+    void OpenPad(int deviceIndex);
+    void ClosePad(SDL_JoystickID id);
     static void AudioCallback(void* self, Uint8* stream, int len);
 
     std::string folder_;      // where bmp/ and wav/ are, with a trailing '/'
@@ -69,7 +92,22 @@ private:
     SDL_Texture* texture_ = nullptr;
     std::unique_ptr<TtfText> text_;
     std::vector<uint32_t> widen_;   // RGB565 to 32-bit colour
-    std::vector<uint32_t> frame_;   // the back buffer in 32 bits
+    bool softwareRenderer_ = false;  // draws into the window's own pixels, which keep between frames
+
+    DesktopSettings choice_;
+    bool fullScreen_ = false;
+    bool fullScreenByHand_ = false;  // no window manager to ask: the window was sized to the screen
+    Box windowed_;                   // the window's size when not full screen
+    bool realKnown_ = false;         // the X server's idea of the window's size
+    int realW_ = 0, realH_ = 0;
+    Box place_;
+
+    bool paused_ = false;
+    std::unique_ptr<TtfText> largeText_;
+
+    TapLatch taps_;
+    bool padsStarted_ = false;
+    std::vector<SDL_GameController*> pads_;
 
     Mixer mixer_;
     bool audioStarted_ = false;

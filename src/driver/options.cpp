@@ -1,0 +1,137 @@
+#include "driver/options.h"
+
+#include <string_view>
+
+#ifndef PELLIMUNCH_VERSION
+#define PELLIMUNCH_VERSION "unknown"
+#endif
+
+namespace pm {
+
+namespace {
+
+bool ParseInt(std::string_view text, int32_t low, int32_t high, int32_t& value) {
+    if (text.empty() || text.size() > 9) return false;
+    int32_t v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + (c - '0');
+    }
+    if (v < low || v > high) return false;
+    value = v;
+    return true;
+}
+
+}  // namespace
+
+const char* Usage() {
+    return "usage: pellimunch [--fullscreen | --window] [--scale N] [--volume N] [--mute] [--record FILE]\n"
+           "       pellimunch --replay FILE|best|last [--fullscreen | --window] [--scale N] ...\n"
+           "       pellimunch --help | --version\n"
+           "Eat what streams in from the right; Shift starts a run, Escape quits.\n"
+           "  --fullscreen   fill the screen (Alt+Enter switches while playing)\n"
+           "  --window       play in a window\n"
+           "  --scale N      the window is 800 x 600 times N, 1 to 8 (alone, it asks for a window)\n"
+           "  --volume N     sound volume, 0 to 100 (and the sound on)\n"
+           "  --mute         no sound (M switches while playing)\n"
+           "  --record FILE  record this session into FILE instead of last.replay\n"
+           "  --replay FILE  watch a recorded session; best and last name the kept ones\n"
+           "                 (F held runs it four times as fast, P pauses, Escape stops)\n"
+           "  --help         show this and quit\n"
+           "  --version      show the version and quit\n"
+           "These choices, Alt+Enter and M are remembered in $XDG_CONFIG_HOME/pellimunch/settings.ini.\n"
+           "Keys: arrows run, Space jumps, Up is the special move, Delete gives up the run,\n"
+           "P pauses, M mutes. A gamepad works too. See pellimunch(6).\n";
+}
+
+const char* VersionText() { return "pellimunch " PELLIMUNCH_VERSION; }
+
+bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& error) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        // Both "--name value" and "--name=value".
+        std::string_view name = arg;
+        std::string_view value;
+        bool haveValue = false;
+        if (const size_t eq = arg.find('='); arg.starts_with("--") && eq != arg.npos) {
+            name = arg.substr(0, eq);
+            value = arg.substr(eq + 1);
+            haveValue = true;
+        }
+        const bool takesValue = name == "--scale" || name == "--volume" || name == "--record" || name == "--replay";
+        if (haveValue && !takesValue) {
+            error = "option " + std::string(name) + " takes no value";
+            return false;
+        }
+        if (takesValue && !haveValue) {
+            if (i + 1 >= argc) {
+                error = "option " + std::string(name) + " needs a value";
+                return false;
+            }
+            value = argv[++i];
+        }
+        if (name == "--help" || name == "-h") {
+            o.Help = true;
+        } else if (name == "--version") {
+            o.Version = true;
+        } else if (name == "--fullscreen" || name == "--window") {
+            const bool full = name == "--fullscreen";
+            if (o.FullScreen && *o.FullScreen != full) {
+                error = "options --fullscreen and --window cannot both be given";
+                return false;
+            }
+            o.FullScreen = full;
+        } else if (name == "--mute") {
+            o.Mute = true;
+        } else if (name == "--record" || name == "--replay") {
+            if (value.empty()) {
+                error = "option " + std::string(name) + " needs a file name";
+                return false;
+            }
+            (name == "--record" ? o.Record : o.Replay) = std::string(value);
+        } else if (name == "--scale") {
+            int32_t n = 0;
+            if (!ParseInt(value, 1, DesktopSettings::MaxScale, n)) {
+                error = "bad value \"" + std::string(value) + "\" for --scale (1 to " +
+                        std::to_string(DesktopSettings::MaxScale) + ")";
+                return false;
+            }
+            o.Scale = n;
+        } else if (name == "--volume") {
+            int32_t n = 0;
+            if (!ParseInt(value, 0, 100, n)) {
+                error = "bad value \"" + std::string(value) + "\" for --volume (0 to 100)";
+                return false;
+            }
+            o.Volume = n;
+        } else if (arg.starts_with("-")) {
+            error = "unknown option " + std::string(name);
+            return false;
+        } else {
+            error = "unexpected argument \"" + std::string(arg) + "\"";
+            return false;
+        }
+    }
+    if (o.Record && o.Replay) {
+        error = "options --record and --replay cannot both be given";
+        return false;
+    }
+    return true;
+}
+
+DesktopSettings ApplyOptions(const Options& o, DesktopSettings s) {
+    if (o.Scale) {
+        s.Scale = *o.Scale;
+        s.FullScreen = false;
+    }
+    if (o.FullScreen) s.FullScreen = *o.FullScreen;
+    if (o.Volume) {
+        // Asking for a volume is asking to hear it.
+        s.Volume = *o.Volume;
+        s.Muted = false;
+    }
+    if (o.Mute) s.Muted = true;
+    return s;
+}
+
+}  // namespace pm

@@ -1,0 +1,66 @@
+#include "driver/recording.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+
+#include "platform/atomic_file.h"
+
+namespace pm {
+
+SessionRecorder::SessionRecorder(std::string lastPath, std::string bestPath)
+    : lastPath_(std::move(lastPath)), bestPath_(std::move(bestPath)) {}
+
+void SessionRecorder::Start(uint32_t seed, const FormMain& form) {
+    recorder_.Begin(seed, form.HighScore);
+    started_ = true;
+    lastState_ = form.GameState;
+    recordBeforeRun_ = form.HighScore;
+}
+
+void SessionRecorder::Frame(const FrameInput& input, const FormMain& form) {
+    if (!started_) return;
+    recorder_.Add(input);
+    if (lastState_ == State::Title && form.GameState == State::Play) recordBeforeRun_ = form.HighScore;
+    // A run is over when its game over hands back to the title: the record
+    // has stopped climbing by then.
+    if (lastState_ == State::GameOver && form.GameState == State::Title) RunEnded(form);
+    lastState_ = form.GameState;
+}
+
+void SessionRecorder::RunEnded(const FormMain& form) {
+    const Replay sofar = recorder_.Snapshot(ReplayEnd::Running, form.HighScore);
+    Write(lastPath_, sofar);
+    if (form.HighScore <= recordBeforeRun_ || bestPath_.empty()) return;
+    // A new record in this session; keep it unless the file already holds a
+    // better run (say, from before the score file was reset).
+    if (const std::optional<int32_t> best = ClaimedHighScore(bestPath_); best && *best >= form.HighScore) return;
+    Write(bestPath_, sofar);
+}
+
+void SessionRecorder::Finish(ReplayEnd end, const FormMain& form) {
+    if (!started_) return;
+    started_ = false;
+    Write(lastPath_, recorder_.Snapshot(end, form.HighScore));
+}
+
+void SessionRecorder::Write(const std::string& path, const Replay& replay) {
+    if (path.empty()) return;
+    std::string reason;
+    if (!ReplaceFile(path, FormatReplay(replay), &reason))
+        std::fprintf(stderr, "pellimunch: %s: %s; the replay was not saved\n", path.c_str(), reason.c_str());
+}
+
+std::optional<int32_t> ClaimedHighScore(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    Replay replay;
+    std::string message;
+    if (!LoadReplay(path, replay, message)) {
+        std::fprintf(stderr, "pellimunch: %s; it will be replaced by the next record\n", message.c_str());
+        return std::nullopt;
+    }
+    return replay.EndHighScore;
+}
+
+}  // namespace pm

@@ -1,0 +1,23 @@
+// What SDL does not say about a window on an X server: whether a window
+// manager runs that can make it full screen, and the window's real size.
+// Without a window manager SDL's full screen only believes itself: it scales
+// the picture for the whole screen and draws it into the unchanged window.
+#pragma once
+
+#include <SDL_video.h>
+
+namespace pm::sdl {
+
+enum class WindowManager {
+    NotX11,       // another video driver: SDL's full screen is trusted
+    Absent,       // an X server with no window manager at all
+    NoFullScreen, // a window manager that does not offer full-screen windows
+    FullScreen,   // one that does
+};
+
+WindowManager X11WindowManager(SDL_Window* window);
+
+// The window's size as the X server has it; false when not on X.
+bool X11WindowSize(SDL_Window* window, int& w, int& h);
+
+}  // namespace pm::sdl

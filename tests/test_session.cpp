@@ -1,0 +1,267 @@
+// The desktop driver's decisions: a pause holds every frame of the game and
+// changes none, its ways out shut down as the game's own do, quick taps and
+// the gamepad's Start reach the game as keys, and the player's choices are
+// remembered.
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "driver/session.h"
+#include "harness.h"
+#include "trace_writer.h"
+
+namespace pm {
+namespace {
+
+constexpr uint8_t kLShift = Key::LShift, kRight = Key::Right, kSpace = Key::Space, kUp = Key::Up, kP = Key::P,
+                  kPause = Key::Pause, kM = Key::M, kEscape = Key::Escape;
+
+// A headless host whose window reports what the test queues, one pump each.
+class ScriptedHost : public HeadlessHost {
+public:
+    using HeadlessHost::HeadlessHost;
+    std::deque<HostEvents> Pending;
+    int32_t Releases = 0;
+    HostEvents PumpEvents() override {
+        HostEvents events = HeadlessHost::PumpEvents();
+        if (!Pending.empty()) {
+            const HostEvents next = Pending.front();
+            Pending.pop_front();
+            events.FocusLost = next.FocusLost;
+            events.FocusGained = next.FocusGained;
+            events.FullScreenToggled = next.FullScreenToggled;
+            events.PadStart = next.PadStart;
+            events.MousePressed = events.MousePressed || next.MousePressed;
+            events.CloseRequested = events.CloseRequested || next.CloseRequested;
+        }
+        return events;
+    }
+    void Release() override { ++Releases; }
+};
+
+class FakeDesktop : public DesktopControls {
+public:
+    std::vector<std::string> Calls;
+    bool Full = true;
+    const Surface* Shown = nullptr;
+    void Pause(const Surface& lastFrame) override {
+        Calls.push_back("pause");
+        Shown = &lastFrame;
+    }
+    void Resume() override { Calls.push_back("resume"); }
+    void SetVolume(int32_t percent, bool muted) override {
+        Calls.push_back("volume " + std::to_string(percent) + (muted ? " muted" : ""));
+    }
+    bool FullScreen() const override { return Full; }
+};
+
+struct Rig {
+    ScriptedHost host;
+    FormMain form{host};
+    FakeDesktop desktop;
+    std::vector<DesktopSettings> remembered;
+    Session session{form, host, desktop, DesktopSettings{},
+                    [this](const DesktopSettings& s) { remembered.push_back(s); }};
+
+    explicit Rig(uint64_t seed = 7) {
+        host.Seed = seed;
+        form.StartUp();
+    }
+    Session::Tick Tick(const std::vector<uint8_t>& keys = {}, HostEvents events = {}) {
+        host.Keys = {};
+        for (uint8_t k : keys) host.Keys[k] = 128;
+        host.Pending.push_back(events);
+        return session.Run();
+    }
+    std::string State() const {
+        std::string out;
+        sim::AppendState(out, form);
+        return out;
+    }
+};
+
+HostEvents FocusLost() {
+    HostEvents e;
+    e.FocusLost = true;
+    return e;
+}
+HostEvents FocusGained() {
+    HostEvents e;
+    e.FocusGained = true;
+    return e;
+}
+HostEvents PadStart() {
+    HostEvents e;
+    e.PadStart = true;
+    return e;
+}
+HostEvents Mouse() {
+    HostEvents e;
+    e.MousePressed = true;
+    return e;
+}
+HostEvents Close() {
+    HostEvents e;
+    e.CloseRequested = true;
+    return e;
+}
+
+// The keys of frame f of a run that starts, runs right and jumps now and then.
+std::vector<uint8_t> ScriptKeys(int f) {
+    std::vector<uint8_t> keys;
+    if (f == 3) keys.push_back(kLShift);
+    if (f % 40 < 25) keys.push_back(kRight);
+    if (f % 50 < 8) keys.push_back(kSpace);
+    if (f % 97 == 0) keys.push_back(kUp);
+    return keys;
+}
+
+TEST(Session, APauseHoldsTheGameAndChangesNoFrame) {
+    // The same run twice, the second paused three times over (by P, by the
+    // Pause key and by losing the focus) with keys hammered while paused: the
+    // game's record and its sounds come out the same, frame for frame.
+    Rig plain, paused;
+    std::vector<std::string> plainStates;
+    std::vector<SoundCall> plainSound;
+    for (int f = 0; f < 400; ++f) {
+        ASSERT_EQ(plain.Tick(ScriptKeys(f)), Session::Tick::Played);
+        plainStates.push_back(plain.State());
+    }
+    plainSound = plain.host.SoundLog;
+
+    int f = 0;
+    auto playTo = [&](int until) {
+        for (; f < until; ++f) {
+            ASSERT_EQ(paused.Tick(ScriptKeys(f)), Session::Tick::Played) << f;
+            ASSERT_EQ(paused.State(), plainStates[static_cast<size_t>(f)]) << "frame " << f;
+        }
+    };
+    auto holdWhilePaused = [&](int ticks) {
+        const std::string held = paused.State();
+        const uint64_t frames = paused.session.Frames();
+        const int32_t presents = paused.host.Presents;
+        for (int t = 0; t < ticks; ++t) {
+            ASSERT_EQ(paused.Tick({kRight, kSpace, kUp, kLShift, 17, 18, 19}), Session::Tick::Paused);
+            ASSERT_TRUE(paused.session.Paused());
+        }
+        EXPECT_EQ(paused.State(), held);
+        EXPECT_EQ(paused.session.Frames(), frames);
+        EXPECT_EQ(paused.host.Presents, presents);
+    };
+
+    playTo(100);
+    EXPECT_EQ(paused.Tick({kP}), Session::Tick::Paused);
+    holdWhilePaused(30);
+    EXPECT_EQ(paused.Tick({kP}), Session::Tick::Resumed);
+    playTo(200);
+    EXPECT_EQ(paused.Tick({kPause}), Session::Tick::Paused);
+    holdWhilePaused(5);
+    EXPECT_EQ(paused.Tick({kPause}), Session::Tick::Resumed);
+    playTo(300);
+    EXPECT_EQ(paused.Tick({}, FocusLost()), Session::Tick::Paused);
+    holdWhilePaused(5);
+    // Getting the focus back does not resume by itself: the player says when.
+    EXPECT_EQ(paused.Tick({}, FocusGained()), Session::Tick::Paused);
+    EXPECT_EQ(paused.Tick({kP}), Session::Tick::Resumed);
+    playTo(400);
+    EXPECT_EQ(paused.host.SoundLog, plainSound);
+    EXPECT_EQ(paused.session.Frames(), 400u);
+    EXPECT_EQ(paused.desktop.Calls,
+              (std::vector<std::string>{"pause", "resume", "pause", "resume", "pause", "resume"}));
+    // The notice is drawn over the frame last shown, which is the game's.
+    EXPECT_EQ(paused.desktop.Shown, &paused.form.BackBuffer);
+}
+
+TEST(Session, AHeldPauseKeyTogglesOnceAndAPressPausesAtOnce) {
+    Rig rig;
+    EXPECT_EQ(rig.Tick({}), Session::Tick::Played);
+    EXPECT_EQ(rig.Tick({kP}), Session::Tick::Paused);
+    EXPECT_EQ(rig.Tick({kP}), Session::Tick::Paused);   // still held: no second toggle
+    EXPECT_EQ(rig.Tick({kP}), Session::Tick::Paused);
+    EXPECT_EQ(rig.Tick({}), Session::Tick::Paused);
+    EXPECT_EQ(rig.Tick({kP}), Session::Tick::Resumed);
+    EXPECT_EQ(rig.Tick({kP}), Session::Tick::Played);    // held from the resume: plays on
+    EXPECT_EQ(rig.session.Frames(), 2u);
+}
+
+TEST(Session, APausedGameStillQuitsTheUsualWays) {
+    for (const char* way : {"escape", "mouse", "close", "close with the focus loss"}) {
+        SCOPED_TRACE(way);
+        Rig rig;
+        rig.Tick({});
+        const std::string w = way;
+        if (w == "close with the focus loss") {
+            HostEvents e = FocusLost();
+            e.CloseRequested = true;
+            EXPECT_EQ(rig.Tick({}, e), Session::Tick::Over);
+        } else {
+            EXPECT_EQ(rig.Tick({kP}), Session::Tick::Paused);
+            const Session::Tick end = w == "escape" ? rig.Tick({kEscape})
+                                      : w == "mouse"  ? rig.Tick({}, Mouse())
+                                                      : rig.Tick({}, Close());
+            EXPECT_EQ(end, Session::Tick::Over);
+        }
+        // The shutdown ran once, as for a quit in play.
+        EXPECT_TRUE(rig.form.Unloaded);
+        EXPECT_EQ(rig.host.Releases, 1);
+        rig.form.Form_Unload();
+        EXPECT_EQ(rig.host.Releases, 1);
+    }
+}
+
+TEST(Session, TheClickThatBringsTheFocusBackIsNoQuit) {
+    Rig rig;
+    rig.Tick({});
+    EXPECT_EQ(rig.Tick({}, FocusLost()), Session::Tick::Paused);
+    HostEvents click = FocusGained();
+    click.MousePressed = true;
+    EXPECT_EQ(rig.Tick({}, click), Session::Tick::Paused);
+    EXPECT_EQ(rig.Tick({}, Mouse()), Session::Tick::Paused);   // a second click just after
+    for (int t = 0; t < Session::FocusClickTicks; ++t) rig.Tick({});
+    EXPECT_FALSE(rig.form.Unloaded);
+    EXPECT_EQ(rig.Tick({}, Mouse()), Session::Tick::Over);     // later, a click quits again
+}
+
+TEST(Session, PadStartRunsFromTheTitleAndPausesElsewhere) {
+    Rig rig;
+    rig.Tick({});
+    ASSERT_EQ(rig.form.GameState, 0);
+    // On the title Start is Shift for one frame, so the game reads it.
+    EXPECT_EQ(rig.Tick({}, PadStart()), Session::Tick::Played);
+    EXPECT_EQ(rig.form.GameState, 1);
+    EXPECT_EQ(rig.Tick({}), Session::Tick::Played);
+    // In play it pauses and resumes.
+    EXPECT_EQ(rig.Tick({}, PadStart()), Session::Tick::Paused);
+    EXPECT_EQ(rig.Tick({}), Session::Tick::Paused);
+    EXPECT_EQ(rig.Tick({}, PadStart()), Session::Tick::Resumed);
+    EXPECT_EQ(rig.Tick({}), Session::Tick::Played);
+    EXPECT_EQ(rig.form.GameState, 1);
+}
+
+TEST(Session, MuteAndFullScreenAreRemembered) {
+    Rig rig;
+    rig.Tick({kM});
+    rig.Tick({kM});   // held: once
+    rig.Tick({});
+    EXPECT_TRUE(rig.session.Settings().Muted);
+    rig.Tick({kP});
+    rig.Tick({kM});   // works while paused too
+    EXPECT_FALSE(rig.session.Settings().Muted);
+    EXPECT_EQ(rig.desktop.Calls, (std::vector<std::string>{"volume 100 muted", "pause", "volume 100"}));
+
+    rig.desktop.Full = false;
+    HostEvents toggled;
+    toggled.FullScreenToggled = true;
+    rig.Tick({}, toggled);
+    EXPECT_FALSE(rig.session.Settings().FullScreen);
+
+    ASSERT_EQ(rig.remembered.size(), 3u);
+    EXPECT_TRUE(rig.remembered[0].Muted);
+    EXPECT_FALSE(rig.remembered[1].Muted);
+    EXPECT_FALSE(rig.remembered[2].FullScreen);
+}
+
+}  // namespace
+}  // namespace pm
