@@ -1,8 +1,8 @@
 // The game in a web page: the browser calls us once per display refresh and
 // the game runs the frames that are due at 60 a second, each one Step as on
-// the desktop. A hidden tab or a page without the keyboard pauses (no frame
-// runs, the sound is held); Escape or a mouse press on the game ends the
-// session with the save, and the page offers another.
+// the desktop. A hidden tab, a page without the keyboard or the P key pauses
+// (no frame runs, the sound is held); Escape or a mouse press on the game
+// ends the session with the save, and the page offers another.
 //
 // The page (tools/web/page/page.js) calls the functions marked
 // EMSCRIPTEN_KEEPALIVE below; it also has a test mode that runs a seeded key
@@ -20,6 +20,7 @@
 #include "driver/driver.h"
 #include "driver/replay.h"
 #include "driver/script.h"
+#include "names.h"
 #include "platform/web/web_host.h"
 #include "shell/game_state.h"
 
@@ -43,6 +44,7 @@ EM_JS(void, pm_js_store_record, (const char* text), {
 EM_JS(void, pm_js_paused, (int paused), { Module.pmPage.paused(!!paused); });
 EM_JS(void, pm_js_ended, (int highScore), { Module.pmPage.ended(highScore); });
 EM_JS(void, pm_js_failed, (const char* message), { Module.pmPage.failed(UTF8ToString(message)); });
+EM_JS(void, pm_js_toggle_mute, (), { Module.pmPage.toggleMute(); });
 EM_JS(void, pm_js_started, (), { Module.pmPage.started(); });
 EM_JS(void, pm_js_test_done, (int frame), { Module.pmPage.testDone(frame); });
 
@@ -194,8 +196,20 @@ void SetPaused(Page& p, bool paused) {
 EM_BOOL OnKey(int type, const EmscriptenKeyboardEvent* e, void*) {
     Page& p = *ThePage;
     const uint8_t code = pm::web::DomKeyCode(e->code);
+    // The page's own keys, as on the desktop: P or Pause pauses and goes on,
+    // M mutes and unmutes. The game never reads them.
+    if (type == EMSCRIPTEN_EVENT_KEYDOWN && p.Running && !e->repeat && !e->altKey && !e->ctrlKey && !e->metaKey) {
+        if (code == pm::Key::P || code == pm::Key::Pause) {
+            SetPaused(p, !p.Paused);
+            return EM_TRUE;
+        }
+        if (code == pm::Key::M) {
+            pm_js_toggle_mute();
+            return EM_TRUE;
+        }
+    }
     if (type == EMSCRIPTEN_EVENT_KEYDOWN) {
-        // A key on a paused game goes on with it (Escape then quits).
+        // Any other key on a paused game goes on with it (Escape then quits).
         if (p.Paused && !e->altKey && !e->ctrlKey && !e->metaKey) SetPaused(p, false);
         if (!e->repeat) p.Host.Keys.Down(code);
     } else {

@@ -177,7 +177,7 @@ test("test mode: a bad key script is one clear message", { timeout: 60000 }, asy
   await page.close();
 });
 
-test("live play: start, full screen, run, sound, pause, Escape saves, the record survives a reload, leaving saves, a click quits", { timeout: 180000 }, async () => {
+test("live play: start, full screen, run, sound, pause, P, M, Escape saves, the record survives a reload, leaving saves, a click quits", { timeout: 180000 }, async () => {
   const { page, errors } = await openPage();
   await waitFor(page, "click to play", () => !document.getElementById("play").disabled);
   assert.equal(await probe(page, "running"), 0, "nothing runs before the click");
@@ -222,6 +222,17 @@ test("live play: start, full screen, run, sound, pause, Escape saves, the record
   await waitFor(page, "the sound held", () => window.pellimunch.audioState === "suspended");
   await page.click("#resume");
   await waitFor(page, "frames again", (n) => window.pellimunch.probe("frame") > n + 5, held);
+
+  // P pauses and goes on as well; M mutes, remembered by the browser.
+  await hold(page, "KeyP", 50);
+  assert.equal(await probe(page, "paused"), 1);
+  await hold(page, "KeyP", 50);
+  assert.equal(await probe(page, "paused"), 0);
+  await hold(page, "KeyM", 50);
+  assert.equal(await page.evaluate(() => window.pellimunch.muted), true);
+  assert.equal(await page.evaluate(() => localStorage.getItem("pellimunch/mute")), "yes");
+  await hold(page, "KeyM", 50);
+  assert.equal(await page.evaluate(() => window.pellimunch.muted), false);
 
   // Escape quits with the save; the page offers another session.
   const live = await probe(page, "frames");

@@ -19,7 +19,11 @@
   const figures = { readyAt: null, firstFrameAt: null, testDone: false, testFrame: 0,
                     audioFrames: 0, audioLoudFrames: 0, audioRate: 0, ended: 0, failed: null };
   let audio = null;
+  let volume = null;
   let mixBuffer = 0;
+  // Muting (M) is remembered, like the high score.
+  let muted = false;
+  try { muted = window.localStorage.getItem("pellimunch/mute") === "yes"; } catch (e) {}
   const MixFrames = 1024;
 
   function show(id, on) { $(id).hidden = !on; }
@@ -36,6 +40,9 @@
       return;
     }
     figures.audioRate = audio.sampleRate;
+    volume = audio.createGain();
+    volume.gain.value = muted ? 0 : 1;
+    volume.connect(audio.destination);
     mixBuffer = Module._malloc(MixFrames * 4);
     const node = audio.createScriptProcessor(MixFrames, 0, 2);
     node.onaudioprocess = (event) => {
@@ -53,7 +60,7 @@
       figures.audioFrames += n;
       figures.audioLoudFrames += loud;
     };
-    node.connect(audio.destination);
+    node.connect(volume);
   }
 
   function play() {
@@ -106,6 +113,11 @@
       $("message-text").textContent = title + "\n" + text;
       show("message", true);
     },
+    toggleMute() {
+      muted = !muted;
+      if (volume) volume.gain.value = muted ? 0 : 1;
+      try { window.localStorage.setItem("pellimunch/mute", muted ? "yes" : "no"); } catch (e) {}
+    },
     testDone(frame) { figures.testDone = true; figures.testFrame = frame; },
     // The program is ready: run the test, or wait for the player's click.
     started() {
@@ -131,6 +143,7 @@
     figures,
     probe(name) { return Module._pm_probe(probes[name]); },
     get audioState() { return audio ? audio.state : "none"; },
+    get muted() { return muted; },
   };
 
   $("play").addEventListener("click", play);
