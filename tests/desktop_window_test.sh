@@ -10,30 +10,19 @@ set -u
 
 build=${1:?usage: desktop_window_test.sh BUILD_DIR SOURCE_DIR}
 
-if ! command -v Xvfb >/dev/null 2>&1; then
-    echo "SKIP: Xvfb is not installed"
-    exit 0
-fi
-for tool in xdotool import convert openbox xwininfo; do
-    if ! command -v "$tool" >/dev/null 2>&1; then
-        echo "FAIL: $tool is not installed (xdotool, imagemagick, openbox, x11-utils)"
-        exit 1
-    fi
-done
+# shellcheck source=support/xvfb.sh
+source "$(dirname "$0")/support/xvfb.sh"
+pm_need_tools Xvfb xdotool import convert openbox xwininfo || exit 1
 for need in "$build/pellimunch" "$build/bmp" "$build/wav"; do
     [ -e "$need" ] || { echo "FAIL: $need is missing: build the game and its data first"; exit 1; }
 done
 
-work=$(mktemp -d /tmp/pellimunch-desktop.XXXXXX)
-xvfb_pid=
+pm_scratch desktop
+work=$WORK
 wm_pid=
-game_pid=
 cleanup() {
-    [ -n "$game_pid" ] && kill "$game_pid" 2>/dev/null
     [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-    wait 2>/dev/null
-    rm -rf "$work"
+    pm_scratch_cleanup
 }
 trap cleanup EXIT
 
@@ -43,23 +32,14 @@ fail() {
     exit 1
 }
 
-mkdir -p "$work/prog" "$work/config"
-cp "$build/pellimunch" "$work/prog/"
-cp -r "$build/bmp" "$build/wav" "$work/prog/"
+mkdir -p "$work/config"
+pm_copy_game "$build" "$work/prog"
 export XDG_CONFIG_HOME="$work/config"
 settings="$work/config/pellimunch/settings.ini"
 
 # An X server of 1280 x 800 on a free display, optionally with openbox.
 start_x() {
-    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.err" &
-    xvfb_pid=$!
-    for _ in $(seq 100); do
-        [ -s "$work/display" ] && break
-        kill -0 "$xvfb_pid" 2>/dev/null || fail "Xvfb did not start: $(cat "$work/xvfb.err")"
-        sleep 0.1
-    done
-    [ -s "$work/display" ] || fail "Xvfb did not report its display"
-    export DISPLAY=":$(head -n1 "$work/display")"
+    pm_start_xvfb "$work" 1280x800x24 || exit 1
     : >"$work/display"
 }
 start_wm() {
@@ -74,16 +54,16 @@ start_wm() {
 }
 stop_x() {
     [ -n "$wm_pid" ] && { kill "$wm_pid" 2>/dev/null; wait "$wm_pid" 2>/dev/null; wm_pid=; }
-    kill "$xvfb_pid" 2>/dev/null
-    wait "$xvfb_pid" 2>/dev/null
-    xvfb_pid=
+    kill "$XVFB_PID" 2>/dev/null
+    wait "$XVFB_PID" 2>/dev/null
+    XVFB_PID=
 }
 
 start_game() {
     : >"$work/game.err"
     rm -f "$work/prog/score.dat"
     SDL_AUDIODRIVER=dummy "$work/prog/pellimunch" "$@" 2>"$work/game.err" &
-    game_pid=$!
+    GAME_PID=$!
     window=$(timeout 20 xdotool search --sync --name '^Pellimunch$' 2>/dev/null | head -n1)
     [ -n "$window" ] || fail "no window titled Pellimunch appeared within 20 s"
     # Until the first frames are up.
@@ -96,10 +76,10 @@ start_game() {
 
 # Frames the game has played so far, from its answer to SIGUSR1.
 frames() {
-    kill -0 "$game_pid" 2>/dev/null || fail "the game ended by itself"
+    kill -0 "$GAME_PID" 2>/dev/null || fail "the game ended by itself"
     local before
     before=$(grep -c 'frames played' "$work/game.err")
-    kill -USR1 "$game_pid"
+    kill -USR1 "$GAME_PID"
     for _ in $(seq 50); do
         [ "$(grep -c 'frames played' "$work/game.err")" -gt "$before" ] && break
         sleep 0.02
@@ -109,16 +89,9 @@ frames() {
 
 # The game's exit status once it has gone (within 10 s), or a failure.
 wait_exit() {
-    local status=
-    for _ in $(seq 100); do
-        if ! kill -0 "$game_pid" 2>/dev/null; then
-            wait "$game_pid"
-            status=$?
-            game_pid=
-            break
-        fi
-        sleep 0.1
-    done
+    pm_wait_exit "$GAME_PID" 100
+    local status=$STATUS
+    [ -n "$status" ] && GAME_PID=
     [ -n "$status" ] || fail "the game did not quit within 10 s ($1)"
     [ "$status" -eq 0 ] || fail "the game exited with status $status ($1)"
     [ -f "$work/prog/score.dat" ] || fail "no score.dat was written ($1)"
@@ -252,7 +225,7 @@ start_x
 rm -f "$settings"
 start_game --window --volume 40 --mute
 [ "$(geometry)" = "800x600" ] || fail "--window gave $(geometry)"
-kill -TERM "$game_pid"
+kill -TERM "$GAME_PID"
 wait_exit "SIGTERM"
 expected=$(printf '%s\n' '[window]' 'fullscreen = no' 'scale = 1' '[sound]' 'volume = 40' 'mute = yes')
 [ "$(grep -v '^#' "$settings")" = "$expected" ] || fail "settings.ini holds $(cat "$settings")"

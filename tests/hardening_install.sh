@@ -16,20 +16,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-passed=0
-failed=0
+# shellcheck source=support/check.sh
+source "$(dirname "$0")/support/check.sh"
 skipped=0
-check() {   # DESCRIPTION COMMAND...
-    local what=$1
-    shift
-    if "$@"; then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        echo "FAIL: $what"
-        return 1
-    fi
-}
 
 ROOT="$TMP/root"
 if ! DESTDIR="$ROOT" cmake --install "$BUILD_DIR" --prefix "$PREFIX" > "$TMP/install.log" 2>&1; then
@@ -38,26 +27,26 @@ fi
 P="$ROOT$PREFIX"
 
 # --- what lands where -------------------------------------------------------
-check "the game in bin/" test -x "$P/bin/pellimunch"
+pm_check "the game in bin/" test -x "$P/bin/pellimunch"
 for f in main ground pinkline title scale; do
-    check "bmp/$f.bmp installed as built" cmp -s "$BUILD_DIR/bmp/$f.bmp" "$P/share/pellimunch/bmp/$f.bmp"
+    pm_check "bmp/$f.bmp installed as built" cmp -s "$BUILD_DIR/bmp/$f.bmp" "$P/share/pellimunch/bmp/$f.bmp"
 done
 for f in eat fever highjump quake charge land naki hit bomb highscore bonus bell levelup oee; do
-    check "wav/$f.wav installed as built" cmp -s "$BUILD_DIR/wav/$f.wav" "$P/share/pellimunch/wav/$f.wav"
+    pm_check "wav/$f.wav installed as built" cmp -s "$BUILD_DIR/wav/$f.wav" "$P/share/pellimunch/wav/$f.wav"
 done
-check "no score.dat is installed" test ! -e "$P/share/pellimunch/score.dat" -a ! -e "$P/bin/score.dat"
-check "the man page in share/man/man6" cmp -s "$(dirname "$0")/../packaging/pellimunch.6" "$P/share/man/man6/pellimunch.6"
+pm_check "no score.dat is installed" test ! -e "$P/share/pellimunch/score.dat" -a ! -e "$P/bin/score.dat"
+pm_check "the man page in share/man/man6" cmp -s "$(dirname "$0")/../packaging/pellimunch.6" "$P/share/man/man6/pellimunch.6"
 
 DESKTOP="$P/share/applications/pellimunch.desktop"
-check "the menu entry" test -f "$DESKTOP"
+pm_check "the menu entry" test -f "$DESKTOP"
 entry() { grep -qx "$1" "$DESKTOP"; }
-check "menu entry: [Desktop Entry] first" test "$(grep -v '^#' "$DESKTOP" | grep -v '^$' | head -1)" = "[Desktop Entry]"
+pm_check "menu entry: [Desktop Entry] first" test "$(grep -v '^#' "$DESKTOP" | grep -v '^$' | head -1)" = "[Desktop Entry]"
 for line in "Type=Application" "Name=Pellimunch" "Exec=pellimunch" "Icon=pellimunch" "Terminal=false"; do
-    check "menu entry: $line" entry "$line"
+    pm_check "menu entry: $line" entry "$line"
 done
-check "menu entry: Categories hold Game and ArcadeGame" grep -qE '^Categories=(.*;)?Game;(.*;)?ArcadeGame;' "$DESKTOP"
+pm_check "menu entry: Categories hold Game and ArcadeGame" grep -qE '^Categories=(.*;)?Game;(.*;)?ArcadeGame;' "$DESKTOP"
 if command -v desktop-file-validate > /dev/null; then
-    check "desktop-file-validate accepts the entry" desktop-file-validate "$DESKTOP"
+    pm_check "desktop-file-validate accepts the entry" desktop-file-validate "$DESKTOP"
 fi
 
 # Each icon a well-formed PNG of its size: signature, header, and (where
@@ -95,7 +84,7 @@ assert max(alphas) == 255 and min(alphas) == 0, 'no visible ball'
 PY
 }
 for size in 32 48 64 128; do
-    check "icon ${size}x${size}" png_ok "$P/share/icons/hicolor/${size}x${size}/apps/pellimunch.png" "$size"
+    pm_check "icon ${size}x${size}" png_ok "$P/share/icons/hicolor/${size}x${size}/apps/pellimunch.png" "$size"
 done
 
 # --- the installed game runs ------------------------------------------------
@@ -135,28 +124,28 @@ else
     says() { echo "      status $STATUS, stderr: $(head -3 "$TMP/game.err")"; }
 
     play "$TMP/home1" -
-    check "the installed game starts and quits cleanly" test "$STATUS" = 0 || says
-    check "score.dat in ~/.local/share/pellimunch" \
+    pm_check "the installed game starts and quits cleanly" test "$STATUS" = 0 || says
+    pm_check "score.dat in ~/.local/share/pellimunch" \
         cmp -s "$TMP/home1/.local/share/pellimunch/score.dat" <(printf ' 1000 \r\n')
-    check "nothing written beside the installed game" test ! -e "$P/bin/score.dat"
+    pm_check "nothing written beside the installed game" test ! -e "$P/bin/score.dat"
 
     play "$TMP/home2" "$TMP/xdg"
-    check "the installed game starts with XDG_DATA_HOME set" test "$STATUS" = 0 || says
-    check "score.dat in \$XDG_DATA_HOME/pellimunch" cmp -s "$TMP/xdg/pellimunch/score.dat" <(printf ' 1000 \r\n')
+    pm_check "the installed game starts with XDG_DATA_HOME set" test "$STATUS" = 0 || says
+    pm_check "score.dat in \$XDG_DATA_HOME/pellimunch" cmp -s "$TMP/xdg/pellimunch/score.dat" <(printf ' 1000 \r\n')
 
     # The record the player keeps there is read back, and kept.
     mkdir -p "$TMP/xdg/pellimunch"
     printf ' 4321 \r\n' > "$TMP/xdg/pellimunch/score.dat"
     play "$TMP/home2" "$TMP/xdg"
-    check "a kept record survives a run" cmp -s "$TMP/xdg/pellimunch/score.dat" <(printf ' 4321 \r\n')
+    pm_check "a kept record survives a run" cmp -s "$TMP/xdg/pellimunch/score.dat" <(printf ' 4321 \r\n')
 
     # A broken installation names the installed file it misses.
     mv "$P/share/pellimunch/bmp/title.bmp" "$TMP/title.bmp"
     play "$TMP/home3" -
-    check "a missing installed bitmap ends the game with status 1" test "$STATUS" = 1 || says
-    check "the message names the installed file" grep -q "share/pellimunch/bmp/title.bmp" "$TMP/game.err" || says
+    pm_check "a missing installed bitmap ends the game with status 1" test "$STATUS" = 1 || says
+    pm_check "the message names the installed file" grep -q "share/pellimunch/bmp/title.bmp" "$TMP/game.err" || says
     mv "$TMP/title.bmp" "$P/share/pellimunch/bmp/title.bmp"
 fi
 
-echo "$passed passed, $failed failed, $skipped skipped"
-[ $failed -eq 0 ]
+echo "$PASSED passed, $FAILED failed, $skipped skipped"
+[ $FAILED -eq 0 ]

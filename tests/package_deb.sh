@@ -20,22 +20,11 @@ pm_need_tools cmake cpack dpkg dpkg-deb dpkg-shlibdeps file gzip lintian appstre
 pm_scratch deb
 work=$WORK
 
-passed=0
-failed=0
-check() {   # DESCRIPTION COMMAND...
-    local what=$1
-    shift
-    if "$@"; then
-        passed=$((passed + 1))
-    else
-        failed=$((failed + 1))
-        echo "FAIL: $what"
-        return 1
-    fi
-}
+# shellcheck source=support/check.sh
+source "$(dirname "$0")/support/check.sh"
 fatal() {
     echo "FAIL: $*"
-    echo "$passed passed, $((failed + 1)) failed"
+    echo "$PASSED passed, $((FAILED + 1)) failed"
     exit 1
 }
 
@@ -49,17 +38,17 @@ if ! bash "$source_dir/packaging/build_deb.sh" "$build/deb" >"$work/build.log" 2
     fatal "packaging/build_deb.sh failed"
 fi
 deb=$(tail -n 1 "$work/build.log")
-check "the package is named pellimunch_${version}_${arch}.deb" test "$(basename "$deb")" = "pellimunch_${version}_${arch}.deb"
+pm_check "the package is named pellimunch_${version}_${arch}.deb" test "$(basename "$deb")" = "pellimunch_${version}_${arch}.deb"
 [ -f "$deb" ] || fatal "no package at $deb"
 
 field() { dpkg-deb -f "$deb" "$1"; }
-check "Package: pellimunch" test "$(field Package)" = pellimunch
-check "Version is the project's ($version)" test "$(field Version)" = "$version"
-check "Architecture: $arch" test "$(field Architecture)" = "$arch"
-check "Section: games" test "$(field Section)" = games
+pm_check "Package: pellimunch" test "$(field Package)" = pellimunch
+pm_check "Version is the project's ($version)" test "$(field Version)" = "$version"
+pm_check "Architecture: $arch" test "$(field Architecture)" = "$arch"
+pm_check "Section: games" test "$(field Section)" = games
 depends=$(field Depends)
 for dep in fonts-ipafont-gothic libsdl2-2.0-0 libsdl2-ttf-2.0-0 libfontconfig1 libc6; do
-    check "Depends names $dep" grep -qE "(^|, )$dep( |,|$)" <<<"$depends"
+    pm_check "Depends names $dep" grep -qE "(^|, )$dep( |,|$)" <<<"$depends"
 done
 echo "package: $(basename "$deb"), $(stat -c %s "$deb") bytes, installed size $(field Installed-Size) KiB"
 echo "depends: $depends"
@@ -68,32 +57,32 @@ echo "depends: $depends"
 root=$work/root
 dpkg-deb -x "$deb" "$root" || fatal "dpkg-deb -x failed"
 touch "$work/unpacked"
-check "every file and folder belongs to root" \
+pm_check "every file and folder belongs to root" \
     test -z "$(dpkg-deb -c "$deb" | awk '$2 != "root/root"')"
-check "everything under /usr" test "$(ls "$root")" = usr
-check "nothing in /usr/bin, /usr/local or /usr/share/pellimunch" \
+pm_check "everything under /usr" test "$(ls "$root")" = usr
+pm_check "nothing in /usr/bin, /usr/local or /usr/share/pellimunch" \
     test ! -e "$root/usr/bin" -a ! -e "$root/usr/local" -a ! -e "$root/usr/share/pellimunch"
-check "the game in /usr/games" test -x "$root/usr/games/pellimunch"
+pm_check "the game in /usr/games" test -x "$root/usr/games/pellimunch"
 data=$root/usr/share/games/pellimunch
 for kind in bmp wav; do
-    check "$kind/ in /usr/share/games/pellimunch as the build makes it" diff -r "$build/$kind" "$data/$kind"
+    pm_check "$kind/ in /usr/share/games/pellimunch as the build makes it" diff -r "$build/$kind" "$data/$kind"
 done
-check "no score.dat is packaged" test -z "$(find "$root" -name 'score.dat')"
-check "the menu entry as in the source" cmp -s "$source_dir/packaging/pellimunch.desktop" "$root/usr/share/applications/pellimunch.desktop"
+pm_check "no score.dat is packaged" test -z "$(find "$root" -name 'score.dat')"
+pm_check "the menu entry as in the source" cmp -s "$source_dir/packaging/pellimunch.desktop" "$root/usr/share/applications/pellimunch.desktop"
 for size in 32 48 64 128; do
-    check "icon ${size}x${size}" cmp -s "$build/icons/$size/pellimunch.png" "$root/usr/share/icons/hicolor/${size}x${size}/apps/pellimunch.png"
+    pm_check "icon ${size}x${size}" cmp -s "$build/icons/$size/pellimunch.png" "$root/usr/share/icons/hicolor/${size}x${size}/apps/pellimunch.png"
 done
 doc=$root/usr/share/doc/pellimunch
-check "a machine-readable copyright file" \
+pm_check "a machine-readable copyright file" \
     grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' "$doc/copyright"
-check "the changelog is compressed and starts at this version" \
+pm_check "the changelog is compressed and starts at this version" \
     test "$(gzip -dc "$doc/changelog.gz" | head -n 1)" = "pellimunch ($version) unstable; urgency=medium"
 metainfo=$(ls "$root"/usr/share/metainfo/*.metainfo.xml 2>/dev/null)
-check "one AppStream metainfo file" test "$(wc -w <<<"$metainfo")" = 1
-check "metainfo: launched by the menu entry" grep -q '<launchable type="desktop-id">pellimunch.desktop</launchable>' "$metainfo"
-check "metainfo: three screenshots with captions" test "$(grep -c '<caption>[^<]' "$metainfo")" = 3
-check "metainfo: a content rating" grep -q '<content_rating type="oars-1.1">' "$metainfo"
-check "metainfo: the release is this version" grep -q "<release version=\"$version\"" "$metainfo"
+pm_check "one AppStream metainfo file" test "$(wc -w <<<"$metainfo")" = 1
+pm_check "metainfo: launched by the menu entry" grep -q '<launchable type="desktop-id">pellimunch.desktop</launchable>' "$metainfo"
+pm_check "metainfo: three screenshots with captions" test "$(grep -c '<caption>[^<]' "$metainfo")" = 3
+pm_check "metainfo: a content rating" grep -q '<content_rating type="oars-1.1">' "$metainfo"
+pm_check "metainfo: the release is this version" grep -q "<release version=\"$version\"" "$metainfo"
 
 # --- Debian's own checks ----------------------------------------------------
 # Clean means no error and no warning; what is meant as it is has its override
@@ -101,17 +90,17 @@ check "metainfo: the release is this version" grep -q "<release version=\"$versi
 lintian --fail-on error,warning "$deb" >"$work/lintian.out" 2>&1
 status=$?
 grep -E '^[EW]: ' "$work/lintian.out" | sed 's/^/      /'
-check "lintian: no errors, no warnings" test "$status" = 0 -a -z "$(grep -E '^[EW]: ' "$work/lintian.out")"
+pm_check "lintian: no errors, no warnings" test "$status" = 0 -a -z "$(grep -E '^[EW]: ' "$work/lintian.out")"
 
 appstreamcli validate --no-net "$metainfo" >"$work/appstream.out" 2>&1
 status=$?
 grep -E '^[EW]: ' "$work/appstream.out" | sed 's/^/      /'
-check "appstreamcli validate: no errors, no warnings" test "$status" = 0 -a -z "$(grep -E '^[EW]: ' "$work/appstream.out")"
+pm_check "appstreamcli validate: no errors, no warnings" test "$status" = 0 -a -z "$(grep -E '^[EW]: ' "$work/appstream.out")"
 
 desktop-file-validate "$root/usr/share/applications/pellimunch.desktop" >"$work/desktop.out" 2>&1
 status=$?
 sed 's/^/      /' "$work/desktop.out"
-check "desktop-file-validate: nothing to say" test "$status" = 0 -a ! -s "$work/desktop.out"
+pm_check "desktop-file-validate: nothing to say" test "$status" = 0 -a ! -s "$work/desktop.out"
 
 # --- the unpacked game runs -------------------------------------------------
 game=$root/usr/games/pellimunch
@@ -120,7 +109,7 @@ mkdir -p "$HOME"
 
 # Once the game can say its version, it is the package's.
 if "$game" --version >"$work/version.out" 2>&1 </dev/null; then
-    check "--version says $version" grep -qw "$version" "$work/version.out"
+    pm_check "--version says $version" grep -qw "$version" "$work/version.out"
 else
     echo "note: this build has no --version yet"
 fi
@@ -147,7 +136,7 @@ for _ in $(seq 30); do
     awk -v f="$lit" 'BEGIN { exit !(f >= 0.05) }' && break
 done
 echo "lit fraction of the screen: $lit"
-check "the title shows (the screen is not black)" awk -v f="$lit" 'BEGIN { exit !(f >= 0.05) }' || said
+pm_check "the title shows (the screen is not black)" awk -v f="$lit" 'BEGIN { exit !(f >= 0.05) }' || said
 
 timeout 5 xdotool windowfocus --sync "$window" 2>/dev/null
 xdotool keydown Escape
@@ -155,10 +144,10 @@ sleep 0.5
 xdotool keyup Escape
 pm_wait_exit "$GAME_PID" 100
 [ -n "$STATUS" ] && GAME_PID=
-check "Escape quits within 10 s" test -n "$STATUS" || said
-check "with status 0" test "${STATUS:-none}" = 0 || said
-check "score.dat in \$XDG_DATA_HOME/pellimunch" cmp -s "$XDG_DATA_HOME/pellimunch/score.dat" <(printf ' 1000 \r\n')
-check "nothing written under the unpacked root" test -z "$(find "$root" -newer "$work/unpacked")"
+pm_check "Escape quits within 10 s" test -n "$STATUS" || said
+pm_check "with status 0" test "${STATUS:-none}" = 0 || said
+pm_check "score.dat in \$XDG_DATA_HOME/pellimunch" cmp -s "$XDG_DATA_HOME/pellimunch/score.dat" <(printf ' 1000 \r\n')
+pm_check "nothing written under the unpacked root" test -z "$(find "$root" -newer "$work/unpacked")"
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+echo "$PASSED passed, $FAILED failed"
+[ "$FAILED" -eq 0 ]

@@ -8,8 +8,6 @@
 
 namespace pm {
 
-namespace {
-
 bool ParseInt(std::string_view text, int32_t low, int32_t high, int32_t& value) {
     if (text.empty() || text.size() > 9) return false;
     int32_t v = 0;
@@ -22,7 +20,6 @@ bool ParseInt(std::string_view text, int32_t low, int32_t high, int32_t& value) 
     return true;
 }
 
-}  // namespace
 
 const char* Usage() {
     return "usage: pellimunch [--fullscreen | --window] [--scale N] [--volume N] [--mute] [--record FILE]\n"

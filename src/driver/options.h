@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/desktop.h"
 
@@ -28,6 +29,9 @@ bool ParseOptions(int argc, const char* const* argv, Options& options, std::stri
 DesktopSettings ApplyOptions(const Options& options, DesktopSettings settings);
 
 const char* Usage();
+
+// A whole decimal number from low to high (both at most nine digits).
+bool ParseInt(std::string_view text, int32_t low, int32_t high, int32_t& value);
 const char* VersionText();   // "pellimunch 1.0"
 
 }  // namespace pm

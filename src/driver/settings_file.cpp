@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "driver/options.h"
+#include "platform/atomic_file.h"
 #include "platform/score_path.h"
 
 namespace pm {
@@ -42,29 +44,11 @@ bool ParseBool(std::string_view text, bool& value) {
     return false;
 }
 
-bool ParseInt(std::string_view text, int32_t low, int32_t high, int32_t& value) {
-    if (text.empty() || text.size() > 9) return false;
-    int32_t v = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return false;
-        v = v * 10 + (c - '0');
-    }
-    if (v < low || v > high) return false;
-    value = v;
-    return true;
-}
-
 std::string Shown(std::string_view text) {
     std::string out;
     for (char c : text.substr(0, 40)) out += (c >= 0x20 && c < 0x7F) ? c : '?';
     if (text.size() > 40) out += "...";
     return out;
-}
-
-mode_t CurrentUmask() {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return mask;
 }
 
 std::string ErrnoText(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
@@ -208,30 +192,8 @@ bool SaveSettings(const std::string& path, const DesktopSettings& settings, std:
     std::string folderWhy;
     if (!MakeFolderFor(path, &folderWhy)) return fail("cannot make the folder " + folderWhy);
 
-    const size_t slash = path.find_last_of('/');
-    std::string temp = path.substr(0, slash + 1) + ".settings.ini.XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) return fail(ErrnoText("cannot create a temporary file"));
-    const std::string text = FormatSettings(settings);
     std::string why;
-    size_t done = 0;
-    while (done < text.size() && why.empty()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0)
-            why = ErrnoText("cannot write");
-        else
-            done += static_cast<size_t>(n);
-    }
-    // mkstemp makes the file private; settings are no secret.
-    if (why.empty() && ::fchmod(fd, 0666 & ~CurrentUmask()) != 0) why = ErrnoText("cannot set permissions");
-    if (why.empty() && ::fsync(fd) != 0) why = ErrnoText("cannot flush");
-    if (::close(fd) != 0 && why.empty()) why = ErrnoText("cannot close");
-    if (why.empty() && ::rename(temp.c_str(), path.c_str()) != 0) why = ErrnoText("cannot replace the file");
-    if (!why.empty()) {
-        ::unlink(temp.c_str());
-        return fail(why);
-    }
+    if (!ReplaceFile(path, FormatSettings(settings), &why)) return fail(why);
     return true;
 }
 

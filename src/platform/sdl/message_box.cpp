@@ -235,6 +235,8 @@ bool ShowErrorBox(std::string_view title, std::string_view text) {
                                              nullptr) == 0;
         }
     }
+    // What the box loaded stays loaded, so a leak report names it.
+    KeepLibrariesForLeakReports();
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
     return shown;
