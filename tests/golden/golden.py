@@ -47,15 +47,16 @@ def read_list():
     return header, replays
 
 
-def trace(build, replay, tmp):
-    """Runs the replay; yields the trace line by line (bytes, newline kept)."""
+def trace(runner, replay, tmp):
+    """Runs the replay with RUNNER (the command that starts a runner, as a
+    list); yields the trace line by line (bytes, newline kept)."""
     score = os.path.join(tmp, replay.name + ".dat")
     if os.path.exists(score):
         os.remove(score)
     if replay.score != "-":
         with open(score, "w", encoding="ascii") as f:
             f.write(replay.score + "\n")
-    cmd = [os.path.join(build, "pellimunch-sim"), "--seed", replay.seed,
+    cmd = runner + ["--seed", replay.seed,
            "--script", os.path.join(HERE, replay.name + ".keys"),
            "--trace", "state,sound,draw", "--score", score]
     if replay.frames != "-":
@@ -71,7 +72,7 @@ def digests(build, replay, tmp):
     whole = hashlib.sha256()
     frames = []
     last = b""
-    for line in trace(build, replay, tmp):
+    for line in trace([os.path.join(build, "pellimunch-sim")], replay, tmp):
         whole.update(line)
         frames.append(hashlib.blake2b(line, digest_size=2).hexdigest())
         last = line

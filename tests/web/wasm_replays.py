@@ -6,7 +6,6 @@ very trace the native runner stored: same SHA-256 over state, sound and draw.
 """
 import hashlib
 import os
-import subprocess
 import sys
 import tempfile
 import time
@@ -21,24 +20,11 @@ NODE = ["node", "--no-experimental-fetch"]
 
 
 def run(sim, replay, tmp):
-    score = os.path.join(tmp, replay.name + ".dat")
-    if os.path.exists(score):
-        os.remove(score)
-    if replay.score != "-":
-        with open(score, "w", encoding="ascii") as f:
-            f.write(replay.score + "\n")
-    cmd = NODE + [sim, "--seed", replay.seed, "--script", os.path.join(GOLDEN, replay.name + ".keys"),
-                  "--trace", "state,sound,draw", "--score", score]
-    if replay.frames != "-":
-        cmd += ["--frames", replay.frames]
     whole = hashlib.sha256()
     last = b""
-    proc = subprocess.Popen(cmd, stdout=subprocess.PIPE, bufsize=1 << 20)
-    for line in proc.stdout:
+    for line in golden.trace(NODE + [sim], replay, tmp):
         whole.update(line)
         last = line
-    if proc.wait() != 0:
-        raise RuntimeError(f"{replay.name}: the wasm runner failed (exit {proc.returncode})")
     return whole.hexdigest(), last
 
 
