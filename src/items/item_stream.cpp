@@ -80,7 +80,7 @@ void FormMain::ItemPass() {
             if (mouthStagger) StaggerTimer = StaggerTimer + 600;
 
             Stop(EatSound);
-            SetFrequency(EatSound, PowerScore(11025, CInt(static_cast<double>(ComboCount) - 1), 8));
+            SetFrequency(EatSound, StepPitch(11025, CInt(static_cast<double>(ComboCount) - 1), 8));
             SetPan(EatSound, PanFromX(item.X));
             Play(EatSound);
 

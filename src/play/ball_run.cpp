@@ -85,7 +85,7 @@ void FormMain::Stagger() {
         const float sprayVY = static_cast<float>(Rnd() * 8.0 - 4.0);
         SpawnBallSpray(4, sprayVX, sprayVY, 40, 4);
         Stop(OeeSound);
-        SetFrequency(OeeSound, PowerScore(8805, CInt(Rnd() * 4.0 - 2.0), 12));
+        SetFrequency(OeeSound, StepPitch(8805, CInt(Rnd() * 4.0 - 2.0), 12));
         SetPan(OeeSound, PanFromX(BallX));
         Play(OeeSound);
     }
