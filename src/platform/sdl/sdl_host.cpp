@@ -134,8 +134,8 @@ void SdlHost::OpenDisplay() {
     text_ = std::make_unique<TtfText>(12);
 }
 
-Surface SdlHost::LoadBitmap(const BitmapSpec& spec) {
-    return LoadBmpFile(folder_ + spec.File, spec.Width, spec.Height);
+Surface SdlHost::LoadBitmap(const BitmapFile& entry) {
+    return LoadBmpFile(folder_ + entry.File, entry.Width, entry.Height);
 }
 
 void SdlHost::OpenKeyboard() {
@@ -209,10 +209,10 @@ void SdlHost::AudioCallback(void* self, Uint8* stream, int len) {
                                             static_cast<size_t>(len) / (2 * sizeof(int16_t)));
 }
 
-void SdlHost::LoadSound(const SoundSpec& spec) {
-    const WaveData wave = LoadWavFile(folder_ + spec.File, spec.Rate);
+void SdlHost::LoadSound(const SoundFile& entry) {
+    const WaveData wave = LoadWavFile(folder_ + entry.File, entry.Rate);
     if (audio_) SDL_LockAudioDevice(audio_);
-    mixer_.Load(static_cast<size_t>(spec.Id), wave);
+    mixer_.Load(static_cast<size_t>(entry.Id), wave);
     if (audio_) SDL_UnlockAudioDevice(audio_);
 }
 

@@ -51,14 +51,14 @@ void WebHost::OpenDisplay() {
     frame_.resize(800 * 600);
 }
 
-Surface WebHost::LoadBitmap(const BitmapSpec& spec) {
-    return LoadBmpFile(dataDir_ + spec.File, spec.Width, spec.Height);
+Surface WebHost::LoadBitmap(const BitmapFile& entry) {
+    return LoadBmpFile(dataDir_ + entry.File, entry.Width, entry.Height);
 }
 
 void WebHost::OpenSound() { mixer_ = Mixer(); }
 
-void WebHost::LoadSound(const SoundSpec& spec) {
-    mixer_.Load(static_cast<size_t>(spec.Id), LoadWavFile(dataDir_ + spec.File, spec.Rate));
+void WebHost::LoadSound(const SoundFile& entry) {
+    mixer_.Load(static_cast<size_t>(entry.Id), LoadWavFile(dataDir_ + entry.File, entry.Rate));
 }
 
 void WebHost::Sound(SoundId id, SoundOp op, int32_t value) {
