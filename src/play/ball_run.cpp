@@ -56,12 +56,12 @@ void FormMain::HorizontalMove() {
 
 void FormMain::KindTimerAndDrawBall() {
     bool draw = true;
-    if (BallKind != 0) {
+    if (BallKind != BallKind::Plain) {
         KindTimer = KindTimer - 1;
         // The ball blinks through the last 105 frames of its kind.
         if (KindTimer < 105 && Blink != 0) draw = false;
         if (KindTimer == 0) {
-            BallKind = 0;
+            BallKind = BallKind::Plain;
             KindBoost = False;
         }
     }
@@ -71,7 +71,7 @@ void FormMain::KindTimerAndDrawBall() {
     } else {
         // Above the top of the screen only a bobbing marker shows where it is.
         BltKeyed(CLng(BallX - 12.0), CLng(std::sin(BallY * RadiansPerDegree) * 7.0 + 7.0), MainSurface,
-                 BallRects[3]);
+                 BallRects[BallPicture::Marker]);
     }
 }
 
