@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
         pm::HeadlessHost host;
         pm::FormMain form(host);
         form.InitRects();
-        const pm::Rect r = form.BallRects[0];
+        const pm::Rect r = form.BallRects[pm::BallKind::Plain];
         const pm::Surface sheet = pm::LoadBmpFile(argv[1], pm::Bitmaps[0].Width, pm::Bitmaps[0].Height);
 
         const int w = r.Right - r.Left, h = r.Bottom - r.Top;
