@@ -30,7 +30,7 @@ else
     echo "== native tools in $native"
     cmake -S . -B "$native" -DCMAKE_BUILD_TYPE=Release -DPELLIMUNCH_TESTS=OFF >/dev/null
 fi
-cmake --build "$native" -j "$jobs" --target game_data pellimunch-textatlas
+cmake --build "$native" -j "$jobs" --target game_data pellimunch-textatlas pellimunch-icon
 
 # The atlas source is replaced only when it changes, so an unchanged font
 # does not rebuild the game.
@@ -54,11 +54,10 @@ cp -r "$native/bmp" "$native/wav" "$sim/"
 
 site=$out/site
 rm -rf "$site"
-mkdir -p "$site"
+mkdir -p "$site/icons"
 cp "$out/wasm/pellimunch.js" "$out/wasm/pellimunch.wasm" "$out/wasm/pellimunch.data" "$site/"
-cp tools/web/page/index.html tools/web/page/page.js tools/web/page/page.css "$site/"
-
-raw=$(du -cb "$site"/* | tail -1 | cut -f1)
-gz=0
-for f in "$site"/*; do gz=$((gz + $(gzip -9c "$f" | wc -c))); done
-echo "== $site: $raw bytes, $gz bytes gzipped"
+cp tools/web/page/* "$site/"
+# The page's icons, made from the game's own sprite sheet.
+"$native/pellimunch-icon" "$native/bmp/main.bmp" "$out/icons" 32 192 512
+for size in 32 192 512; do cp "$out/icons/$size/pellimunch.png" "$site/icons/icon-$size.png"; done
+python3 tools/web/finish_site.py "$site"
