@@ -39,17 +39,18 @@ after(async () => {
 });
 
 // A page in a browser context of its own (its own storage and service
-// workers), at a screen size, with or without a touch screen.
-async function openPage({ width = 1024, height = 768, touch = false, query = "", url = server.url, before } = {}) {
-  const context = await browser.createBrowserContext();
-  const page = await context.newPage();
+// workers; `shared`: the browser's own, which installs), at a screen size,
+// with or without a touch screen.
+async function openPage({ width = 1024, height = 768, touch = false, query = "", url = server.url, before, shared } = {}) {
+  const context = shared ? null : await browser.createBrowserContext();
+  const page = await (context || browser).newPage();
   const errors = [];
   page.on("pageerror", (e) => errors.push(String(e)));
   page.on("console", (m) => { if (m.type() === "error") errors.push(m.text()); });
   await page.setViewport({ width, height, hasTouch: touch, isMobile: touch, deviceScaleFactor: 1 });
   if (before) await page.evaluateOnNewDocument(before);
   await page.goto(url + query, { waitUntil: "load" });
-  return { page, errors, close: () => context.close() };
+  return { page, errors, close: () => (context ? context.close() : page.close()) };
 }
 
 const ready = (page) => waitFor(page, "the play button", () => !document.getElementById("play").disabled, undefined, 20000);
@@ -120,4 +121,173 @@ test("layout: the picture whole and sharp at four screen sizes; touch keys only 
     assert.deepEqual(errors, []);
     await close();
   }
+});
+
+test("faults: test-mode values out of range, a key script too long, a failed download: each one clear message, no hang", { timeout: 120000 }, async () => {
+  const refused = [
+    ["?test&seed=1&stop=-1", /bad value "-1" for stop \(expected 1 to \d+\)/],
+    ["?test&seed=1&stop=1e12", /bad value "1e12" for stop/],
+    ["?test&seed=1&stop=0", /bad value "0" for stop/],
+    ["?test&seed=1&stop=abc", /bad value "abc" for stop/],
+    ["?test&seed=-1&stop=5", /bad value "-1" for seed \(expected 0 to 4294967295\)/],
+    ["?test&seed=abc&stop=5", /bad value "abc" for seed/],
+    ["?test&seed=4294967296&stop=5", /bad value "4294967296" for seed/],
+    [`?test&seed=8&stop=100&keys=${"x".repeat(1400000)}`, /the key script is 1400000 characters long; at most \d+ are taken/],
+  ];
+  for (const [query, message] of refused) {
+    const { page, close } = await openPage({ query });
+    await waitFor(page, `the message for ${query.slice(0, 40)}`, () => window.pellimunch && window.pellimunch.figures.failed, undefined, 20000);
+    assert.match((await pageFigures(page)).failed, message);
+    assert.equal(await page.$eval("#message", (e) => e.hidden), false);
+    await close();
+  }
+  // The largest seed is taken as it is, not wrapped.
+  {
+    const { page, errors, close } = await openPage({ query: "?test&seed=4294967295&stop=3&keys=" });
+    await waitFor(page, "the test run", () => window.pellimunch && window.pellimunch.figures.testDone, undefined, 20000);
+    assert.deepEqual(errors, []);
+    await close();
+  }
+  // A file missing on the server: the page says which, instead of "Loading…" for ever.
+  for (const name of ["pellimunch.data", "pellimunch.wasm", "pellimunch.js"]) {
+    const broken = await serve(site, { missing: [name] });
+    const { page, close } = await openPage({ url: broken.url, query: "?no-offline" });
+    await waitFor(page, `the failure for a missing ${name}`, () => window.pellimunch && window.pellimunch.figures.failed);
+    assert.match((await pageFigures(page)).failed, new RegExp(`could not load: the download of ${name.replace(".", "\\.")} failed \\(404`));
+    assert.equal(await page.$eval("#message", (e) => e.hidden), false);
+    await close();
+    await broken.close();
+  }
+  // The progress reaches the whole, counted in the files' own sizes even when they come gzipped.
+  const { page, close } = await openPage();
+  await ready(page);
+  const f = await pageFigures(page);
+  const sizes = JSON.parse(readFileSync(join(site, "build.json"), "utf8")).files;
+  assert.equal(f.total, sizes["pellimunch.js"] + sizes["pellimunch.wasm"] + sizes["pellimunch.data"]);
+  assert.equal(f.loaded, f.total);
+  assert.equal(await page.$eval("#progress", (e) => e.hidden), true);
+  assert.ok(server.stats.gzipped > 0, "the test server sent the precompressed files");
+  await close();
+});
+
+test("installable and offline: the manifest parses, no installability error, the worker keeps the site, a reload without network plays, a new build takes over", { timeout: 120000 }, async () => {
+  // A server of its own, which goes away: the network switched off.
+  let own = await serve(site);
+  const { page, errors, close } = await openPage({ url: own.url, touch: true, width: 844, height: 390, shared: true });
+  const manifest = await page.evaluate(async () => {
+    const href = document.querySelector('link[rel="manifest"]').href;
+    return (await fetch(href)).text();
+  });
+  const m = JSON.parse(manifest);
+  assert.equal(m.name, "Pellimunch");
+  assert.ok(["fullscreen", "standalone"].includes(m.display));
+  for (const icon of m.icons) {
+    const size = await page.evaluate(async (src) => {
+      const img = new Image();
+      img.src = src;
+      await img.decode();
+      return `${img.naturalWidth}x${img.naturalHeight}`;
+    }, icon.src);
+    assert.equal(size, icon.sizes, `icon ${icon.src}`);
+  }
+  await waitFor(page, "the service worker in charge", () => !!navigator.serviceWorker.controller, undefined, 20000);
+  const cdp = await page.createCDPSession();
+  const { installabilityErrors } = await cdp.send("Page.getInstallabilityErrors");
+  assert.deepEqual(installabilityErrors, [], "Chromium's installability check");
+  const build = JSON.parse(readFileSync(join(site, "build.json"), "utf8")).build;
+  assert.deepEqual(await page.evaluate(() => caches.keys()), [`pellimunch-${build}`]);
+
+  await own.close();
+  await page.setOfflineMode(true);
+  await page.reload({ waitUntil: "load" });
+  await startSession(page);
+  assert.equal(await probe(page, "gameState"), 0, "offline: the title");
+  await page.keyboard.down("ShiftLeft");
+  await sleep(100);
+  await page.keyboard.up("ShiftLeft");
+  await waitFor(page, "offline: a run", () => window.pellimunch.probe("gameState") === 1);
+  await page.keyboard.press("Escape");
+  await waitFor(page, "the end of the session", () => window.pellimunch.figures.ended === 1);
+
+  // A new build on the same address: it installs beside the old one, takes
+  // over on the start screen with a reload, and the old cache is gone.
+  const next = join(scratch, "next-site");
+  cpSync(site, next, { recursive: true });
+  for (const f of ["sw.js", "sw.js.gz"]) rmSync(join(next, f));
+  writeFileSync(join(next, "sw.js"), readFileSync(join(site, "sw.js"), "utf8").replace(`"${build}"`, '"next-build"'));
+  for (const f of ["index.html", "index.html.gz"]) rmSync(join(next, f));
+  writeFileSync(join(next, "index.html"), readFileSync(join(site, "index.html"), "utf8").replace("<title>Pellimunch</title>", "<title>Pellimunch next</title>"));
+  own = await serve(next, { port: own.port });
+  await page.setOfflineMode(false);
+  await page.reload({ waitUntil: "load" });
+  await waitFor(page, "the new build in charge", () => document.title === "Pellimunch next", undefined, 30000);
+  await waitFor(page, "the old cache gone", () => caches.keys().then((k) => k.length === 1 && k[0] === "pellimunch-next-build"), undefined, 10000);
+  await ready(page);
+  assert.deepEqual(errors.filter((e) => !/ERR_INTERNET_DISCONNECTED|Failed to fetch|sw\.js/.test(e)), []);
+  await close();
+  await own.close();
+});
+
+test("serve.sh sends the precompressed files with their types", { timeout: 30000 }, async () => {
+  const port = 18000 + Math.floor(Math.random() * 2000);
+  const child = spawn("python3", [join(repo, "tools/web/serve.py"), site, String(port)], { stdio: "ignore" });
+  try {
+    let response;
+    for (let i = 0; i < 50 && !response; i++) {
+      try { response = await fetch(`http://127.0.0.1:${port}/pellimunch.wasm`, { headers: { "Accept-Encoding": "gzip" } }); } catch { await sleep(100); }
+    }
+    assert.ok(response, "serve.py answers");
+    assert.equal(response.headers.get("content-type"), "application/wasm");
+    assert.equal(response.headers.get("content-encoding"), "gzip");
+    const wasm = Buffer.from(await response.arrayBuffer());   // fetch undoes the gzip
+    assert.deepEqual(wasm, readFileSync(join(site, "pellimunch.wasm")));
+    const raw = await fetch(`http://127.0.0.1:${port}/manifest.webmanifest`, { headers: { "Accept-Encoding": "identity" } });
+    assert.equal(raw.headers.get("content-type"), "application/manifest+json");
+    assert.equal(raw.headers.get("content-encoding"), null);
+    assert.equal((await fetch(`http://127.0.0.1:${port}/pellimunch.wasm.gz`)).status, 404);
+    assert.equal((await fetch(`http://127.0.0.1:${port}/?test&seed=1`)).status, 200);
+  } finally {
+    child.kill();
+  }
+});
+
+test("sound: the audio worklet plays the mix; without one the script processor does", { timeout: 60000 }, async () => {
+  for (const [path, before] of [["worklet", undefined], ["script", () => { delete window.AudioWorkletNode; }]]) {
+    const { page, errors, close } = await openPage({ before, query: "?no-offline" });
+    await startSession(page);
+    await page.keyboard.down("ShiftLeft");
+    await sleep(100);
+    await page.keyboard.up("ShiftLeft");
+    await waitFor(page, "a run", () => window.pellimunch.probe("gameState") === 1);
+    await page.keyboard.down("Space");
+    await sleep(150);
+    await page.keyboard.up("Space");
+    await waitFor(page, `a sound through the ${path}`, () => window.pellimunch.figures.audioLoudFrames > 0, undefined, 5000);
+    const f = await pageFigures(page);
+    assert.equal(f.audioPath, path);
+    assert.equal(f.audioRate, 44100);
+    assert.deepEqual(errors, []);
+    await close();
+  }
+});
+
+test("clicks: a right or middle press on the picture does not end the game and opens no menu; a click anywhere on the pause overlay goes on", { timeout: 60000 }, async () => {
+  const { page, errors, close } = await openPage({ query: "?no-offline" });
+  await startSession(page);
+  const menu = await page.evaluate(() => {
+    const e = new MouseEvent("contextmenu", { bubbles: true, cancelable: true, button: 2 });
+    return document.getElementById("canvas").dispatchEvent(e);
+  });
+  assert.equal(menu, false, "the context menu is refused");
+  await page.click("#canvas", { button: "right" });
+  await page.click("#canvas", { button: "middle" });
+  await sleep(200);
+  assert.equal(await probe(page, "running"), 1, "still running after right and middle presses");
+  await page.keyboard.press("KeyP");
+  await waitFor(page, "the pause", () => window.pellimunch.probe("paused") === 1);
+  await page.mouse.click(20, 20);   // the overlay's corner, far from its button
+  await waitFor(page, "going on", () => window.pellimunch.probe("paused") === 0);
+  assert.equal(await probe(page, "running"), 1);
+  assert.deepEqual(errors, []);
+  await close();
 });

@@ -1,7 +1,8 @@
 // A static file server on 127.0.0.1 for the page tests: the site folder as
 // a static web host serves it (the build's precompressed NAME.gz for NAME
 // when the browser takes gzip), on a port the system picks. `count` tells how
-// many requests reached it, `close` stops it (the network gone).
+// many requests reached it, `close` stops it (the network gone). Options:
+// `port` (0: any), `missing` (file names answered with 404, as a broken upload).
 import { createServer } from "node:http";
 import { readFile } from "node:fs/promises";
 import { existsSync } from "node:fs";
@@ -13,13 +14,15 @@ const types = {
   ".json": "application/json", ".webmanifest": "application/manifest+json", ".png": "image/png",
 };
 
-export async function serve(folder, port = 0) {
+export async function serve(folder, { port = 0, missing = [] } = {}) {
   const stats = { requests: 0, gzipped: 0, bytes: 0 };
-  const server = createServer(async (req, res) => {
+  // Long addresses pass, as on the hosts the test mode's long key scripts were tried on.
+  const server = createServer({ maxHeaderSize: 4 << 20 }, async (req, res) => {
     stats.requests++;
     const path = normalize(decodeURIComponent(new URL(req.url, "http://x").pathname));
     const file = join(folder, path.endsWith("/") ? path + "index.html" : path);
     if (!file.startsWith(folder) || file.endsWith(".gz")) { res.writeHead(403).end(); return; }
+    if (missing.some((m) => file.endsWith("/" + m))) { res.writeHead(404).end("not found"); return; }
     const gz = /\bgzip\b/.test(req.headers["accept-encoding"] || "") && existsSync(file + ".gz");
     try {
       const body = await readFile(gz ? file + ".gz" : file);
