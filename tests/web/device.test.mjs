@@ -291,3 +291,124 @@ test("clicks: a right or middle press on the picture does not end the game and o
   assert.deepEqual(errors, []);
   await close();
 });
+
+// Real touches through the DevTools protocol: each call gives every finger
+// on the screen; one missing since the last call has been lifted.
+function touchScreen(page, cdp) {
+  return {
+    centre: (sel) => page.$eval(sel, (e) => { const r = e.getBoundingClientRect(); return { x: r.left + r.width / 2, y: r.top + r.height / 2 }; }),
+    fingers: (points) => cdp.send("Input.dispatchTouchEvent", {
+      type: points.length ? "touchMove" : "touchEnd", touchPoints: points.map(([id, p]) => ({ id, x: p.x, y: p.y })) }),
+    down: (points) => cdp.send("Input.dispatchTouchEvent", { type: "touchStart", touchPoints: points.map(([id, p]) => ({ id, x: p.x, y: p.y })) }),
+  };
+}
+
+// The session so far as the game read it (a replay), played back by the
+// native runner: its last state line.
+async function runnerState(page) {
+  const replay = await page.evaluate(() => window.pellimunch.replay());
+  const file = join(scratch, `session-${Date.now()}.replay`);
+  writeFileSync(file, replay);
+  const trace = execFileSync(nativeSim, ["--replay", file, "--trace", "state"], { maxBuffer: 1 << 28 }).toString().trim().split("\n");
+  const last = trace.map((l) => JSON.parse(l)).filter((l) => l.state).pop();
+  return { replay, last };
+}
+
+test("touch: real touch events start a run, run right and jump with two fingers, a finger sliding off lets go; the runner replays the session to the same state", { timeout: 90000 }, async () => {
+  const { page, errors, close } = await openPage({ touch: true, width: 390, height: 844, query: "?no-offline" });
+  await ready(page);
+  await page.tap("#play");
+  await waitFor(page, "the first frames", () => window.pellimunch.probe("frame") > 5);
+  const t = touchScreen(page, await page.createCDPSession());
+  const picture = await t.centre("#canvas"), right = await t.centre('[data-key="ArrowRight"]');
+  const jump = await t.centre('[data-key="Space"]'), special = await t.centre('[data-key="ArrowUp"]');
+
+  await t.down([[1, picture]]);
+  await sleep(80);
+  await t.fingers([]);
+  await waitFor(page, "a run started by a tap on the picture", () => window.pellimunch.probe("gameState") === 1);
+  const x0 = await probe(page, "ballX");
+
+  await t.down([[1, right]]);
+  await sleep(300);
+  await t.down([[1, right], [2, jump]]);
+  assert.deepEqual(await page.$$eval(".touch-key.down", (els) => els.map((e) => e.dataset.key)), ["ArrowRight", "Space"]);
+  await sleep(250);
+  await t.fingers([[1, right]]);                      // the jump finger lifted
+  await sleep(150);
+  await t.fingers([[1, { x: right.x, y: right.y - 200 }]]);   // slides off the key, still down
+  assert.deepEqual(await page.$$eval(".touch-key.down", (els) => els.map((e) => e.dataset.key)), []);
+  await sleep(200);
+  await t.fingers([]);
+  await t.down([[3, special]]);
+  await sleep(80);
+  await t.fingers([]);
+  const x1 = await probe(page, "ballX");
+  assert.ok(x1 > x0 + 20, `the ball ran right: ${x0} -> ${x1}`);
+
+  await page.tap("#pause-button");
+  await waitFor(page, "the pause", () => window.pellimunch.probe("paused") === 1);
+  const { replay, last } = await runnerState(page);
+  // The game read Right and Space together, and Right no more while the finger was still down.
+  assert.match(replay, /^\d+ LShift$/m);
+  assert.match(replay, /^\d+ Right\+Space$|^\d+ Space\+Right$/m);
+  assert.match(replay, /^\d+ Up$/m);
+  const spans = replay.split("\n").filter((l) => /^\d+ /.test(l)).map((l) => l.split(" ")[1]);
+  const lastRight = spans.lastIndexOf("Right");
+  assert.ok(lastRight > 0 && spans.slice(lastRight + 1).some((k) => !k.includes("Right")), "Right let go");
+  assert.equal(last.frame, await probe(page, "frame"));
+  assert.equal(last.state.BallX, await probe(page, "ballX"));
+  assert.equal(last.state.Score, await probe(page, "score"));
+  assert.equal(last.state.GameState, await probe(page, "gameState"));
+  await page.tap("#pause-button");
+  await waitFor(page, "going on", () => window.pellimunch.probe("paused") === 0);
+  assert.equal(await page.evaluate(() => window.pellimunch.touchShown), true);
+  await page.keyboard.press("ArrowLeft");
+  assert.equal(await page.evaluate(() => window.pellimunch.touchShown), false, "a key hides the touch keys");
+  assert.deepEqual(errors, []);
+  await close();
+});
+
+test("gamepad: a pad standing in for navigator.getGamepads() starts with Start, runs with the d-pad and the stick, jumps with A, pauses with Start", { timeout: 60000 }, async () => {
+  const fakePad = () => {
+    const buttons = Array.from({ length: 17 }, () => ({ pressed: false, touched: false, value: 0 }));
+    const pad = { id: "Test pad (STANDARD GAMEPAD)", index: 0, connected: true, mapping: "standard",
+                  timestamp: 0, axes: [0, 0, 0, 0], buttons };
+    window.testPad = {
+      press(b, on) { buttons[b].pressed = on; buttons[b].value = on ? 1 : 0; pad.timestamp = performance.now(); },
+      stick(x) { pad.axes[0] = x; pad.timestamp = performance.now(); },
+    };
+    navigator.getGamepads = () => [pad, null, null, null];
+  };
+  const { page, errors, close } = await openPage({ touch: true, width: 844, height: 390, before: fakePad, query: "?no-offline" });
+  await startSession(page);
+  const press = async (b, ms = 120) => {
+    await page.evaluate((n) => window.testPad.press(n, true), b);
+    await sleep(ms);
+    await page.evaluate((n) => window.testPad.press(n, false), b);
+  };
+  await press(9);   // Start on the title: a run
+  await waitFor(page, "a run started by Start", () => window.pellimunch.probe("gameState") === 1);
+  assert.equal(await page.evaluate(() => window.pellimunch.touchShown), false, "a pad in use hides the touch keys");
+  const x0 = await probe(page, "ballX");
+  await press(15, 400);   // d-pad right
+  const x1 = await probe(page, "ballX");
+  assert.ok(x1 > x0 + 20, `the d-pad ran right: ${x0} -> ${x1}`);
+  await page.evaluate(() => window.testPad.stick(-0.9));
+  await sleep(500);
+  await page.evaluate(() => window.testPad.stick(0.2));   // inside the dead zone
+  const x2 = await probe(page, "ballX");
+  assert.ok(x2 < x1, `the stick ran left: ${x1} -> ${x2}`);
+  await press(0, 150);   // A jumps
+  await press(9);        // Start in play pauses
+  await waitFor(page, "the pause", () => window.pellimunch.probe("paused") === 1);
+  const { replay } = await runnerState(page);
+  assert.match(replay, /^\d+ LShift$/m);
+  assert.match(replay, /^\d+ Right$/m);
+  assert.match(replay, /^\d+ Left$/m);
+  assert.match(replay, /^\d+ Space$/m);
+  await press(9);        // and goes on
+  await waitFor(page, "going on", () => window.pellimunch.probe("paused") === 0);
+  assert.deepEqual(errors, []);
+  await close();
+});
