@@ -30,6 +30,7 @@
   const MaxKeysLength = 1 << 20;
 
   function show(id, on) { $(id).hidden = !on; }
+  let noticeTimer = 0;
 
   // ---- Sound: the game's mixer makes stereo 16-bit frames at 44100 Hz. An
   // AudioWorklet plays them on the audio thread from blocks the page mixes
@@ -197,12 +198,17 @@
       updateWhenIdle();
     },
     failed(message) { failed("Pellimunch cannot go on: " + message, message); },
-    // The record could not be kept: the player hears it on the page.
+    // The record could not be kept: the player is told on the page, at once
+    // and again at the end of the session.
     saveFailed(text) {
       figures.saveFailed = text;
-      console.error("pellimunch: " + text);
+      console.warn("pellimunch: " + text);
       $("save-failed").textContent = text;
       show("save-failed", true);
+      $("notice").textContent = text;
+      show("notice", true);
+      clearTimeout(noticeTimer);
+      noticeTimer = setTimeout(() => show("notice", false), 8000);
     },
     saveError(title, text) { page.saveFailed(title + ": " + text); },
     toggleMute() { setMuted(!muted); },
