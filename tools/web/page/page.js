@@ -146,7 +146,7 @@
     show("over", false);
     startAudio();
     running = true;
-    Module._pm_play();
+    Module._pm_play(muted ? 1 : 0);
   }
 
   function toggleFullScreen() {
@@ -211,8 +211,8 @@
       noticeTimer = setTimeout(() => show("notice", false), 8000);
     },
     saveError(title, text) { page.saveFailed(title + ": " + text); },
-    toggleMute() { setMuted(!muted); },
-    setMuted(on) { setMuted(!!on); },
+    // The session's mute (M, the mute button) changed.
+    muted(on) { setMuted(!!on); },
     testDone(frame) { figures.testDone = true; figures.testFrame = frame; },
     // The program is ready: run the test, or wait for the player.
     started() {
@@ -272,6 +272,8 @@
     get audioState() { return audio ? audio.state : "none"; },
     get muted() { return muted; },
     get touchShown() { return touch.shown; },
+    // The session so far, in the replay format.
+    replay() { return Module.UTF8ToString(Module._pm_replay()); },
   };
 
   // ---- The page's controls.
