@@ -407,3 +407,38 @@ test("gamepad: a pad standing in for navigator.getGamepads() starts with Start, 
   assert.deepEqual(errors, []);
   await close();
 });
+
+test("the record: another tab's higher record survives this tab's save; a storage that refuses the save is told on the page", { timeout: 60000 }, async () => {
+  const context = await browser.createBrowserContext();
+  const tabA = await context.newPage();
+  await tabA.goto(server.url + "?no-offline", { waitUntil: "load" });
+  await tabA.evaluate(() => localStorage.setItem("pellimunch/score.dat", " 1 \r\n"));
+  await tabA.reload({ waitUntil: "load" });
+  await startSession(tabA);
+  assert.equal(await probe(tabA, "highScore"), 1);
+  // Tab B beats the record meanwhile.
+  const tabB = await context.newPage();
+  await tabB.goto(server.url + "?no-offline", { waitUntil: "load" });
+  await tabB.evaluate(() => localStorage.setItem("pellimunch/score.dat", " 14 \r\n"));
+  await tabA.bringToFront();
+  await tabA.keyboard.press("Escape");
+  await waitFor(tabA, "the end of the session", () => window.pellimunch.figures.ended === 1);
+  assert.equal(await tabA.evaluate(() => localStorage.getItem("pellimunch/score.dat")), " 14 \r\n");
+  await context.close();
+
+  // Storage that throws (full, or switched off): the end of the session says so.
+  const refuse = () => {
+    Storage.prototype.setItem = function (key) {
+      if (key === "pellimunch/score.dat") throw new DOMException("the quota is exceeded", "QuotaExceededError");
+    };
+  };
+  const { page, close } = await openPage({ before: refuse, query: "?no-offline" });
+  await startSession(page);
+  await page.keyboard.press("Escape");
+  await waitFor(page, "the end of the session", () => window.pellimunch.figures.ended === 1);
+  const f = await pageFigures(page);
+  assert.match(f.saveFailed || "", /quota/);
+  assert.equal(await page.$eval("#save-failed", (e) => e.hidden), false);
+  assert.match(await page.$eval("#save-failed", (e) => e.textContent), /storage/);
+  await close();
+});

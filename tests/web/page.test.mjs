@@ -184,7 +184,7 @@ test("live play: start, full screen, run, sound, pause, P, M, Escape saves, the 
 
   // Losing the keyboard pauses: no frame runs and the sound is held.
   await page.evaluate(() => window.dispatchEvent(new Event("blur")));
-  assert.equal(await probe(page, "paused"), 1);
+  await waitFor(page, "the pause at the next tick", () => window.pellimunch.probe("paused") === 1);
   const held = await probe(page, "frame");
   await sleep(300);
   assert.equal(await probe(page, "frame"), held, "a paused game runs no frame");
