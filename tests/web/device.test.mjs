@@ -357,6 +357,10 @@ test("touch: real touch events start a run, run right and jump with two fingers,
   assert.equal(last.state.GameState, await probe(page, "gameState"));
   await page.tap("#pause-button");
   await waitFor(page, "going on", () => window.pellimunch.probe("paused") === 0);
+  await page.tap("#mute-button");
+  await waitFor(page, "muted by the button", () => window.pellimunch.muted === true);
+  await page.tap("#mute-button");
+  await waitFor(page, "sound again", () => window.pellimunch.muted === false);
   assert.equal(await page.evaluate(() => window.pellimunch.touchShown), true);
   await page.keyboard.press("ArrowLeft");
   assert.equal(await page.evaluate(() => window.pellimunch.touchShown), false, "a key hides the touch keys");
