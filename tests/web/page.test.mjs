@@ -193,16 +193,17 @@ test("live play: start, full screen, run, sound, pause, P, M, Escape saves, the 
   await page.click("#resume");
   await waitFor(page, "frames again", (n) => window.pellimunch.probe("frame") > n + 5, held);
 
-  // P pauses and goes on as well; M mutes, remembered by the browser.
+  // P pauses and goes on as well; M mutes, remembered by the browser. The
+  // session hears a key at its next tick.
   await hold(page, "KeyP", 50);
-  assert.equal(await probe(page, "paused"), 1);
+  await waitFor(page, "the pause by P", () => window.pellimunch.probe("paused") === 1);
   await hold(page, "KeyP", 50);
-  assert.equal(await probe(page, "paused"), 0);
+  await waitFor(page, "going on by P", () => window.pellimunch.probe("paused") === 0);
   await hold(page, "KeyM", 50);
-  assert.equal(await page.evaluate(() => window.pellimunch.muted), true);
+  await waitFor(page, "muted by M", () => window.pellimunch.muted === true);
   assert.equal(await page.evaluate(() => localStorage.getItem("pellimunch/mute")), "yes");
   await hold(page, "KeyM", 50);
-  assert.equal(await page.evaluate(() => window.pellimunch.muted), false);
+  await waitFor(page, "sound again by M", () => window.pellimunch.muted === false);
 
   // Escape quits with the save; the page offers another session.
   const live = await probe(page, "frames");
