@@ -24,8 +24,11 @@
                     audioFrames: 0, audioLoudFrames: 0, audioRate: 0, audioPath: "none", audioUnderruns: 0,
                     ended: 0, failed: null, saveFailed: null, loaded: 0, total: 0 };
 
-  // The test mode's limits: the runner's seed range, and at most this many
-  // frames (an hour of play; run flat out, a few minutes) and characters.
+  // Mended: the test mode took any number (a negative or huge stop froze the
+  // tab, a bad seed wrapped silently) and copied any key script onto the
+  // program's small stack (a long one crashed it). Now its limits: the
+  // runner's seed range, at most this many frames (an hour of play; run flat
+  // out, a few minutes) and characters, and the script goes to the heap.
   const MaxTestFrames = 216000;
   const MaxKeysLength = 1 << 20;
 
@@ -295,8 +298,9 @@
       toggleFullScreen();
     }
   });
-  // Only the main button's press on the picture is the game's mouse press;
-  // the others reach nothing, and the right one opens no menu.
+  // Mended: any button's press on the picture ended the game, and the right
+  // one opened the browser's menu too. Only the main button's press is the
+  // game's mouse press now; the others reach nothing, and no menu opens.
   window.addEventListener("mousedown", (e) => { if (e.target === canvas && e.button !== 0) e.stopPropagation(); }, true);
   canvas.addEventListener("contextmenu", (e) => e.preventDefault());
   window.addEventListener("pagehide", () => { if (ready && Module._pm_page_closing) Module._pm_page_closing(); });
@@ -338,6 +342,8 @@
   }
 
   // ---- Loading: the program, its code and its data, with the progress shown.
+  // Mended: a missing or broken file left "Loading…" for ever (or showed the
+  // toolchain's raw text); every failed download is named on the page now.
   function progress() {
     const part = figures.total > 0 ? Math.min(1, figures.loaded / figures.total) : 0;
     $("progress").value = part;
