@@ -80,12 +80,11 @@ mkdir -p "$prefix.home"
 as_player() { "${player[@]}" env HOME="$prefix.home" WINEPREFIX="$prefix" WINEDEBUG=-all "$@"; }
 if [ ! -f "$prefix/system.reg" ]; then
     as_player wineboot -i >"$work/wineboot.out" 2>&1 || fail "wineboot could not make the prefix"
-    # Windows links its interface font to a Japanese one for the characters
-    # it lacks; a fresh prefix has none, so it is linked to the system's
-    # IPA Gothic (the font the game's own text uses).
-    as_player wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
-        /v Tahoma /t REG_MULTI_SZ /d 'ipag.ttf,IPAGothic' /f >>"$work/wineboot.out" 2>&1 ||
-        fail "cannot link a Japanese font in the prefix"
+    # Windows links its interface font to a Japanese one (MS UI Gothic) for
+    # the characters it lacks; a fresh prefix has no such font, so the
+    # system's IPA Gothic (the font of the game's own text) stands in.
+    as_player wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS UI Gothic' /d IPAGothic /f \
+        >>"$work/wineboot.out" 2>&1 || fail "cannot give the prefix a Japanese font"
 fi
 as_player wineserver -p 60
 stop_wine() { as_player wineserver -k 2>/dev/null; pm_scratch_cleanup; }
