@@ -10,7 +10,7 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")"
 # shellcheck source=tools/deps.sh
 source tools/deps.sh
-pm_install_packages "${PM_TEST_PACKAGES[@]}"
+pm_install_packages "${PM_TEST_PACKAGES[@]}" "${PM_WINDOWS_TEST_PACKAGES[@]}"
 
 build=${PM_BUILD_DIR:-build}
 asan=${PM_ASAN_BUILD_DIR:-build-asan}
@@ -20,7 +20,7 @@ echo "== build in $build (-O2 with debug info)"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELLIMUNCH_TESTS=ON
 cmake --build "$build" -j "$jobs"
 
-echo "== tests"
+echo "== tests (the Windows version under Wine among them: ctest -L windows)"
 (cd "$build" && ctest --output-on-failure)
 
 echo "== sanitizer build in $asan"
