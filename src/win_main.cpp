@@ -1,28 +1,24 @@
-// The game on Windows: a window of the Windows host running FormMain one
-// frame at a time until Escape, a mouse press, a closed window or Ctrl+C in
-// its console ends it; each of them runs the shutdown, which saves the
-// record. Around it the desktop's part, as on Linux: the command line, the
-// remembered settings, pause, mute, the gamepad and the replays.
-#include <windows.h>
-
+// The game on Windows: the Windows host's window running the one Session
+// until Escape, a mouse press, a closed window or Ctrl+C in its console ends
+// it; each of them runs the shutdown, which saves the record. Around it the
+// desktop's part, as on Linux: the command line, the remembered settings,
+// and the replays (every session recorded; --replay watches one).
 #include <cstdio>
 #include <exception>
-#include <functional>
-#include <memory>
 #include <string>
 
 #include "driver/driver.h"
 #include "driver/options.h"
-#include "driver/recording.h"
 #include "driver/replay.h"
+#include "driver/replay_keeper.h"
 #include "driver/session.h"
 #include "driver/settings_file.h"
 #include "platform/atomic_file.h"
 #include "platform/data_files.h"
+#include "platform/score_file.h"
 #include "platform/score_path.h"
 #include "platform/win32/process.h"
 #include "platform/win32/win_host.h"
-#include "shell/game_state.h"
 
 namespace {
 
@@ -46,120 +42,63 @@ int Fail(const std::string& message) {
     return 1;
 }
 
-std::string Beside(const std::string& scoreFile, const char* name) { return pm::FolderOf(scoreFile) + "\\" + name; }
+// score.dat, settings.ini and the replays keep together: beside the game
+// when its folder can be written, else under %APPDATA%\Pellimunch.
+std::string Beside(const std::string& scoreFile, const std::string& name) {
+    return pm::FolderOf(scoreFile) + "\\" + name;
+}
 
-// Plays the game for the player, recording the session.
-void Play(pm::win32::WinHost& host, const pm::Options& options, const pm::DesktopSettings& chosen,
-          const std::function<void(const pm::DesktopSettings&)>& remember) {
-    pm::SessionRecorder recorder(options.Record ? *options.Record : Beside(host.ScoreFile(), "last.replay"),
-                                 Beside(host.ScoreFile(), "best.replay"));
-    const auto seed = static_cast<uint32_t>(host.ClockSeed());
-    host.UseSeed(seed);
-
-    auto form = std::make_unique<pm::FormMain>(host);
-    form->Form_Load();
-    recorder.Start(seed, *form);
-
-    pm::Session session(*form, host, host, chosen, remember);
+// The loop: wait for the frame's time, then one tick of the session. A
+// watched recording says how it played out when it is spent.
+void Loop(pm::Session& session, const std::string& watching) {
     pm::FrameClock clock;
-    pm::ReplayEnd end = pm::ReplayEnd::Close;   // a quit while paused reads no key
+    bool told = false;
     for (;;) {
         clock.WaitForNextFrame();
         const pm::Session::Tick tick = session.Run();
-        if (session.RanFrame()) {
-            form->SaveRecordIfRaised();
-            recorder.Frame(session.LastInput(), *form);
-        }
-        if (tick == pm::Session::Tick::Over) {
-            if (session.RanFrame())
-                end = !form->QuitFlag ? pm::ReplayEnd::Escape
-                      : session.LastInput().MousePressed ? pm::ReplayEnd::Mouse : pm::ReplayEnd::Close;
-            break;
-        }
+        if (tick == pm::Session::Tick::Over) break;
         if (tick == pm::Session::Tick::Resumed) clock.Restart();
-    }
-    form->Form_Unload();
-    recorder.Finish(end, *form);
-}
-
-// Plays a recorded session back in the window: Escape stops, F held runs
-// four frames a tick, P pauses; at the file's end the last frame stays up
-// until the player leaves.
-int Watch(pm::win32::WinHost& host, const std::string& file) {
-    pm::Replay replay;
-    std::string message;
-    if (!pm::LoadReplay(file, replay, message)) return Fail("replay " + message);
-    pm::ScratchScoreFile scratch(replay.HighScore);
-    host.UseScoreFile(scratch.Path());
-    host.UseSeed(replay.Seed);
-
-    auto form = std::make_unique<pm::FormMain>(host);
-    form->Form_Load();
-
-    pm::sim::ScriptCursor cursor(replay.Keys);
-    const uint64_t total = replay.Keys.TotalFrames();
-    pm::ReplayOutcome outcome;
-    outcome.End = pm::ReplayEnd::Close;
-    pm::FrameClock clock;
-    pm::HostEvents events;
-    bool watching = true, paused = false, leave = false;
-    uint8_t pauseKeyBefore = 0;
-    while (!leave) {
-        clock.WaitForNextFrame();
-        const pm::FrameInput keyboard = pm::GatherInput(host, events);
-        leave = keyboard.Keys[pm::Key::Escape] != 0 || keyboard.MousePressed || keyboard.CloseRequested;
-        const bool pauseKey = keyboard.Keys[pm::Key::P] != 0 && pauseKeyBefore == 0;
-        pauseKeyBefore = keyboard.Keys[pm::Key::P];
-        if (watching && (pauseKey || (events.FocusLost && !paused))) {
-            paused = !paused;
-            if (paused) {
-                host.Pause(form->BackBuffer);
-            } else {
-                host.Resume();
-                clock.Restart();
-            }
-        }
-        if (!watching || paused) {
-            if (!paused) host.Present(form->BackBuffer);   // hold the last frame
-            continue;
-        }
-        const int steps = keyboard.Keys[pm::Key::F] != 0 ? 4 : 1;
-        for (int i = 0; i < steps && watching; ++i) {
-            const pm::sim::ScriptSpan* span = cursor.Next();
-            if (!span) {
-                watching = false;
-                break;
-            }
-            pm::FrameInput input = pm::InputOf(*span);
-            const bool last = outcome.Frames + 1 == total;
-            ++outcome.Frames;
-            if (input.Keys[pm::Key::Escape] != 0) {
-                outcome.End = pm::ReplayEnd::Escape;
-                watching = false;
-                break;
-            }
-            if (last && input.MousePressed) {
-                outcome.End = pm::ReplayEnd::Mouse;
-                input.MousePressed = false;
-            }
-            if (!form->Step(input)) {
-                if (input.MousePressed) outcome.End = pm::ReplayEnd::Mouse;
-                watching = false;
-                leave = true;
-            }
-            if (last) watching = false;
-        }
-        if (!watching) {
-            outcome.HighScore = form->HighScore;
-            std::printf("pellimunch: replay %s ended at frame %llu (%s, high score %d)\n", file.c_str(),
+        if (!told && session.Watched()) {
+            told = true;
+            const pm::ReplayOutcome& outcome = *session.Watched();
+            std::printf("pellimunch: replay %s ended at frame %llu (%s, high score %d)\n", watching.c_str(),
                         static_cast<unsigned long long>(outcome.Frames), pm::ReplayEndName(outcome.End),
                         static_cast<int>(outcome.HighScore));
-            const std::string differs = pm::CompareWithRecording(replay, outcome);
-            if (!differs.empty()) std::printf("pellimunch: replay %s: %s\n", file.c_str(), differs.c_str());
             std::fflush(stdout);
         }
     }
-    form->Form_Unload();
+    session.Finish();
+}
+
+void Play(pm::win32::WinHost& host, const pm::Options& options, const std::string& scoreFile,
+          pm::SessionSetup setup) {
+    pm::ScoreFileRecord record(scoreFile);
+    host.UseRecords(&record);
+    pm::ReplayKeeper keeper(options.Record ? *options.Record : Beside(scoreFile, "last.replay"),
+                            Beside(scoreFile, "best.replay"));
+    setup.Keeper = &keeper;
+    pm::Session session(host, &host, std::move(setup));
+    session.Start(pm::ClockSeed());
+    Loop(session, {});
+}
+
+// A recorded session in the window, from its seed and the record it started
+// with; the player's own record is never read or written.
+int Watch(pm::win32::WinHost& host, const std::string& file, pm::SessionSetup setup) {
+    pm::Replay replay;
+    std::string message;
+    if (!pm::LoadReplay(file, replay, message)) return Fail("replay " + message);
+    pm::FixedRecord record(replay.HighScore);
+    host.UseRecords(&record);
+    pm::Session session(host, &host, std::move(setup));
+    session.Follow(replay.Keys, pm::Source::Watch, replay.EndFrame);
+    session.Start(replay.Seed);
+    Loop(session, file);
+    if (session.Watched()) {
+        const std::string differs = pm::CompareWithRecording(replay, *session.Watched());
+        if (!differs.empty()) std::printf("pellimunch: replay %s: %s\n", file.c_str(), differs.c_str());
+        std::fflush(stdout);
+    }
     return 0;
 }
 
@@ -167,7 +106,6 @@ int Watch(pm::win32::WinHost& host, const std::string& file) {
 
 int main(int argc, char** argv) {
     pm::win32::UseParentConsole();
-    pm::win32::PrepareEnvironment();
     pm::Options options;
     std::string error;
     if (!pm::ParseOptions(argc, argv, options, error)) {
@@ -184,9 +122,10 @@ int main(int argc, char** argv) {
     }
 
     try {
-        // settings.ini lives with the record: beside the game, or under
-        // %APPDATA%\Pellimunch. The command line's choices are remembered.
-        const std::string settingsFile = Beside(pm::ScoreFilePath(pm::MyPath()), "settings.ini");
+        // The remembered settings, then the command line over them; what the
+        // command line changes is remembered too.
+        const std::string scoreFile = pm::ScoreFilePath(pm::MyPath());
+        const std::string settingsFile = Beside(scoreFile, "settings.ini");
         const pm::SettingsRead remembered = pm::LoadSettings(settingsFile);
         if (!remembered.Warning.empty()) Say(remembered.Warning);
         const pm::DesktopSettings chosen = pm::ApplyOptions(options, remembered.Values);
@@ -198,12 +137,13 @@ int main(int argc, char** argv) {
 
         pm::win32::WinHost host;
         host.Choose(chosen);
+        const pm::SessionSetup setup{chosen, remember, nullptr};
         if (options.Replay) {
             std::string file = *options.Replay;
-            if (file == "best" || file == "last") file = Beside(host.ScoreFile(), (file + ".replay").c_str());
-            return Watch(host, file);
+            if (file == "best" || file == "last") file = Beside(scoreFile, file + ".replay");
+            return Watch(host, file, setup);
         }
-        Play(host, options, chosen, remember);
+        Play(host, options, scoreFile, setup);
     } catch (const std::exception& e) {
         return Fail(e.what());
     }

@@ -16,10 +16,10 @@
 
 #include "names.h"
 #include "platform/atomic_file.h"
+#include "platform/score_file.h"
 #include "platform/score_path.h"
 #include "platform/win32/input_map.h"
 #include "platform/win32/text.h"
-#include "shell/high_score.h"
 
 namespace {
 
@@ -62,8 +62,8 @@ void Files(const std::string& root) {
     Check(pm::ReplaceFile(file, " 2500 \r\n", &why), "an existing file is replaced: " + why);
     Check(Slurp(file) == " 2500 \r\n", "the replaced file holds the new bytes");
     Check(Listing(root) == std::vector<std::string>{"score.dat"}, "nothing but score.dat is left in the folder");
-    const pm::ScoreFileRead read = pm::ReadScoreFile(file);
-    Check(read.Status == pm::ScoreFileStatus::Ok && read.Value == 2500, "the record reads back through a Japanese path");
+    const pm::RecordRead read = pm::ReadScoreFile(file);
+    Check(read.Status == pm::RecordStatus::Ok && read.Value == 2500, "the record reads back through a Japanese path");
 
     // The player's read-only mark is kept, and the file with it.
     SetFileAttributesW(pm::win32::Wide(file).c_str(), FILE_ATTRIBUTE_READONLY);
@@ -102,12 +102,6 @@ void Files(const std::string& root) {
     Check(pm::SystemProbe().IsWritableDirectory(root), "the test's own folder is writable");
     Check(pm::FolderOf("C:\\score.dat") == "C:\\" && pm::FolderOf("a/b\\c.dat") == "a/b" && pm::FolderOf("c.dat") == ".",
           "the folder of a path, with either separator and at a drive's root");
-
-    char pattern[512];
-    std::snprintf(pattern, sizeof pattern, "%s\\scratch.XXXXXX", root.c_str());
-    char again[512];
-    std::snprintf(again, sizeof again, "%s\\scratch.XXXXXX", root.c_str());
-    Check(mkdtemp(pattern) && mkdtemp(again) && std::string(pattern) != again, "scratch folders are made, each its own");
 }
 
 uint32_t KeyMessage(uint32_t scan, bool extended) { return 1u | scan << 16 | (extended ? 1u << 24 : 0); }

@@ -7,11 +7,9 @@
 #include <cstdio>
 
 #include "runner.h"
-#include "platform/win32/process.h"
 
 int main(int argc, char** argv) {
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stdin), _O_BINARY);
-    pm::win32::PrepareEnvironment();
     return pm::sim::RunMain(argc, argv, stdout, stderr, stdin);
 }

@@ -6,8 +6,6 @@
 // The system names a function of its own so; ours is pm::ReplaceFile.
 #undef ReplaceFile
 
-#include <cerrno>
-#include <cstdlib>
 #include <string>
 
 #include "platform/atomic_file.h"
@@ -218,27 +216,3 @@ FolderLock::~FolderLock() {
 }
 
 }  // namespace pm
-
-// The replays' scratch folder: the template's XXXXXX made unique.
-char* mkdtemp(char* pattern) {
-    std::string text(pattern);
-    if (text.size() < 6 || text.compare(text.size() - 6, 6, "XXXXXX") != 0) {
-        errno = EINVAL;
-        return nullptr;
-    }
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const unsigned long long mix = GetTickCount64() * 2654435761ull + GetCurrentProcessId() * 40503ull + attempt;
-        static const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-        for (size_t i = 0; i < 6; ++i) text[text.size() - 6 + i] = digits[(mix >> (i * 5)) % 36];
-        if (CreateDirectoryW(pm::win32::Wide(text).c_str(), nullptr)) {
-            text.copy(pattern, text.size());
-            return pattern;
-        }
-        if (GetLastError() != ERROR_ALREADY_EXISTS) {
-            errno = GetLastError() == ERROR_ACCESS_DENIED ? EACCES : ENOENT;
-            return nullptr;
-        }
-    }
-    errno = EEXIST;
-    return nullptr;
-}

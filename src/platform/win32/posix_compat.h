@@ -24,7 +24,4 @@
 #ifndef O_NONBLOCK
 #define O_NONBLOCK 0
 #endif
-
-// A fresh private folder from a template ending in XXXXXX (win32/files.cpp).
-char* mkdtemp(char* pattern);
 #endif

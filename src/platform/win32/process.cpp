@@ -3,20 +3,8 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <string>
 
 namespace pm::win32 {
-
-void PrepareEnvironment() {
-    if (_wgetenv(L"TMPDIR")) return;
-    wchar_t buffer[MAX_PATH + 2] = {};
-    const DWORD n = GetTempPathW(MAX_PATH + 1, buffer);
-    if (n == 0 || n > MAX_PATH + 1) return;
-    std::wstring folder(buffer, n);
-    while (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
-    _wputenv_s(L"TMPDIR", folder.c_str());
-}
 
 namespace {
 

@@ -1,11 +1,7 @@
-// What a Windows program of the game does first.
+// What a Windows program of the game does first: find its console.
 #pragma once
 
 namespace pm::win32 {
-
-// Scratch files go to the system's temporary folder: TMPDIR, which the
-// shared code reads, is set to it when the environment does not name one.
-void PrepareEnvironment();
 
 // A program built for the desktop (no console of its own) writes to the
 // console it was started from, if any, unless its output already goes to a

@@ -49,22 +49,11 @@ void ShowErrorBox(std::string_view title, std::string_view text) {
 
 void WinHost::RequestStop() { StopRequested = true; }
 
-// Everything the game keeps sits beside it, or under %APPDATA% when that
-// folder cannot be written.
-WinHost::WinHost()
-    : folder_(DataFolder(MyPath())), scoreFile_(ScoreFilePath(MyPath())), text_(TitleTextAtlas, TitleTextAtlasCount) {
+WinHost::WinHost() : folder_(DataFolder(MyPath())), text_(TitleTextAtlas, TitleTextAtlasCount) {
     SetConsoleCtrlHandler(ConsoleControl, TRUE);
 }
 
 WinHost::~WinHost() { Release(); }
-
-uint64_t WinHost::ClockSeed() {
-    if (seed_) return *seed_;
-    // Seconds since midnight, local time.
-    SYSTEMTIME now{};
-    GetLocalTime(&now);
-    return static_cast<uint64_t>(now.wHour) * 3600 + static_cast<uint64_t>(now.wMinute) * 60 + now.wSecond;
-}
 
 void WinHost::OpenDisplay() {
     const HINSTANCE instance = GetModuleHandleW(nullptr);

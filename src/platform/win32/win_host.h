@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,11 +33,10 @@ public:
     WinHost(const WinHost&) = delete;
     WinHost& operator=(const WinHost&) = delete;
 
-    uint64_t ClockSeed() override;
     void OpenDisplay() override;
     Surface LoadBitmap(const BitmapSpec& spec) override;
     TextRenderer* Text() override { return &text_; }
-    DrawRecorder* Recorder() override { return nullptr; }
+    DrawObserver* DrawLog() override { return nullptr; }
     void OpenKeyboard() override;
     void ReadKeyboard(std::array<uint8_t, 256>& keys) override;
     void OpenSound() override;
@@ -49,7 +47,6 @@ public:
     void ShowCursor(bool show) override;
     void RestoreDisplay() override;
     void Release() override;
-    std::string ScoreFile() override { return scoreFile_; }
     void ShowSaveError(std::string_view title, std::string_view text) override;
 
     void Pause(const Surface& lastFrame) override;
@@ -57,9 +54,6 @@ public:
     void SetVolume(int32_t percent, bool muted) override;
     bool FullScreen() const override { return fullScreen_; }
 
-    // A replay brings its own seed and its own high-score file.
-    void UseSeed(uint64_t seed) { seed_ = seed; }
-    void UseScoreFile(std::string path) { scoreFile_ = std::move(path); }
     // The player's choices for the window and the sound; before start-up.
     void Choose(const DesktopSettings& settings) { choice_ = settings; }
 
@@ -79,8 +73,6 @@ private:
     void PollPads();
 
     std::string folder_;      // where bmp\ and wav\ are
-    std::string scoreFile_;   // beside the game, or under %APPDATA%
-    std::optional<uint64_t> seed_;
     DesktopSettings choice_;
 
     void* window_ = nullptr;  // HWND
