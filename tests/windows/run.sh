@@ -7,6 +7,7 @@
 #      pellimunch-sim.exe gives every stored replay's trace byte for byte;
 #   2. pellimunch.exe on Xvfb: a window appears, a watched replay's title
 #      frame matches the native runner's --shot of that frame pixel for pixel;
+#      Alt+Enter fills the screen and gives the window back;
 #   3. keys sent with xdotool start a run, move the ball, pause; Escape quits
 #      with status 0; score.dat beside the program holds the record and
 #      last.replay replays in the runner to the same end (the ball moved);
@@ -161,10 +162,23 @@ sleep 0.3
 shot "$shots/title.png"
 differ=$(compare -metric AE "$shots/title.png" "$work/native.bmp" null: 2>&1)
 [ "$differ" = 0 ] || fail "the window's title frame differs from the native --shot in $differ pixels"
+# Alt+Enter: borderless over the whole screen, the picture letterboxed in
+# it; again: the window as it was.
+size() { xdotool getwindowgeometry "$window" | sed -n 's/.*Geometry: //p'; }
+[ "$(size)" = 800x600 ] || fail "the window is $(size), not 800x600"
+xdotool key alt+Return
+sleep 1
+[ "$(size)" = 1024x768 ] || fail "Alt+Enter did not fill the screen (the window is $(size))"
+shot "$shots/fullscreen.png"
+timeout 5 xdotool windowfocus --sync "$window" 2>/dev/null
+xdotool key alt+Return
+sleep 1
+[ "$(size)" = 800x600 ] || fail "Alt+Enter again did not give the window back (it is $(size))"
+timeout 5 xdotool windowfocus --sync "$window" 2>/dev/null
 hold Escape 0.2
 wait_exit 10
 [ "$status" = 0 ] || fail "watching did not quit with status 0 (${status:-still running})"
-echo "title frame: identical to the native runner's shot; window shown ${shown_ms} ms, first frame ${frame_ms} ms after start"
+echo "title frame: identical to the native runner's shot; Alt+Enter there and back; window shown ${shown_ms} ms, first frame ${frame_ms} ms after start"
 
 # ---- 3. Play: keys start a run and move the ball; pause; Escape -------------------
 printf ' -1 \r\n' >"$game/score.dat"   # below any score: the run sets the record
