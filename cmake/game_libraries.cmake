@@ -23,6 +23,10 @@ target_link_libraries(pellimunch_game PUBLIC pellimunch_canvas)
 
 file(GLOB PM_PLATFORM_SOURCES CONFIGURE_DEPENDS ${PM_ROOT}/src/platform/*.cpp)
 list(REMOVE_ITEM PM_PLATFORM_SOURCES ${PM_ROOT}/src/platform/canvas.cpp)
+# A build for another system names the POSIX pieces it brings its own of.
+foreach(posix ${PM_PLATFORM_REPLACED})
+  list(REMOVE_ITEM PM_PLATFORM_SOURCES ${PM_ROOT}/src/platform/${posix})
+endforeach()
 add_library(pellimunch_platform STATIC ${PM_PLATFORM_SOURCES})
 target_link_libraries(pellimunch_platform PUBLIC pellimunch_canvas)
 

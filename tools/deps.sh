@@ -13,6 +13,15 @@ PM_PACKAGE_PACKAGES=(
     "${PM_RUN_PACKAGES[@]}"
     dpkg-dev file
 )
+# The Windows version (tools/windows/build.sh): the MinGW-w64 cross
+# compiler, its tools (windres, strip, objdump), the zip; and Wine to test it.
+PM_WINDOWS_PACKAGES=(
+    g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 zip python3
+)
+PM_WINDOWS_TEST_PACKAGES=(
+    "${PM_WINDOWS_PACKAGES[@]}"
+    wine wine64 xvfb xauth xdotool x11-utils imagemagick unzip
+)
 # Everything the test suite uses besides: unit tests, benchmarks, the real
 # window under a virtual X server with and without a window manager, picture
 # tools, scripts, the sanitizers, Debian's own checks of the package.

@@ -222,14 +222,4 @@ WaveData LoadWavFile(const std::string& path, int32_t rate) {
     return DecodeWav(path, ReadWholeFile(path), rate);
 }
 
-std::string MyPath() {
-    std::string buffer(4096, '\0');
-    const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
-    if (n <= 0 || static_cast<size_t>(n) >= buffer.size())
-        throw StartupError(std::string("cannot find the program folder: /proc/self/exe: ") +
-                           (n < 0 ? std::strerror(errno) : "path too long"));
-    buffer.resize(static_cast<size_t>(n));
-    return buffer.substr(0, buffer.find_last_of('/') + 1);
-}
-
 }  // namespace pm

@@ -2,7 +2,6 @@
 #include "platform/score_file.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +11,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/errno_text.h"
+#include "platform/folder_lock.h"
 #include "platform/score_path.h"
 #include "names.h"
 #include "shell/basic.h"
@@ -96,32 +96,6 @@ RecordRead ReadScoreFile(const std::string& path) {
 bool WriteScoreFile(const std::string& path, int32_t score, std::string* reason) {
     return ReplaceFile(path, FormatScoreText(score), reason);
 }
-
-namespace {
-
-// An exclusive advisory lock on a folder, held for the object's life. The
-// folder, unlike the file, is never replaced by a rename, so every copy of
-// the game locks the same thing. Where the file system has no such locks
-// the save goes ahead without one: reading the file again just before the
-// write still keeps the higher record in all but a narrow race.
-class FolderLock {
-public:
-    explicit FolderLock(const std::string& folder) : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-        if (fd_ < 0) return;
-        while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
-        }
-    }
-    ~FolderLock() {
-        if (fd_ >= 0) ::close(fd_);   // closing gives the lock back
-    }
-    FolderLock(const FolderLock&) = delete;
-    FolderLock& operator=(const FolderLock&) = delete;
-
-private:
-    int fd_;
-};
-
-}  // namespace
 
 RecordSave SaveRecordKeepingHigher(const std::string& path, int32_t score) {
     RecordSave result;

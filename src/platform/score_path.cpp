@@ -1,5 +1,7 @@
 #include "platform/score_path.h"
 
+#include "platform/data_files.h"
+
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -94,6 +96,16 @@ std::string ScoreFilePath(const std::string& exeDir, const PathProbe& probe) {
     // Nowhere better to go: beside the program, where the save will say so
     // if it cannot write.
     return here + "score.dat";
+}
+
+std::string MyPath() {
+    std::string buffer(4096, '\0');
+    const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (n <= 0 || static_cast<size_t>(n) >= buffer.size())
+        throw StartupError(std::string("cannot find the program folder: /proc/self/exe: ") +
+                           (n < 0 ? std::strerror(errno) : "path too long"));
+    buffer.resize(static_cast<size_t>(n));
+    return buffer.substr(0, buffer.find_last_of('/') + 1);
 }
 
 std::string ScoreFilePath(const std::string& exeDir) { return ScoreFilePath(exeDir, SystemProbe()); }
