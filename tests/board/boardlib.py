@@ -45,7 +45,7 @@ def record_run(build, keys, seed, start=1000, frames=None):
     # hand-over to play until the game over hands back (or the session ends).
     best, games, playing, prev = None, 0, False, None
     for line in out[1:-1]:
-        f = json.loads(line)
+        f = json.loads(line)["state"]
         state = f["GameState"]
         if prev == 0 and state == 1:
             playing = True
@@ -180,9 +180,6 @@ class Postgres:
     def psql(self, sql):
         return subprocess.run(self.prefix + [os.path.join(self.bin, "psql"), "-At", "-d", self.uri, "-c", sql],
                               check=True, stdout=subprocess.PIPE, text=True, cwd=self.dir).stdout.strip()
-
-    def reset(self):
-        self.psql("DROP TABLE IF EXISTS runs; DROP TABLE IF EXISTS schema_version;")
 
     def close(self):
         try:
