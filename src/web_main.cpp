@@ -47,6 +47,7 @@ EM_JS(void, pm_js_failed, (const char* message), { Module.pmPage.failed(UTF8ToSt
 EM_JS(void, pm_js_toggle_mute, (), { Module.pmPage.toggleMute(); });
 EM_JS(void, pm_js_started, (), { Module.pmPage.started(); });
 EM_JS(void, pm_js_test_done, (int frame), { Module.pmPage.testDone(frame); });
+EM_JS(void, pm_js_new_best, (int highScore), { Module.pmPage.newBest(highScore); });
 
 namespace {
 
@@ -66,8 +67,55 @@ struct FrameStats {
     }
 };
 
+// ---- The world table's side (tools/web/page/board.js) ----------------------
+// The session is recorded as a replay, so that a run that sets the player's
+// best can be sent to the table; and a run from the table can be watched.
+constexpr const char* WatchRecordFile = "/watch/score.dat";
+
+struct BoardLink {
+    pm::ReplayRecorder Recorder;
+    bool Recording = false;
+    int16_t LastState = 0;
+    int32_t RecordBeforeRun = 0;
+    std::string Best;        // the session up to the run that set the best
+    std::unique_ptr<pm::Replay> Watched;
+    std::unique_ptr<pm::sim::ScriptCursor> Cursor;
+    uint64_t WatchedFrames = 0;
+
+    void Start(uint32_t seed, const pm::FormMain& form) {
+        Recorder.Begin(seed, form.HighScore);
+        Recording = !Watched;
+        LastState = form.GameState;
+        RecordBeforeRun = form.HighScore;
+        Best.clear();
+    }
+    // After each frame of a session: a run that ends above the record it
+    // started from is the player's new best.
+    void Frame(const pm::FrameInput& input, const pm::FormMain& form) {
+        if (!Recording) return;
+        Recorder.Add(input);
+        if (LastState == pm::State::Title && form.GameState == pm::State::Play) RecordBeforeRun = form.HighScore;
+        if (LastState == pm::State::GameOver && form.GameState == pm::State::Title &&
+            form.HighScore > RecordBeforeRun) {
+            Best = pm::FormatReplay(Recorder.Snapshot(pm::ReplayEnd::Running, form.HighScore));
+            pm_js_new_best(form.HighScore);
+        }
+        LastState = form.GameState;
+    }
+    // The next frame of the run being watched; false once it is spent.
+    bool NextWatched(pm::FrameInput& input) {
+        const pm::sim::ScriptSpan* span = Cursor->Next();
+        if (!span) return false;
+        input = pm::InputOf(*span);
+        input.CloseRequested = ++WatchedFrames == Watched->Keys.TotalFrames();
+        return true;
+    }
+};
+// -----------------------------------------------------------------------------
+
 struct Page {
     pm::web::WebHost Host{"/", RecordFile};
+    BoardLink Board;
     std::unique_ptr<pm::FormMain> Form;
     pm::FramePacer Pacer{1000000, pm::FrameClock::FramesPerSecond};   // microseconds
     bool Running = false;
@@ -134,6 +182,7 @@ bool TimedStep(Page& p, const pm::FrameInput& input) {
     const bool goesOn = p.Form->Step(input);
     p.Stats.Add(emscripten_get_now() - t0);
     ++p.Frame;
+    if (p.Running) p.Board.Frame(input, *p.Form);
     // A record is kept as soon as the run that set it is over, as on the
     // desktop, and goes to the browser's storage at once.
     const int32_t saved = p.Form->SavedHighScore;
@@ -165,8 +214,15 @@ void Tick() {
         if (now + Slack < p.Due) return;
         p.HaveDue = false;
         pm::HostEvents events;
+        pm::FrameInput input = pm::GatherInput(p.Host, events);
+        // Watching a run: its own keys; Escape or the run's end stops it.
+        if (p.Board.Watched && (input.Keys[pm::Key::Escape] != 0 || !p.Board.NextWatched(input))) {
+            p.Form->CloseWindow();
+            EndSession(p);
+            return;
+        }
         try {
-            if (!TimedStep(p, pm::GatherInput(p.Host, events))) {
+            if (!TimedStep(p, input)) {
                 EndSession(p);
                 return;
             }
@@ -247,9 +303,14 @@ EMSCRIPTEN_KEEPALIVE void pm_play() {
     Page& p = *ThePage;
     if (p.Running) return;
     p.Host.SetScoreFile(RecordFile);
+    // The seed is the clock's, as on the desktop, and goes into the replay.
     p.Host.FixedSeed = false;
+    p.Host.Seed = p.Host.ClockSeed();
+    p.Host.FixedSeed = true;
+    p.Board.Watched.reset();
     LoadRecord();
     if (!StartGame(p)) return;
+    p.Board.Start(static_cast<uint32_t>(p.Host.Seed), *p.Form);
     p.Running = true;
     p.Paused = false;
     p.Pacer = pm::FramePacer(1000000, pm::FrameClock::FramesPerSecond);
@@ -277,6 +338,7 @@ EMSCRIPTEN_KEEPALIVE int pm_test(uint32_t seed, const char* scriptText, uint32_t
     p.Host.SetScoreFile("");
     p.Host.FixedSeed = true;
     p.Host.Seed = seed;
+    p.Board.Watched.reset();
     if (!StartGame(p)) return 1;
     pm::sim::ScriptCursor cursor(script);
     try {
@@ -289,6 +351,46 @@ EMSCRIPTEN_KEEPALIVE int pm_test(uint32_t seed, const char* scriptText, uint32_t
         return 1;
     }
     pm_js_test_done(static_cast<int>(p.Frame));
+    return 0;
+}
+
+// The world table: the session up to the run that set the player's best,
+// as a replay file's text; empty when this session set none.
+EMSCRIPTEN_KEEPALIVE const char* pm_best_replay() { return ThePage->Board.Best.c_str(); }
+
+// The world table: watches a replay (its text) at the game's own pace, from
+// its seed and starting record; the player's record is neither read nor
+// written. Non-zero when the text is no replay.
+EMSCRIPTEN_KEEPALIVE int pm_watch(const char* text) {
+    Page& p = *ThePage;
+    if (p.Running) return 1;
+    auto replay = std::make_unique<pm::Replay>();
+    pm::sim::ScriptError bad;
+    if (!pm::ParseReplay(text, *replay, bad)) {
+        Fail("replay line " + std::to_string(bad.Line) + ": " + bad.Message);
+        return 1;
+    }
+    mkdir("/watch", 0755);
+    if (std::FILE* f = std::fopen(WatchRecordFile, "wb")) {
+        std::fprintf(f, "%d \r\n", static_cast<int>(replay->HighScore));
+        std::fclose(f);
+    }
+    p.Host.SetScoreFile(WatchRecordFile);
+    p.Host.FixedSeed = true;
+    p.Host.Seed = replay->Seed;
+    p.Board.Watched = std::move(replay);
+    p.Board.Cursor = std::make_unique<pm::sim::ScriptCursor>(p.Board.Watched->Keys);
+    p.Board.WatchedFrames = 0;
+    if (!StartGame(p)) return 1;
+    p.Board.Start(p.Board.Watched->Seed, *p.Form);
+    p.Running = true;
+    p.Paused = false;
+    p.Pacer = pm::FramePacer(1000000, pm::FrameClock::FramesPerSecond);
+    p.HaveDue = false;
+    if (!p.LoopStarted) {
+        p.LoopStarted = true;
+        emscripten_set_main_loop(Tick, 0, 0);
+    }
     return 0;
 }
 
@@ -329,6 +431,7 @@ EMSCRIPTEN_KEEPALIVE double pm_probe(int what) {
         case 12: return p.Stats.MaxMs;
         case 13: return p.Stats.Over1Ms;
         case 14: return p.Host.PresentMs;
+        case 20: return p.Board.Watched ? 1 : 0;
         default: return 0;
     }
 }

@@ -36,3 +36,9 @@ echo "== the page in headless Chromium"
 (cd tests/web && npm ci --no-audit --no-fund --loglevel=error)
 PM_WEB_SITE=$web/site PM_NATIVE_SIM=$native/pellimunch-sim PM_WEB_FIGURES=$web/figures.json \
     node --test tests/web/page.test.mjs
+
+# The world table beside the game, where the native build has the board.
+if [ -x "$native/pellimunch-board" ]; then
+    echo "== the world table's page and the game with a board, in headless Chromium"
+    PM_WEB_SITE=$web/site PM_BOARD=$native/pellimunch-board node --test tests/board/page.test.mjs
+fi

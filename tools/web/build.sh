@@ -56,7 +56,7 @@ site=$out/site
 rm -rf "$site"
 mkdir -p "$site"
 cp "$out/wasm/pellimunch.js" "$out/wasm/pellimunch.wasm" "$out/wasm/pellimunch.data" "$site/"
-cp tools/web/page/index.html tools/web/page/page.js tools/web/page/page.css "$site/"
+cp tools/web/page/index.html tools/web/page/page.js tools/web/page/page.css tools/web/page/board.js "$site/"
 
 raw=$(du -cb "$site"/* | tail -1 | cut -f1)
 gz=0

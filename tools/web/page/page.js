@@ -119,6 +119,8 @@
       try { window.localStorage.setItem("pellimunch/mute", muted ? "yes" : "no"); } catch (e) {}
     },
     testDone(frame) { figures.testDone = true; figures.testFrame = frame; },
+    // The world table (board.js), where a board serves this page.
+    newBest(highScore) { if (window.pmBoard) window.pmBoard.newBest(highScore); },
     // The program is ready: run the test, or wait for the player's click.
     started() {
       figures.readyAt = performance.now();
@@ -134,6 +136,7 @@
       $("play").disabled = false;
       $("play").textContent = "Click to play";
       $("play").focus();
+      if (window.pmBoard) window.pmBoard.ready();
     },
   };
 
@@ -144,6 +147,8 @@
     probe(name) { return Module._pm_probe(probes[name]); },
     get audioState() { return audio ? audio.state : "none"; },
     get muted() { return muted; },
+    startAudio,
+    show,
   };
 
   $("play").addEventListener("click", play);
