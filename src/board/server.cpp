@@ -3,6 +3,8 @@
 #include <httplib.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -30,6 +32,8 @@ namespace {
 
 using Json = nlohmann::json;
 using Clock = std::chrono::steady_clock;
+
+constexpr int VerifyNice = 10;
 
 // Verifications run here, never on a thread that reads requests. The queue
 // is bounded: a full one is refused at once instead of growing.
@@ -65,6 +69,9 @@ public:
 
 private:
     void Work() {
+        // Verifying is batch work: below the threads that answer requests,
+        // so the table stays quick to read while runs are checked.
+        ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), VerifyNice);
         for (;;) {
             std::function<void()> job;
             {
@@ -367,6 +374,7 @@ int RunServer(const ServerOptions& o) {
     svr.set_read_timeout(ReadTimeoutSeconds, 0);
     svr.set_write_timeout(ReadTimeoutSeconds, 0);
     svr.set_keep_alive_max_count(1000);
+    svr.set_tcp_nodelay(true);   // an answer goes out in two writes: no waiting for the first one's ACK
     if (!o.Site.empty() && !svr.set_mount_point("/", o.Site)) {
         std::fprintf(stderr, "pellimunch-board: %s: not a folder\n", o.Site.c_str());
         return 1;
