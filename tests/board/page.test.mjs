@@ -154,7 +154,11 @@ test("a game over that sets the best goes from the game onto the table, and is w
 test("on a static host without a board nothing of the table shows", { timeout: 60000 }, async () => {
   const server = await serve(site);
   try {
-    const { page, errors } = await open(server.url + "index.html?watch=1");
+    const page = await browser.newPage();
+    const errors = [];
+    page.on("pageerror", (e) => errors.push(String(e)));
+    page.on("console", (m) => { if (m.type() === "error") errors.push(m.text()); });   // a 404 shows here
+    await page.goto(server.url + "index.html?watch=1", { waitUntil: "load" });
     await waitFor(page, "click to play", () => !document.getElementById("play").disabled);
     await sleep(500);
     const state = await page.evaluate(() => ({ board: window.pmBoard.present, play: document.getElementById("play").textContent,

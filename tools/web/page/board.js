@@ -1,18 +1,15 @@
 // The world table, where a board server (pellimunch-board) serves this page:
 // at a game over that sets the player's best, an offer to put the run on the
 // table (a name, remembered, and one button); and ?watch=ID plays a run from
-// the table. On any other host the probe finds no board and nothing shows.
+// the table. On any other host nothing of this shows.
 // page.js calls ready() and newBest(); the game's side exports pm_best_replay
 // and pm_watch.
 "use strict";
 (function () {
   const params = new URLSearchParams(window.location.search);
-  let board = false;
+  // The board serving this page puts that line in front of this file.
+  const board = window.pmBoardServer === true;
   let panel = null;
-  const probe = fetch("healthz", { cache: "no-store" })
-    .then((r) => (r.ok ? r.json() : null))
-    .then((j) => { board = !!(j && j.service === "pellimunch-board"); })
-    .catch(() => { board = false; });
 
   // Keys typed into the offer are the player's, not the game's: stopped
   // here, before the game's own listeners on the window hear them.
@@ -75,8 +72,7 @@
   }
 
   // ?watch=ID: the play button watches that run instead.
-  async function ready() {
-    await probe;
+  function ready() {
     const id = params.get("watch");
     if (!board || !id || !/^\d{1,15}$/.test(id)) return;
     const play = document.getElementById("play");
@@ -98,7 +94,7 @@
 
   window.pmBoard = {
     ready,
-    newBest(highScore) { probe.then(() => { if (board) offer(highScore); }); },
+    newBest(highScore) { if (board) offer(highScore); },
     get present() { return board; },
   };
 })();
