@@ -241,6 +241,11 @@ public:
             }
             return httplib::Server::HandlerResponse::Unhandled;
         });
+        svr.set_post_routing_handler([](const httplib::Request&, httplib::Response& res) {
+            // A stored replay may hold any text in its comments: it is
+            // served as text, and no browser may take it for a page.
+            res.set_header("X-Content-Type-Options", "nosniff");
+        });
         svr.Get("/healthz", [this](const httplib::Request&, httplib::Response& res) {
             Answer(res, 200, {{"ok", true}, {"service", "pellimunch-board"}, {"game", !options_.Site.empty()},
                               {"waiting", pool_.Waiting()}});

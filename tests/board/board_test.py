@@ -120,7 +120,35 @@ def suite(build, db, fresh_db, tmp):
     return srv, recorded
 
 
+def long_session(seed):
+    """Ten minutes of keys with a wrong end line: verified in full, then 422."""
+    spans = [f"{1 + (seed * 7 + i) % 40} " + ["LShift", "Right", "Left", "Right+Space", "-"][(seed + i) % 5]
+             for i in range(1800)]
+    return f"pellimunch-replay 1\nseed {seed}\nhighscore 1000\n" + "\n".join(spans) + "\nend 1 close 1\n"
+
+
+def busy(srv):
+    """One verification thread and one waiting place: the rest of a burst is
+    told to come back, at once."""
+    srv.stop()
+    srv.args = ["--workers", "1", "--queue", "1", "--submit-burst", "1000"]
+    srv.start()
+    answers = []
+
+    def send(seed):
+        status, headers, _ = srv.submit("Busy", long_session(seed))
+        answers.append((status, headers.get("retry-after")))
+    threads = [threading.Thread(target=send, args=(s,)) for s in range(8)]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join(60)
+    check({a[0] for a in answers} <= {422, 503} and (503, "5") in answers and (422, None) in answers,
+          f"a full queue: {sorted(answers, key=str)}")
+
+
 def hostile(srv, recorded):
+    busy(srv)
     # Behind a proxy, as a public table would be: the test speaks for many
     # addresses; the limits are the defaults.
     srv.stop()
