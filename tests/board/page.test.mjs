@@ -1,7 +1,7 @@
 // The table page and the browser game beside a real board server, in
 // headless Chromium: a name with markup is shown as text; a game over that
-// sets the player's best is sent from the game and lands on the table; the
-// run is watched from the table to its recorded end; on a static host
+// sets the player's best is sent from the game and lands on the table; a
+// best.replay file is taken by the table page; the run is watched from the table to its recorded end; on a static host
 // without a board, none of it shows.
 //
 // PM_WEB_SITE: the built site folder; PM_BOARD: the pellimunch-board program;
@@ -9,7 +9,7 @@
 import { test, before, after } from "node:test";
 import assert from "node:assert/strict";
 import { execFileSync, spawn } from "node:child_process";
-import { existsSync, mkdtempSync, rmSync } from "node:fs";
+import { existsSync, mkdtempSync, rmSync, writeFileSync } from "node:fs";
 import { createRequire } from "node:module";
 import { tmpdir } from "node:os";
 import { join, resolve } from "node:path";
@@ -131,6 +131,18 @@ test("a game over that sets the best goes from the game onto the table, and is w
   const recordedEnd = replay.trim().split("\n").pop().split(" ");
   const record = await page.evaluate(() => window.localStorage.getItem("pellimunch/score.dat"));
   await page.close();
+
+  // The same run as a best.replay file picked on the table page: looked at,
+  // and refused with the board's reason (it is on the table already).
+  const file = join(scratch, "best.replay");
+  writeFileSync(file, replay);
+  const picker = await open(url);
+  await picker.page.type("#send-name", "Desk");
+  const input = await picker.page.$("#send-file");
+  await input.uploadFile(file);
+  await picker.page.click("#send-button");
+  await waitFor(picker.page, "the answer", () => /already/.test(document.getElementById("send-result").textContent));
+  await picker.page.close();
 
   // A row of the table opens the run in the game, which plays it back.
   const table = await open(url);
