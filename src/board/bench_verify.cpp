@@ -32,7 +32,7 @@ pm::Replay Session(uint32_t seed, uint64_t frames) {
     uint64_t total = 0;
     while (total < frames) {
         x = x * 1103515245u + 12345u;
-        pm::sim::ScriptSpan span;
+        pm::keys::ScriptSpan span;
         if ((x >> 16) % 7 == 0) {
             span.Keys = {pm::Key::LShift};   // starts a game from the title; nothing in play
             span.Count = 1;

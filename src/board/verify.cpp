@@ -6,7 +6,9 @@
 #include <memory>
 
 #include "names.h"
+#include "driver/session.h"
 #include "platform/headless_host.h"
+#include "platform/record_store.h"
 #include "shell/game_state.h"
 
 namespace pm::board {
@@ -17,7 +19,7 @@ namespace {
 // hostile file could overflow a plain sum).
 uint64_t SpanFrames(const Replay& replay) {
     uint64_t total = 0;
-    for (const sim::ScriptSpan& span : replay.Keys.Spans) {
+    for (const keys::ScriptSpan& span : replay.Keys.Spans) {
         if (span.Count > MaxSessionFrames - total) return MaxSessionFrames + 1;
         total += span.Count;
     }
@@ -41,7 +43,7 @@ std::string RunHash(const Replay& replay) {
     auto flush = [&] {
         if (count > 0) text += std::to_string(count) + ' ' + last + '\n';
     };
-    for (const sim::ScriptSpan& span : replay.Keys.Spans) {
+    for (const keys::ScriptSpan& span : replay.Keys.Spans) {
         if (span.Count == 0) continue;
         std::vector<uint8_t> keys = span.Keys;
         std::sort(keys.begin(), keys.end());
@@ -74,7 +76,7 @@ std::string RunHash(const Replay& replay) {
 
 Verification Check(std::string_view text, Replay& replay) {
     Verification v;
-    sim::ScriptError error;
+    keys::ScriptError error;
     if (!ParseReplay(text, replay, error)) {
         v.Message = "line " + std::to_string(error.Line) + ": " + error.Message;
         return v;
@@ -88,79 +90,76 @@ Verification Check(std::string_view text, Replay& replay) {
                     " frames, five hours)";
         return v;
     }
+    // A recorded session holds one key line per frame it ran: keys beyond
+    // the end (never played, but making a "new" run of an old one) or short
+    // of it are an edited file.
+    if (frames != replay.EndFrame) {
+        v.Result = Verdict::Mismatch;
+        v.Message = "the keys hold " + std::to_string(frames) + " frames, but the end line says " +
+                    std::to_string(replay.EndFrame);
+        return v;
+    }
     v.Hash = RunHash(replay);
     v.Result = Verdict::Ranked;
     return v;
 }
 
 void Run(const Replay& replay, Verification& v, const RunHooks& hooks) {
-    // The starting record goes in through a score file of its own; the
-    // game's state never depends on pixels, so the surfaces stay blank.
-    ScratchScoreFile scratch(replay.HighScore);
-    HeadlessHost host({}, scratch.Path());
-    host.Seed = replay.Seed;
-    auto form = std::make_unique<FormMain>(host);
+    // The session as the runner plays a recording back: the record it
+    // started with held in memory, no file; blank surfaces, since the
+    // game's state never depends on pixels.
+    FixedRecord record(replay.HighScore);
+    HeadlessHost host;
+    host.UseRecords(&record);
+    Session session(host, nullptr);
+    session.Follow(replay.Keys, Source::Script, replay.EndFrame);
+    const FormMain& form = session.Game();
     uint64_t shown = 0;
-    if (hooks.OnFrame) host.OnPresent = [&](const Surface&) { hooks.OnFrame(shown, *form); };
-    form->Form_Load();
-    if (hooks.OnFrame) hooks.OnFrame(0, *form);
+    if (hooks.OnFrame) host.OnPresent = [&](const Surface&) { hooks.OnFrame(shown, form); };
+    session.Start(replay.Seed);
+    if (hooks.OnFrame) hooks.OnFrame(0, form);
     // No picture: every drawing call is still made, but a back buffer of no
     // pixels takes none of them, and nothing in the game reads it back.
-    if (!hooks.Picture) form->BackBuffer = Surface("BackBuffer", 0, 0);
+    if (!hooks.Picture) session.Game().BackBuffer = Surface("BackBuffer", 0, 0);
 
-    const uint64_t total = SpanFrames(replay);
-    sim::ScriptCursor cursor(replay.Keys);
-    ReplayOutcome outcome;
-    outcome.End = ReplayEnd::Close;
     bool inGame = false, hadGame = false;
-    uint64_t hiddenAt = 0;
-    uint64_t gameStart = 0;
+    uint64_t gameStart = 0, hiddenAt = 0;
+    int16_t before = form.GameState;
     auto gameOver = [&](uint64_t frame) {
-        const uint64_t length = frame - gameStart;
-        if (!hadGame || form->Score > v.Best.Score) v.Best = {form->Score, form->Level, length};
+        if (!hadGame || form.Score > v.Best.Score) v.Best = {form.Score, form.Level, frame - gameStart};
         hadGame = true;
         inGame = false;
     };
-    if (total == 0) form->CloseWindow();
-    for (uint64_t n = 1; n <= total; ++n) {
-        FrameInput input;
-        if (const sim::ScriptSpan* span = cursor.Next()) input = InputOf(*span);
-        input.CloseRequested = n == total;
-        const int16_t before = form->GameState;
-        if (before == State::Play && HoldsHiddenKey(input) && hiddenAt == 0) {
-            hiddenAt = n;
-            if (!hooks.RunThrough) break;
+    for (;;) {
+        shown = session.Frames() + 1;
+        const Session::Tick tick = session.Run();
+        if (session.FramesLastTick() > 0) {
+            const uint64_t n = session.Frames();
+            if (before == State::Play && HoldsHiddenKey(session.LastInput()) && hiddenAt == 0) hiddenAt = n;
+            if (before == State::Title && form.GameState == State::Play) {
+                inGame = true;
+                gameStart = n - 1;
+            } else if (inGame && before == State::GameOver && form.GameState == State::Title) {
+                gameOver(n);
+            }
+            before = form.GameState;
         }
-        outcome.Frames = n;
-        shown = n;
-        const bool goesOn = form->Step(input);
-        if (before == State::Title && form->GameState == State::Play) {
-            inGame = true;
-            gameStart = n - 1;
-        } else if (inGame && before == State::GameOver && form->GameState == State::Title) {
-            gameOver(n);
-        }
-        if (!goesOn) {
-            outcome.End = !form->QuitFlag ? ReplayEnd::Escape : input.MousePressed ? ReplayEnd::Mouse : ReplayEnd::Close;
-            break;
-        }
+        if (tick == Session::Tick::Over) break;
     }
-    form->Form_Unload();
-    if (hiddenAt != 0) {
-        v.Result = Verdict::Refused;
-        v.Message = "W, E or R was pressed during play at frame " + std::to_string(hiddenAt) +
-                    "; the table does not rank such runs";
-        v.Best = {};
-        return;
-    }
-    if (inGame) gameOver(outcome.Frames);   // the session ended during a game
-    outcome.HighScore = form->HighScore;
-    v.SessionFrames = outcome.Frames;
+    session.Finish();
+    if (inGame) gameOver(session.Frames());   // the session ended during a game
+    v.SessionFrames = session.Frames();
 
-    const std::string differs = CompareWithRecording(replay, outcome);
+    const std::string differs =
+        CompareWithRecording(replay, ReplayOutcome{session.Frames(), session.End(), form.KeptRecord});
     if (!differs.empty()) {
         v.Result = Verdict::Mismatch;
         v.Message = differs;
+        v.Best = {};
+    } else if (hiddenAt != 0) {
+        v.Result = Verdict::Refused;
+        v.Message = "W, E or R was pressed during play at frame " + std::to_string(hiddenAt) +
+                    "; the table does not rank such runs";
         v.Best = {};
     } else if (!hadGame) {
         v.Result = Verdict::Refused;

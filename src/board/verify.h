@@ -1,6 +1,8 @@
 // Runs a submitted replay through the game itself and says what it earned.
 // Nothing the file claims is believed: the score, the level and the length
-// of the best game are read from the game's own record as it runs.
+// of the best game are read from the game's own record as it runs. The
+// session is played as the runner plays a recording back: the record it
+// started with in memory, no file.
 #pragma once
 
 #include <cstdint>
@@ -21,7 +23,7 @@ enum class Verdict : uint8_t {
     Ranked,      // the game ran it, it ends as it says, it holds a game
     Malformed,   // the reader refused the text (Message names the line)
     TooLong,     // longer than MaxSessionFrames
-    Mismatch,    // it does not end as its end line says
+    Mismatch,    // it does not end as its end line says (or holds more or fewer frames)
     Refused,     // ends as it says, but cannot be ranked (W, E or R in play; no game)
 };
 
@@ -41,14 +43,13 @@ struct Verification {
     std::string Hash;       // what makes two submissions the same run
 };
 
-// Parses and checks the limits only: cheap, fit for the thread that reads
-// requests. Result is Ranked when the replay may go on to Run.
+// Parses and checks the limits and the frame count only: cheap, fit for the
+// thread that reads requests. Result is Ranked when the replay may go on to Run.
 Verification Check(std::string_view text, Replay& replay);
 
 // What a caller may ask of Run besides the verdict (the tests do).
 struct RunHooks {
     bool Picture = false;   // draw the back buffer's pixels too
-    bool RunThrough = false;  // play on past a refusal to the end of the keys
     // Each frame as it is shown (frame 0 is the start-up's), as the runner
     // writes its trace.
     std::function<void(uint64_t frame, const FormMain& form)> OnFrame;

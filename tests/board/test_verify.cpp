@@ -78,8 +78,8 @@ Recorded Record(const Golden& g, const std::string& scratch) {
     pm::Replay replay;
     replay.Seed = g.Seed;
     replay.HighScore = g.Score == "-" ? 1000 : std::stoi(g.Score);
-    pm::sim::ScriptError bad;
-    EXPECT_TRUE(pm::sim::ParseScript(Slurp(keys), replay.Keys, bad)) << bad.Message;
+    pm::keys::ScriptError bad;
+    EXPECT_TRUE(pm::keys::ParseScript(Slurp(keys), replay.Keys, bad)) << bad.Message;
     const uint64_t scripted = replay.Keys.TotalFrames();
     if (g.Frames != "-" && std::stoull(g.Frames) > scripted)
         replay.Keys.Spans.push_back({std::stoull(g.Frames) - scripted, {}, false, 0});
@@ -124,7 +124,6 @@ TEST(BoardVerify, EveryStoredReplayRunsAsTheRunnerRanItWithoutAPicture) {
         {
             std::vector<std::string> lines;
             pm::board::RunHooks hooks;
-            hooks.RunThrough = true;
             hooks.OnFrame = [&](uint64_t frame, const pm::FormMain& form) {
                 std::string line;
                 pm::sim::AppendFrameLine(line, static_cast<int64_t>(frame), pm::sim::Channels{}, form, {}, {});
@@ -137,7 +136,7 @@ TEST(BoardVerify, EveryStoredReplayRunsAsTheRunnerRanItWithoutAPicture) {
             // The keys the help never names are used by the replays that set
             // up fevers and patterns: those runs are refused, never ranked.
             bool hidden = false;
-            for (const pm::sim::ScriptSpan& span : replay.Keys.Spans)
+            for (const pm::keys::ScriptSpan& span : replay.Keys.Spans)
                 for (uint8_t k : span.Keys) hidden = hidden || k == pm::Key::W || k == pm::Key::E || k == pm::Key::R;
             if (run.Result == pm::board::Verdict::Ranked) {
                 EXPECT_FALSE(hidden);
@@ -190,6 +189,10 @@ TEST(BoardVerify, ForgedEndsAndLimitsAreCaught) {
     std::string spans = "pellimunch-replay 1\nseed 1\nhighscore 1000\n";
     for (int i = 0; i < 4; ++i) spans += "4294967295 -\n";
     EXPECT_EQ(pm::board::VerifyReplay(spans + "end 4 close 1000\n").Result, pm::board::Verdict::TooLong);
+    // Keys past the end line: never played, but they would make a "new" run.
+    std::string padded = rec.ReplayText;
+    padded.insert(padded.rfind("end "), "5 Left\n");
+    EXPECT_EQ(pm::board::VerifyReplay(padded).Result, pm::board::Verdict::Mismatch);
     EXPECT_EQ(pm::board::VerifyReplay("pellimunch-replay 1\nseed 1\nhighscore 1000\n1 -\nend 1000000000000 close 1000\n").Result,
               pm::board::Verdict::TooLong);
 }
@@ -206,7 +209,7 @@ TEST(BoardNames, LettersOfAnyScriptDigitsAndFewMarks) {
     EXPECT_EQ(ok("ABCDEFGHIJKLMNOP"), "ABCDEFGHIJKLMNOP");
     for (std::string_view bad : {"", "   ", "ABCDEFGHIJKLMNOPQ", "<b>x</b>", "a'b", "x\"y", "a;b", "tab\there",
                                  "nl\n", "\xCC\x81x", "\xFF\xFE", "emoji\xF0\x9F\x98\x80", "a\xE2\x80\xAE" "b"})
-        EXPECT_EQ(ok(bad), "<refused>") << pm::sim::Quote(bad);
+        EXPECT_EQ(ok(bad), "<refused>") << pm::keys::Quote(bad);
 }
 
 }  // namespace

@@ -88,7 +88,7 @@
       window.pellimunch.show("start", false);
       window.pellimunch.show("over", false);
       window.pellimunch.startAudio();
-      Module.ccall("pm_watch", "number", ["string"], [text]);
+      Module.ccall("pm_watch", "number", ["string", "number"], [text, window.pellimunch.muted ? 1 : 0]);
     }, true);
   }
 
