@@ -95,27 +95,33 @@ test("the table shows a name with markup as text, never as markup", { timeout: 6
 
 test("a game over that sets the best goes from the game onto the table, and is watched back to its end", { timeout: 180000 }, async () => {
   const { page, errors } = await open(url + "index.html");
-  // A record below any score: the run given up at once still sets a new best.
-  await page.evaluate(() => window.localStorage.setItem("pellimunch/score.dat", "-1 \r\n"));
+  // A record of 0: a run given up after a few hops is a new best as soon as
+  // it ate anything; one that did not is played again.
+  await page.evaluate(() => window.localStorage.setItem("pellimunch/score.dat", "0 \r\n"));
   await page.reload({ waitUntil: "load" });
   await waitFor(page, "click to play", () => !document.getElementById("play").disabled);
   await page.click("#play");
   await waitFor(page, "the first frames", () => window.pellimunch.probe("frame") > 10);
-  await page.keyboard.down("ShiftLeft");
-  await sleep(120);
-  await page.keyboard.up("ShiftLeft");
-  await waitFor(page, "the run", () => window.pellimunch.probe("gameState") === 1);
-  await page.keyboard.down("ArrowRight");
-  await sleep(800);
-  await page.keyboard.down("Space");
-  await sleep(60);
-  await page.keyboard.up("Space");
-  await page.keyboard.up("ArrowRight");
-  await page.keyboard.press("Delete");
-  await waitFor(page, "the offer at the game over", () => {
-    const p = document.getElementById("board-offer");
-    return p && !p.hidden;
-  }, undefined, 60000);
+  const offered = () => { const p = document.getElementById("board-offer"); return !!p && !p.hidden; };
+  for (let run = 0; run < 5 && !(await page.evaluate(offered)); run++) {
+    await page.keyboard.down("ShiftLeft");
+    await sleep(120);
+    await page.keyboard.up("ShiftLeft");
+    await waitFor(page, "the run", () => window.pellimunch.probe("gameState") === 1);
+    await page.keyboard.down("ArrowRight");
+    await sleep(830);
+    await page.keyboard.down("Space");
+    await sleep(60);
+    await page.keyboard.up("Space");
+    await page.keyboard.up("ArrowRight");
+    await page.keyboard.down("ArrowLeft");
+    await sleep(660);
+    await page.keyboard.up("ArrowLeft");
+    await page.keyboard.press("Delete");
+    await waitFor(page, "the title again", () => window.pellimunch.probe("gameState") === 0, undefined, 60000);
+    await sleep(200);
+  }
+  assert.ok(await page.evaluate(offered), "the offer at the game over that set the best");
   await page.type("#board-name", "Tester <b>");   // the markup is refused by the board...
   await page.click("#board-send");
   await waitFor(page, "the refusal", () => /Refused/.test(document.getElementById("board-result").textContent));
