@@ -322,7 +322,6 @@ private:
         if (checked.Result == Verdict::Malformed) return Refuse(res, 400, "replay " + checked.Message);
         if (checked.Result == Verdict::TooLong) return Refuse(res, 413, checked.Message);
         if (checked.Result == Verdict::Mismatch) return Refuse(res, 422, checked.Message);
-        if (store_.HasHash(checked.Hash)) return Refuse(res, 409, "this run is on the table already");
 
         auto done = std::make_shared<std::promise<Verification>>();
         std::future<Verification> result = done->get_future();

@@ -52,7 +52,6 @@ class Store {
 public:
     virtual ~Store() = default;
     virtual int SchemaVersion() = 0;
-    virtual bool HasHash(const std::string& hash) = 0;
     virtual Inserted Insert(const NewRun& run) = 0;   // one transaction; Duplicate on a known hash
     virtual std::vector<TableRow> Top(int64_t limit, int64_t offset) = 0;
     virtual std::optional<std::string> ReplayText(int64_t id) = 0;

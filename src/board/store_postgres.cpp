@@ -60,10 +60,6 @@ public:
         return Do([&](pqxx::work& w) { return w.exec1("SELECT COALESCE(MAX(version), 0) FROM schema_version")[0].as<int>(); });
     }
 
-    bool HasHash(const std::string& hash) override {
-        return Do([&](pqxx::work& w) { return !w.exec_params("SELECT 1 FROM runs WHERE replay_hash = $1", hash).empty(); });
-    }
-
     Inserted Insert(const NewRun& r) override {
         return Do([&](pqxx::work& w) {
             Inserted out;

@@ -73,12 +73,6 @@ public:
         return Version();
     }
 
-    bool HasHash(const std::string& hash) override {
-        std::lock_guard lock(mutex_);
-        Statement s(Db(), "SELECT 1 FROM runs WHERE replay_hash = ?");
-        return s.Bind(1, hash).Step();
-    }
-
     Inserted Insert(const NewRun& r) override {
         std::lock_guard lock(mutex_);
         Exec("BEGIN IMMEDIATE");

@@ -34,16 +34,20 @@ bool HoldsHiddenKey(const FrameInput& input) {
 
 }  // namespace
 
-std::string RunHash(const Replay& replay) {
+std::string RunHash(const Replay& replay, uint64_t frames) {
     // One line per run of equal frames, keys in code order: the same frames
     // always give the same text, however the file spelled them.
-    std::string text = "seed " + std::to_string(replay.Seed) + "\nstart " + std::to_string(replay.HighScore) + "\n";
+    std::string text = "seed " + std::to_string(replay.Seed) + "\n";
     std::string last;
     uint64_t count = 0;
     auto flush = [&] {
         if (count > 0) text += std::to_string(count) + ' ' + last + '\n';
     };
-    for (const keys::ScriptSpan& span : replay.Keys.Spans) {
+    for (const keys::ScriptSpan& original : replay.Keys.Spans) {
+        if (frames == 0) break;
+        keys::ScriptSpan span = original;
+        span.Count = std::min(span.Count, frames);
+        frames -= span.Count;
         if (span.Count == 0) continue;
         std::vector<uint8_t> keys = span.Keys;
         std::sort(keys.begin(), keys.end());
@@ -99,7 +103,6 @@ Verification Check(std::string_view text, Replay& replay) {
                     std::to_string(replay.EndFrame);
         return v;
     }
-    v.Hash = RunHash(replay);
     v.Result = Verdict::Ranked;
     return v;
 }
@@ -123,10 +126,13 @@ void Run(const Replay& replay, Verification& v, const RunHooks& hooks) {
     if (!hooks.Picture) session.Game().BackBuffer = Surface("BackBuffer", 0, 0);
 
     bool inGame = false, hadGame = false;
-    uint64_t gameStart = 0, hiddenAt = 0;
+    uint64_t gameStart = 0, hiddenAt = 0, bestEnd = 0;
     int16_t before = form.GameState;
     auto gameOver = [&](uint64_t frame) {
-        if (!hadGame || form.Score > v.Best.Score) v.Best = {form.Score, form.Level, frame - gameStart};
+        if (!hadGame || form.Score > v.Best.Score) {
+            v.Best = {form.Score, form.Level, frame - gameStart};
+            bestEnd = frame;
+        }
         hadGame = true;
         inGame = false;
     };
@@ -166,6 +172,7 @@ void Run(const Replay& replay, Verification& v, const RunHooks& hooks) {
         v.Message = "the session holds no game";
     } else {
         v.Result = Verdict::Ranked;
+        v.Hash = RunHash(replay, bestEnd);
     }
 }
 

@@ -40,7 +40,7 @@ struct Verification {
     uint64_t SessionFrames = 0;
     uint32_t Seed = 0;
     int32_t StartRecord = 0;
-    std::string Hash;       // what makes two submissions the same run
+    std::string Hash;       // what makes two submissions the same run (once Ranked)
 };
 
 // Parses and checks the limits and the frame count only: cheap, fit for the
@@ -61,8 +61,15 @@ void Run(const Replay& replay, Verification& v, const RunHooks& hooks = {});
 // Both.
 Verification VerifyReplay(std::string_view text);
 
-// The identity of a run: SHA-256 (hex) of its seed, starting record and
-// keys frame by frame, whatever the spacing, comments or span splits.
-std::string RunHash(const Replay& replay);
+// The identity of a ranked run: SHA-256 (hex) of its seed and its keys
+// frame by frame up to the end of its best game, whatever the spacing,
+// comments or span splits.
+// Mended: the identity was the seed, the starting record and all the keys.
+// Then anyone could take a run from the table (GET /api/runs/ID/replay), add
+// idle frames after its best game or change its starting record, fix the end
+// line, and put the same game on the table again under another name: the
+// game really earns it. What the table ranks is the best game, and those
+// frames decide it; the starting record does not change its score.
+std::string RunHash(const Replay& replay, uint64_t frames);
 
 }  // namespace pm::board

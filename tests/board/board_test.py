@@ -39,16 +39,16 @@ def timed(limit, fn, *args, **kw):
 
 def runs(build):
     """Distinct genuine sessions: a game over, a new record, a session that
-    ends in play, and the same keys from other starting records."""
+    ends in play, and the same keys from other seeds."""
     out = {
         "gameover": record_run(build, golden_keys("gameover"), 8, frames=1300),
-        "record": record_run(build, golden_keys("record"), 8, start=10, frames=1300),
+        "record": record_run(build, golden_keys("record"), 9, start=10, frames=1300),
         "play": record_run(build, golden_keys("play"), 8),
         "jumper": record_run(build, golden_keys("jumper"), 21, start=100),
     }
-    for start in (500, 600, 700, 800):
-        out[f"natural{start}"] = record_run(build, golden_keys("gameover"), 8, start=start, frames=1300)
-    out["fresh"] = record_run(build, golden_keys("jumper"), 21, start=900)
+    for seed in (500, 600, 700, 800):
+        out[f"natural{seed}"] = record_run(build, golden_keys("gameover"), seed, frames=1300)
+    out["fresh"] = record_run(build, golden_keys("jumper"), 22, start=900)
     # W pressed in play: a genuine session the table must not rank.
     keys = golden_keys("play").replace("1 Up\n", "1 Up\n3 W\n", 1)
     out["cheat"] = record_run(build, keys, 8)
@@ -87,6 +87,14 @@ def suite(build, db, fresh_db, tmp):
     check(srv.submit("Again", recorded["gameover"].text)[0] == 409, "a duplicate")
     respelled = recorded["gameover"].text.replace("\n1 LShift\n", "\n1 LShift   # go\n\n")
     check(srv.submit("Again", respelled)[0] == 409, "a duplicate spelled otherwise")
+    # A run taken from the table, idle frames added after its best game, the
+    # end line fixed: the same game, 409.
+    taken = srv.call(f"/api/runs/{ids['jumper']}/replay")[2]
+    kept, end = taken.rstrip("\n").rsplit("\n", 1)
+    _, frames, how, record = end.split()
+    stolen = f"{kept}\n600 -\nend {int(frames) + 600} {how} {record}\n"
+    status, _, answer = srv.submit("Thief", stolen)
+    check(status == 409, f"a taken run dressed up: {status} {answer}")
     status, _, body = srv.submit("Cheat", recorded["cheat"].text)
     check(status == 422 and "W, E or R" in body["error"], f"W in play: {status} {body}")
 

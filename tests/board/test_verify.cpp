@@ -173,15 +173,25 @@ TEST(BoardVerify, ForgedEndsAndLimitsAreCaught) {
     const pm::board::Verification e = pm::board::VerifyReplay(edited);
     EXPECT_EQ(e.Result, pm::board::Verdict::Mismatch) << e.Message;
 
-    // The same frames spelled otherwise are the same run.
-    pm::Replay a, b;
-    pm::board::Check(rec.ReplayText, a);
+    // The same best game is the same run, however the file spells it, from
+    // whatever starting record, and with whatever frames after it.
     std::string respelled = rec.ReplayText;
     respelled.replace(respelled.find("1 LShift"), 8, "1 LShift  # go");
-    pm::board::Check(respelled, b);
-    EXPECT_EQ(pm::board::RunHash(a), pm::board::RunHash(b));
-    b.HighScore += 1;
-    EXPECT_NE(pm::board::RunHash(a), pm::board::RunHash(b));
+    EXPECT_EQ(pm::board::VerifyReplay(respelled).Hash, v.Hash);
+    pm::Replay longer;
+    pm::board::Check(rec.ReplayText, longer);
+    longer.HighScore = 0;
+    longer.Keys.Spans.push_back({600, {}, false, 0});
+    longer.EndFrame += 600;
+    longer.EndHighScore = v.Best.Score;   // from 0 the record climbs to the game's score
+    const pm::board::Verification stolen = pm::board::VerifyReplay(pm::FormatReplay(longer));
+    ASSERT_EQ(stolen.Result, pm::board::Verdict::Ranked) << stolen.Message;
+    EXPECT_EQ(stolen.Best.Score, v.Best.Score);
+    EXPECT_EQ(stolen.Hash, v.Hash);
+    pm::Replay other;
+    pm::board::Check(rec.ReplayText, other);
+    other.Seed += 1;
+    EXPECT_NE(pm::board::RunHash(other, other.EndFrame), pm::board::RunHash(longer, other.EndFrame));
 
     // Past the limit, from the end line or from the keys: refused unrun.
     const std::string huge = "pellimunch-replay 1\nseed 1\nhighscore 1000\n1000000000000 -\nend 10 close 1000\n";
