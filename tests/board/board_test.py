@@ -256,13 +256,13 @@ def sqlite_backup(build, srv, tmp):
     check(count == srv.top()["total"] and version == 1, f"the backup holds {count} runs, schema {version}")
 
 
-def two_servers(build, pg):
+def two_servers(build, pg, tmp):
     recorded = runs(build)
     # Both start at once on an empty database: the migrations run once.
     servers = [None, None]
 
     def start(i):
-        servers[i] = Server(build, pg.uri, "--submit-burst", "1000")
+        servers[i] = Server(build, pg.uri, "--submit-burst", "1000", log=os.path.join(tmp, f"board{i}.log"))
     starters = [threading.Thread(target=start, args=(i,)) for i in range(2)]
     for t in starters:
         t.start()
@@ -312,7 +312,7 @@ def main():
                     check(srv.stop() == 0, "a clean stop")
                     check(pg.psql("SELECT COUNT(*) FROM runs") == "8", "the rows in PostgreSQL")
                 else:
-                    two_servers(build, pg)
+                    two_servers(build, pg, tmp)
             finally:
                 pg.close()
     print(f"board {backend}: {checks} checks passed in {time.monotonic() - started:.1f} s")

@@ -1,6 +1,7 @@
 """Pieces the board's tests share: runs recorded by the runner, the board
 server started on a free port, a PostgreSQL server of the test's own, and a
 small HTTP client. Standard library only."""
+import atexit
 import glob
 import http.client
 import json
@@ -99,12 +100,24 @@ def http_call(url, method="GET", body=None, headers=None, timeout=30):
     return res.status, {k.lower(): v for k, v in res.getheaders()}, parsed
 
 
-class Server:
-    """pellimunch-board on a free port of 127.0.0.1."""
+_started = []
 
-    def __init__(self, build, db, *args, log=None):
+
+@atexit.register
+def _stop_leftovers():
+    """A failed check leaves no server running behind the test."""
+    for proc in _started:
+        if proc.poll() is None:
+            proc.kill()
+            proc.wait()
+
+
+class Server:
+    """pellimunch-board on a free port of 127.0.0.1, its log in the file LOG."""
+
+    def __init__(self, build, db, *args, log):
         self.build, self.db, self.args = build, db, list(args)
-        self.log_path = log or tempfile.mktemp(prefix="pm-board-log.")
+        self.log_path = log
         self.start()
 
     def start(self):
@@ -112,6 +125,7 @@ class Server:
         self.proc = subprocess.Popen([os.path.join(self.build, "pellimunch-board"), "--port", "0",
                                       "--db", self.db] + self.args,
                                      stdout=subprocess.PIPE, stderr=self.log, text=True)
+        _started.append(self.proc)
         line = self.proc.stdout.readline()
         if "listening on" not in line:
             self.proc.wait(10)
