@@ -1,10 +1,13 @@
-// pellimunch-icon MAIN_BMP OUTDIR: the desktop icon, made from the plain
-// ball of the game's own sprite sheet exactly as the game shows it (16-bit
-// colours, the sheet's white key transparent), centred on a square and
-// resampled to the icon sizes a desktop asks for. Writes
-// OUTDIR/<size>/pellimunch.png for each size.
+// pellimunch-icon MAIN_BMP OUTDIR [SIZE...]: the desktop icon, made from the
+// plain ball of the game's own sprite sheet exactly as the game shows it
+// (16-bit colours, the sheet's white key transparent), centred on a square
+// and resampled to the icon sizes a desktop asks for (or to the SIZEs given,
+// 16 to 1024: the web page's icons). Writes OUTDIR/<size>/pellimunch.png for
+// each size.
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <iterator>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -17,7 +20,7 @@
 
 namespace {
 
-constexpr int IconSizes[] = {32, 48, 64, 128};
+constexpr int DesktopSizes[] = {32, 48, 64, 128};
 
 // Straight RGBA, 8 bits a channel.
 struct Picture {
@@ -58,9 +61,20 @@ Picture Resample(const Picture& src, int size) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: pellimunch-icon MAIN_BMP OUTDIR\n");
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: pellimunch-icon MAIN_BMP OUTDIR [SIZE...]\n");
         return 2;
+    }
+    std::vector<int> sizes(std::begin(DesktopSizes), std::end(DesktopSizes));
+    if (argc > 3) sizes.clear();
+    for (int i = 3; i < argc; ++i) {
+        char* end = nullptr;
+        const long size = std::strtol(argv[i], &end, 10);
+        if (end == argv[i] || *end != '\0' || size < 16 || size > 1024) {
+            std::fprintf(stderr, "pellimunch-icon: bad size %s (expected 16 to 1024)\n", argv[i]);
+            return 2;
+        }
+        sizes.push_back(static_cast<int>(size));
     }
     try {
         // The sprite's place on the sheet comes from the game's own tables.
@@ -86,7 +100,7 @@ int main(int argc, char** argv) {
             }
         }
 
-        for (int size : IconSizes) {
+        for (int size : sizes) {
             const std::filesystem::path dir = std::filesystem::path(argv[2]) / std::to_string(size);
             std::filesystem::create_directories(dir);
             const Picture icon = Resample(square, size);

@@ -295,6 +295,22 @@ EMSCRIPTEN_KEEPALIVE void pm_key(int code, int down) {
     }
 }
 
+// The game's code of a key named as KeyboardEvent.code names it ("ArrowLeft"),
+// or 0: the page's on-screen keys name the keys they stand for.
+EMSCRIPTEN_KEEPALIVE int pm_key_code(const char* domCode) { return pm::web::DomKeyCode(domCode ? domCode : ""); }
+
+// The session so far as the game read it, in the replay format (for the
+// page's tests: the runner plays it back to the same state). Valid until the
+// next call.
+EMSCRIPTEN_KEEPALIVE const char* pm_replay() {
+    static std::string text;
+    const Page& p = *ThePage;
+    if (!p.Session) return "";
+    const pm::FormMain& f = p.Session->Game();
+    text = pm::FormatReplay(p.Session->Recording().Snapshot(f.Ended, f.HighScore));
+    return text.c_str();
+}
+
 // The pause notice's button was pressed.
 EMSCRIPTEN_KEEPALIVE void pm_resume() { ThePage->Host.ResumeRequest(); }
 

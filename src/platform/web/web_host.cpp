@@ -88,7 +88,20 @@ void WebHost::Present(const Surface& back) {
     PresentMs += emscripten_get_now() - t0;
 }
 
-HostEvents WebHost::PumpEvents() { return std::exchange(pending_, HostEvents{}); }
+// The pads are read with the page's messages, so that a Start and the keys
+// held with it belong to the same tick.
+HostEvents WebHost::PumpEvents() {
+    padKeys_.fill(0);
+    bool start = false;
+    pads_.Read(padKeys_, start);
+    if (start) pending_.PadStart = true;
+    return std::exchange(pending_, HostEvents{});
+}
+
+void WebHost::ReadKeyboard(std::array<uint8_t, 256>& keys) {
+    Keys.Read(keys);
+    for (size_t k = 0; k < keys.size(); ++k) keys[k] |= padKeys_[k];
+}
 
 void WebHost::Pause(const Surface&) {
     // The keys let go while the notice is up would never be heard.
