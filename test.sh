@@ -20,7 +20,7 @@ esac
 cd "$(dirname "${BASH_SOURCE[0]}")"
 # shellcheck source=tools/deps.sh
 source tools/deps.sh
-pm_install_packages "${PM_TEST_PACKAGES[@]}" "${PM_WINDOWS_TEST_PACKAGES[@]}"
+pm_install_packages "${PM_TEST_PACKAGES[@]}" "${PM_WINDOWS_TEST_PACKAGES[@]}" "${PM_BOARD_PACKAGES[@]}"
 
 build=${PM_BUILD_DIR:-build}
 asan=${PM_ASAN_BUILD_DIR:-build-asan}

@@ -29,6 +29,7 @@ EM_JS(void, pm_js_ended, (int highScore), { Module.pmPage.ended(highScore); });
 EM_JS(void, pm_js_failed, (const char* message), { Module.pmPage.failed(UTF8ToString(message)); });
 EM_JS(void, pm_js_started, (), { Module.pmPage.started(); });
 EM_JS(void, pm_js_test_done, (int frame), { Module.pmPage.testDone(frame); });
+EM_JS(void, pm_js_new_best, (int highScore), { Module.pmPage.newBest(highScore); });
 
 namespace {
 
@@ -42,8 +43,48 @@ struct FrameStats {
     }
 };
 
+// ---- The world table's side (tools/web/page/board.js) ----------------------
+// A run that sets the player's best is kept as a replay of the session up
+// to its game over, for the page to send to the table; and a run from the
+// table can be watched, with a record of its own.
+struct BoardLink {
+    pm::keys::Script WatchedKeys;
+    pm::FixedRecord WatchedRecord;
+    int16_t LastState = 0;
+    int32_t RecordBeforeRun = 0;
+    std::string Best;   // the session up to the run that set the best, as a replay
+
+    void Start(const pm::FormMain& form) {
+        LastState = form.GameState;
+        RecordBeforeRun = form.HighScore;
+        Best.clear();
+    }
+    void NewBest(const pm::Session& session, pm::FrameEnd end, int32_t record) {
+        Best = pm::FormatReplay(session.Recording().Snapshot(end, record));
+        pm_js_new_best(record);
+    }
+    // After each frame the player played: a run ends when its game over
+    // hands back to the title, a best when it ends above where it started.
+    void Frame(const pm::Session& session) {
+        const pm::FormMain& form = session.Game();
+        if (LastState == pm::State::Title && form.GameState == pm::State::Play) RecordBeforeRun = form.HighScore;
+        if (LastState == pm::State::GameOver && form.GameState == pm::State::Title && form.HighScore > RecordBeforeRun)
+            NewBest(session, pm::FrameEnd::GoingOn, form.HighScore);
+        LastState = form.GameState;
+    }
+    // A quit on the game-over screen ends a run too, with the record it earned.
+    void Finish(const pm::Session& session) {
+        const pm::FormMain& form = session.Game();
+        if (LastState == pm::State::GameOver && form.KeptRecord > RecordBeforeRun)
+            NewBest(session, form.Ended, form.KeptRecord);
+    }
+};
+// -----------------------------------------------------------------------------
+
 struct Page {
     pm::web::WebHost Host{"/"};
+    BoardLink Board;
+    bool Watching = false;
     pm::web::BrowserRecord Record;
     pm::FixedRecord NoRecord;          // the test mode's: nothing read or written
     pm::keys::Script TestScript;
@@ -67,7 +108,8 @@ void Fail(const std::string& message) {
 
 // A new session on the page's host, its game started; false (and said on
 // the page) when the start-up failed.
-bool StartSession(Page& p, pm::RecordStore& record, uint32_t seed, const pm::keys::Script* script, uint32_t stop) {
+bool StartSession(Page& p, pm::RecordStore& record, uint32_t seed, const pm::keys::Script* script, uint64_t stop,
+                  pm::Source source = pm::Source::Script) {
     p.Host.Keys.Clear();
     p.Host.ForgetEvents();
     p.Host.UseRecords(&record);
@@ -75,13 +117,15 @@ bool StartSession(Page& p, pm::RecordStore& record, uint32_t seed, const pm::key
     setup.Settings = p.Settings;
     setup.Remember = [&p](const pm::DesktopSettings& s) { p.Settings = s; };
     p.Session = std::make_unique<pm::Session>(p.Host, &p.Host, std::move(setup));
-    if (script) p.Session->Follow(*script, pm::Source::Script, stop, false);
+    if (script) p.Session->Follow(*script, source, stop, source == pm::Source::Watch);
+    p.Watching = source == pm::Source::Watch;
     try {
         p.Session->Start(seed);
     } catch (const std::exception& e) {
         Fail(e.what());
         return false;
     }
+    p.Board.Start(p.Session->Game());
     return true;
 }
 
@@ -90,13 +134,17 @@ bool StartSession(Page& p, pm::RecordStore& record, uint32_t seed, const pm::key
 pm::Session::Tick TimedTick(Page& p) {
     const double t0 = emscripten_get_now();
     const pm::Session::Tick tick = p.Session->Run();
-    if (p.Session->FramesLastTick() > 0) p.Stats.Add(emscripten_get_now() - t0);
+    if (p.Session->FramesLastTick() > 0) {
+        p.Stats.Add(emscripten_get_now() - t0);
+        if (p.Running && !p.Watching) p.Board.Frame(*p.Session);
+    }
     return tick;
 }
 
 void EndSession(Page& p) {
     p.Running = false;
     p.Session->Finish();
+    if (!p.Watching) p.Board.Finish(*p.Session);
     pm_js_ended(p.Session->Game().KeptRecord);
 }
 
@@ -108,6 +156,7 @@ void Tick() {
         try {
             switch (TimedTick(p)) {
                 case pm::Session::Tick::Over: EndSession(p); return;
+                case pm::Session::Tick::Held: EndSession(p); return;   // a watched run is over
                 case pm::Session::Tick::Resumed: p.Schedule.Restart(); return;
                 case pm::Session::Tick::Paused: return;
                 default: break;
@@ -200,6 +249,36 @@ EMSCRIPTEN_KEEPALIVE int pm_test(uint32_t seed, const char* scriptText, uint32_t
     return 0;
 }
 
+// The world table: the session up to the run that set the player's best,
+// as a replay file's text; empty when this session set none.
+EMSCRIPTEN_KEEPALIVE const char* pm_best_replay() { return ThePage->Board.Best.c_str(); }
+
+// The world table: watches a replay (its text) at the game's own pace, from
+// its seed and the record it started with; the player's record is neither
+// read nor written. Non-zero when the text is no replay.
+EMSCRIPTEN_KEEPALIVE int pm_watch(const char* text, int muted) {
+    Page& p = *ThePage;
+    if (p.Running) return 1;
+    pm::Replay replay;
+    pm::keys::ScriptError bad;
+    if (!pm::ParseReplay(text, replay, bad)) {
+        Fail("replay line " + std::to_string(bad.Line) + ": " + bad.Message);
+        return 1;
+    }
+    p.Settings.Muted = muted != 0;
+    p.Board.WatchedKeys = std::move(replay.Keys);
+    p.Board.WatchedRecord = pm::FixedRecord(replay.HighScore);
+    if (!StartSession(p, p.Board.WatchedRecord, replay.Seed, &p.Board.WatchedKeys, replay.EndFrame, pm::Source::Watch))
+        return 1;
+    p.Running = true;
+    p.Schedule.Restart();
+    if (!p.LoopStarted) {
+        p.LoopStarted = true;
+        emscripten_set_main_loop(Tick, 0, 0);
+    }
+    return 0;
+}
+
 // The audio callback's source: `frames` stereo frames of the game's mix.
 EMSCRIPTEN_KEEPALIVE void pm_mix(int16_t* out, int frames) {
     ThePage->Host.Mix(out, static_cast<size_t>(frames > 0 ? frames : 0));
@@ -261,6 +340,7 @@ EMSCRIPTEN_KEEPALIVE double pm_probe(int what) {
         case 12: return p.Stats.MaxMs;
         case 13: return p.Stats.Over1Ms;
         case 14: return p.Host.PresentMs;
+        case 20: return p.Watching ? 1 : 0;
         default: return 0;
     }
 }

@@ -32,6 +32,13 @@ PM_TEST_PACKAGES=(
     clang libclang-rt-14-dev
     dpkg-dev file lintian appstream desktop-file-utils
 )
+# The world score table's server (src/board) and its tests: the HTTP, JSON,
+# SQLite, PostgreSQL, SHA-256 and Unicode libraries it is built from, a
+# PostgreSQL server for the tests to start, and wrk for the load figures.
+PM_BOARD_PACKAGES=(
+    libcpp-httplib-dev nlohmann-json3-dev libsqlite3-dev libpqxx-dev nettle-dev libunistring-dev
+    postgresql sqlite3 wrk
+)
 
 # Prints the packages of the arguments that are not installed.
 pm_missing_packages() {

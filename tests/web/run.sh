@@ -41,3 +41,9 @@ PM_WEB_SITE=$web/site PM_NATIVE_SIM=$native/pellimunch-sim PM_WEB_FIGURES=$web/f
 echo "== the page on phones, tablets and desktops"
 PM_WEB_SITE=$web/site PM_NATIVE_SIM=$native/pellimunch-sim PM_WEB_SHOTS=$web/shots \
     node --test tests/web/device.test.mjs
+
+# The world table beside the game, where the native build has the board.
+if [ -x "$native/pellimunch-board" ]; then
+    echo "== the world table's page and the game with a board, in headless Chromium"
+    PM_WEB_SITE=$web/site PM_BOARD=$native/pellimunch-board node --test tests/board/page.test.mjs
+fi

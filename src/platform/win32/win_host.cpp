@@ -87,9 +87,8 @@ void WinHost::OpenDisplay() {
 
     widen_.resize(65536);
     for (uint32_t p = 0; p < 65536; ++p) {
-        // The high bits repeat into the low ones so white stays white.
-        const uint32_t r = (p >> 11) & 31, g = (p >> 5) & 63, b = p & 31;
-        widen_[p] = ((r << 3 | r >> 2) << 16) | ((g << 2 | g >> 4) << 8) | (b << 3 | b >> 2);
+        const Rgb c = WidenRgb565(static_cast<uint16_t>(p));
+        widen_[p] = static_cast<uint32_t>(c.R) << 16 | static_cast<uint32_t>(c.G) << 8 | c.B;
     }
     frame_.assign(static_cast<size_t>(PictureW) * PictureH, 0);
 
@@ -99,8 +98,8 @@ void WinHost::OpenDisplay() {
     UpdateWindow(Hwnd(window_));
 }
 
-Surface WinHost::LoadBitmap(const BitmapSpec& spec) {
-    return LoadBmpFile(folder_ + spec.File, spec.Width, spec.Height);
+Surface WinHost::LoadBitmap(const BitmapFile& entry) {
+    return LoadBmpFile(folder_ + entry.File, entry.Width, entry.Height);
 }
 
 void WinHost::OpenKeyboard() { padsOpen_ = true; }
@@ -151,21 +150,15 @@ void WinHost::OpenSound() {
     if (opened && paused_) wave_.Pause(true);
 }
 
-void WinHost::LoadSound(const SoundSpec& spec) {
-    const WaveData wave = LoadWavFile(folder_ + spec.File, spec.Rate);
+void WinHost::LoadSound(const SoundFile& entry) {
+    const WaveData wave = LoadWavFile(folder_ + entry.File, entry.Rate);
     std::lock_guard<std::mutex> hold(mixerLock_);
-    mixer_.Load(static_cast<size_t>(spec.Id), wave);
+    mixer_.Load(static_cast<size_t>(entry.Id), wave);
 }
 
 void WinHost::Sound(SoundId id, SoundOp op, int32_t value) {
-    const size_t i = static_cast<size_t>(id);
     std::lock_guard<std::mutex> hold(mixerLock_);
-    switch (op) {
-        case SoundOp::Stop: mixer_.Stop(i); break;
-        case SoundOp::Frequency: mixer_.SetFrequency(i, value); break;
-        case SoundOp::Pan: mixer_.SetPan(i, value); break;
-        case SoundOp::Play: mixer_.Play(i); break;
-    }
+    mixer_.Apply(id, op, value);
 }
 
 void WinHost::Widen(const Surface& picture) {

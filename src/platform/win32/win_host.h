@@ -34,13 +34,13 @@ public:
     WinHost& operator=(const WinHost&) = delete;
 
     void OpenDisplay() override;
-    Surface LoadBitmap(const BitmapSpec& spec) override;
+    Surface LoadBitmap(const BitmapFile& entry) override;
     TextRenderer* Text() override { return &text_; }
     DrawObserver* DrawLog() override { return nullptr; }
     void OpenKeyboard() override;
     void ReadKeyboard(std::array<uint8_t, 256>& keys) override;
     void OpenSound() override;
-    void LoadSound(const SoundSpec& spec) override;
+    void LoadSound(const SoundFile& entry) override;
     void Sound(SoundId id, SoundOp op, int32_t value) override;
     void Present(const Surface& backBuffer) override;
     HostEvents PumpEvents() override;

@@ -217,6 +217,8 @@
     // The session's mute (M, the mute button) changed.
     muted(on) { setMuted(!!on); },
     testDone(frame) { figures.testDone = true; figures.testFrame = frame; },
+    // The world table (board.js), where a board serves this page.
+    newBest(highScore) { if (window.pmBoard) window.pmBoard.newBest(highScore); },
     // The program is ready: run the test, or wait for the player.
     started() {
       ready = true;
@@ -231,6 +233,7 @@
       $("play").disabled = false;
       $("play").textContent = touch.shown ? "Tap to play" : "Click to play";
       $("play").focus();
+      if (window.pmBoard) window.pmBoard.ready();
     },
   };
 
@@ -277,6 +280,8 @@
     get touchShown() { return touch.shown; },
     // The session so far, in the replay format.
     replay() { return Module.UTF8ToString(Module._pm_replay()); },
+    startAudio,
+    show,
   };
 
   // ---- The page's controls.

@@ -1,0 +1,76 @@
+// Where the table lives: SQLite by default, PostgreSQL when several board
+// servers share one database. Both keep the same schema, brought up to date
+// by the same numbered migrations when the server starts.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace pm::board {
+
+struct NewRun {
+    std::string Name;
+    int32_t Score = 0;
+    int32_t Level = 0;
+    uint64_t Frames = 0;          // the best game's length
+    uint64_t SessionFrames = 0;
+    uint32_t Seed = 0;
+    int32_t StartRecord = 0;
+    std::string Hash;             // unique: one run is on the table once
+    std::string Replay;           // as submitted
+    std::string Address;
+    std::string Date;             // UTC, "2026-01-31T12:00:00Z"
+};
+
+struct TableRow {
+    int64_t Rank = 0;
+    int64_t Id = 0;
+    std::string Name;
+    int32_t Score = 0;
+    int32_t Level = 0;
+    uint64_t Frames = 0;
+    std::string Date;
+};
+
+struct Inserted {
+    bool Duplicate = false;
+    int64_t Id = 0;
+    int64_t Rank = 0;
+};
+
+struct StoreError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// The order of the table: higher score first; on equal scores the run
+// that came first.
+class Store {
+public:
+    virtual ~Store() = default;
+    virtual int SchemaVersion() = 0;
+    virtual Inserted Insert(const NewRun& run) = 0;   // one transaction; Duplicate on a known hash
+    virtual std::vector<TableRow> Top(int64_t limit, int64_t offset) = 0;
+    virtual std::optional<std::string> ReplayText(int64_t id) = 0;
+    virtual int64_t Count() = 0;
+    virtual void Close() = 0;
+};
+
+// "postgresql://..." or "postgres://..." opens PostgreSQL, anything else is
+// a SQLite file. Applies the migrations. Throws StoreError.
+std::unique_ptr<Store> OpenStore(const std::string& where);
+
+std::unique_ptr<Store> OpenSqlite(const std::string& path);
+std::unique_ptr<Store> OpenPostgres(const std::string& uri);   // throws when built without it
+
+// Copies a live SQLite database to `target` with SQLite's online backup.
+void BackupSqlite(const std::string& source, const std::string& target);
+
+// The migrations, in order: migration i brings the schema to version i + 1.
+// The column types that differ are written {id} and {big}.
+const std::vector<std::vector<std::string>>& Migrations();
+
+}  // namespace pm::board

@@ -1,0 +1,186 @@
+#include "board/verify.h"
+
+#include <nettle/sha2.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "names.h"
+#include "driver/session.h"
+#include "platform/headless_host.h"
+#include "platform/record_store.h"
+#include "shell/game_state.h"
+
+namespace pm::board {
+
+namespace {
+
+// Frames in the key spans, stopping once past the limit (the counts of a
+// hostile file could overflow a plain sum).
+uint64_t SpanFrames(const Replay& replay) {
+    uint64_t total = 0;
+    for (const keys::ScriptSpan& span : replay.Keys.Spans) {
+        if (span.Count > MaxSessionFrames - total) return MaxSessionFrames + 1;
+        total += span.Count;
+    }
+    return total;
+}
+
+bool HoldsHiddenKey(const FrameInput& input) {
+    // The three keys the help never names: in play they change the level
+    // timer, the fever points and the item slots.
+    return input.Keys[Key::W] != 0 || input.Keys[Key::E] != 0 || input.Keys[Key::R] != 0;
+}
+
+}  // namespace
+
+std::string RunHash(const Replay& replay, uint64_t frames) {
+    // One line per run of equal frames, keys in code order: the same frames
+    // always give the same text, however the file spelled them.
+    std::string text = "seed " + std::to_string(replay.Seed) + "\n";
+    std::string last;
+    uint64_t count = 0;
+    auto flush = [&] {
+        if (count > 0) text += std::to_string(count) + ' ' + last + '\n';
+    };
+    for (const keys::ScriptSpan& original : replay.Keys.Spans) {
+        if (frames == 0) break;
+        keys::ScriptSpan span = original;
+        span.Count = std::min(span.Count, frames);
+        frames -= span.Count;
+        if (span.Count == 0) continue;
+        std::vector<uint8_t> keys = span.Keys;
+        std::sort(keys.begin(), keys.end());
+        keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+        std::string frame;
+        for (uint8_t k : keys) frame += std::to_string(k) + ',';
+        if (span.Mouse) frame += 'm';
+        if (count > 0 && frame == last) {
+            count += span.Count;
+        } else {
+            flush();
+            last = std::move(frame);
+            count = span.Count;
+        }
+    }
+    flush();
+    sha256_ctx ctx;
+    sha256_init(&ctx);
+    sha256_update(&ctx, text.size(), reinterpret_cast<const uint8_t*>(text.data()));
+    uint8_t digest[SHA256_DIGEST_SIZE];
+    sha256_digest(&ctx, sizeof digest, digest);
+    static const char hex[] = "0123456789abcdef";
+    std::string out;
+    for (uint8_t b : digest) {
+        out += hex[b >> 4];
+        out += hex[b & 15];
+    }
+    return out;
+}
+
+Verification Check(std::string_view text, Replay& replay) {
+    Verification v;
+    keys::ScriptError error;
+    if (!ParseReplay(text, replay, error)) {
+        v.Message = "line " + std::to_string(error.Line) + ": " + error.Message;
+        return v;
+    }
+    v.Seed = replay.Seed;
+    v.StartRecord = replay.HighScore;
+    const uint64_t frames = SpanFrames(replay);
+    if (replay.EndFrame > MaxSessionFrames || frames > MaxSessionFrames) {
+        v.Result = Verdict::TooLong;
+        v.Message = "the session is longer than the table takes (" + std::to_string(MaxSessionFrames) +
+                    " frames, five hours)";
+        return v;
+    }
+    // A recorded session holds one key line per frame it ran: keys beyond
+    // the end (never played, but making a "new" run of an old one) or short
+    // of it are an edited file.
+    if (frames != replay.EndFrame) {
+        v.Result = Verdict::Mismatch;
+        v.Message = "the keys hold " + std::to_string(frames) + " frames, but the end line says " +
+                    std::to_string(replay.EndFrame);
+        return v;
+    }
+    v.Result = Verdict::Ranked;
+    return v;
+}
+
+void Run(const Replay& replay, Verification& v, const RunHooks& hooks) {
+    // The session as the runner plays a recording back: the record it
+    // started with held in memory, no file; blank surfaces, since the
+    // game's state never depends on pixels.
+    FixedRecord record(replay.HighScore);
+    HeadlessHost host;
+    host.UseRecords(&record);
+    Session session(host, nullptr);
+    session.Follow(replay.Keys, Source::Script, replay.EndFrame);
+    const FormMain& form = session.Game();
+    uint64_t shown = 0;
+    if (hooks.OnFrame) host.OnPresent = [&](const Surface&) { hooks.OnFrame(shown, form); };
+    session.Start(replay.Seed);
+    if (hooks.OnFrame) hooks.OnFrame(0, form);
+    // No picture: every drawing call is still made, but a back buffer of no
+    // pixels takes none of them, and nothing in the game reads it back.
+    if (!hooks.Picture) session.Game().BackBuffer = Surface("BackBuffer", 0, 0);
+
+    bool inGame = false, hadGame = false;
+    uint64_t gameStart = 0, hiddenAt = 0, bestEnd = 0;
+    int16_t before = form.GameState;
+    auto gameOver = [&](uint64_t frame) {
+        if (!hadGame || form.Score > v.Best.Score) {
+            v.Best = {form.Score, form.Level, frame - gameStart};
+            bestEnd = frame;
+        }
+        hadGame = true;
+        inGame = false;
+    };
+    for (;;) {
+        shown = session.Frames() + 1;
+        const Session::Tick tick = session.Run();
+        if (session.FramesLastTick() > 0) {
+            const uint64_t n = session.Frames();
+            if (before == State::Play && HoldsHiddenKey(session.LastInput()) && hiddenAt == 0) hiddenAt = n;
+            if (before == State::Title && form.GameState == State::Play) {
+                inGame = true;
+                gameStart = n - 1;
+            } else if (inGame && before == State::GameOver && form.GameState == State::Title) {
+                gameOver(n);
+            }
+            before = form.GameState;
+        }
+        if (tick == Session::Tick::Over) break;
+    }
+    session.Finish();
+    if (inGame) gameOver(session.Frames());   // the session ended during a game
+    v.SessionFrames = session.Frames();
+
+    const std::string differs =
+        CompareWithRecording(replay, ReplayOutcome{session.Frames(), session.End(), form.KeptRecord});
+    if (!differs.empty()) {
+        v.Result = Verdict::Mismatch;
+        v.Message = differs;
+        v.Best = {};
+    } else if (hiddenAt != 0) {
+        v.Result = Verdict::Refused;
+        v.Message = "W, E or R was pressed during play at frame " + std::to_string(hiddenAt) +
+                    "; the table does not rank such runs";
+        v.Best = {};
+    } else if (!hadGame) {
+        v.Result = Verdict::Refused;
+        v.Message = "the session holds no game";
+    } else {
+        v.Result = Verdict::Ranked;
+        v.Hash = RunHash(replay, bestEnd);
+    }
+}
+
+Verification VerifyReplay(std::string_view text) {
+    Replay replay;
+    Verification v = Check(text, replay);
+    if (v.Result == Verdict::Ranked) Run(replay, v);   // throws only when the machine fails
+    return v;
+}
+
+}  // namespace pm::board

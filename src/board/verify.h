@@ -1,0 +1,75 @@
+// Runs a submitted replay through the game itself and says what it earned.
+// Nothing the file claims is believed: the score, the level and the length
+// of the best game are read from the game's own record as it runs. The
+// session is played as the runner plays a recording back: the record it
+// started with in memory, no file.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "driver/replay.h"
+
+namespace pm::board {
+
+// The longest session the table takes: five hours at 60 frames a second.
+// Checked from the file's end line and from its key spans before a single
+// frame runs, so the cost of a verification is bounded by this.
+inline constexpr uint64_t MaxSessionFrames = 5ull * 60 * 60 * 60;
+
+enum class Verdict : uint8_t {
+    Ranked,      // the game ran it, it ends as it says, it holds a game
+    Malformed,   // the reader refused the text (Message names the line)
+    TooLong,     // longer than MaxSessionFrames
+    Mismatch,    // it does not end as its end line says (or holds more or fewer frames)
+    Refused,     // ends as it says, but cannot be ranked (W, E or R in play; no game)
+};
+
+struct RunFacts {
+    int32_t Score = 0;      // the best single game's score
+    int32_t Level = 0;      // the level that game reached
+    uint64_t Frames = 0;    // that game's length
+};
+
+struct Verification {
+    Verdict Result = Verdict::Malformed;
+    std::string Message;    // why, for anything but Ranked
+    RunFacts Best;
+    uint64_t SessionFrames = 0;
+    uint32_t Seed = 0;
+    int32_t StartRecord = 0;
+    std::string Hash;       // what makes two submissions the same run (once Ranked)
+};
+
+// Parses and checks the limits and the frame count only: cheap, fit for the
+// thread that reads requests. Result is Ranked when the replay may go on to Run.
+Verification Check(std::string_view text, Replay& replay);
+
+// What a caller may ask of Run besides the verdict (the tests do).
+struct RunHooks {
+    bool Picture = false;   // draw the back buffer's pixels too
+    // Each frame as it is shown (frame 0 is the start-up's), as the runner
+    // writes its trace.
+    std::function<void(uint64_t frame, const FormMain& form)> OnFrame;
+};
+
+// Runs a checked replay through the game (the expensive part).
+void Run(const Replay& replay, Verification& v, const RunHooks& hooks = {});
+
+// Both.
+Verification VerifyReplay(std::string_view text);
+
+// The identity of a ranked run: SHA-256 (hex) of its seed and its keys
+// frame by frame up to the end of its best game, whatever the spacing,
+// comments or span splits.
+// Mended: the identity was the seed, the starting record and all the keys.
+// Then anyone could take a run from the table (GET /api/runs/ID/replay), add
+// idle frames after its best game or change its starting record, fix the end
+// line, and put the same game on the table again under another name: the
+// game really earns it. What the table ranks is the best game, and those
+// frames decide it; the starting record does not change its score.
+std::string RunHash(const Replay& replay, uint64_t frames);
+
+}  // namespace pm::board
