@@ -20,7 +20,7 @@ void SessionRecorder::Start(uint32_t seed, const FormMain& form) {
 
 void SessionRecorder::Frame(const FrameInput& input, const FormMain& form) {
     if (!started_) return;
-    recorder_.Add(input);
+    recorder_.Add(input, form.HighScore);
     if (lastState_ == State::Title && form.GameState == State::Play) recordBeforeRun_ = form.HighScore;
     // A run is over when its game over hands back to the title: the record
     // has stopped climbing by then.
@@ -54,13 +54,16 @@ void SessionRecorder::Write(const std::string& path, const Replay& replay) {
 std::optional<int32_t> ClaimedHighScore(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-    Replay replay;
+    // Mended: only the first line and the end line are read; loading the
+    // whole file (keys and all) froze the return to the title for seconds
+    // when the file was large.
+    ReplayEndLine end;
     std::string message;
-    if (!LoadReplay(path, replay, message)) {
+    if (!ReadReplayEnd(path, end, message)) {
         std::fprintf(stderr, "pellimunch: %s; it will be replaced by the next record\n", message.c_str());
         return std::nullopt;
     }
-    return replay.EndHighScore;
+    return end.HighScore;
 }
 
 }  // namespace pm
