@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "driver/replay.h"
-#include "driver/recording.h"
+#include "driver/replay_keeper.h"
 #include "harness.h"
 
 namespace pm {
@@ -21,7 +21,7 @@ Replay Sample() {
     Replay r;
     r.Seed = 4294967295u;
     r.HighScore = -2147483647 - 1;
-    ReplayRecorder rec;
+    ReplayBuilder rec;
     rec.Begin(r.Seed, r.HighScore);
     FrameInput all;
     for (Key::Code k : {Key::Escape, Key::LShift, Key::RShift, Key::Space, Key::Up, Key::Left, Key::Right,
@@ -33,7 +33,7 @@ Replay Sample() {
     rec.Add(all);
     r = rec.Snapshot(ReplayEnd::Mouse, 2147483647);
     // The rest of the longest session a replay holds in one span.
-    sim::ScriptSpan longest;
+    keys::ScriptSpan longest;
     longest.Count = static_cast<uint32_t>(MaxReplayFrames - 3);
     longest.Keys = {Key::Right, Key::Space};
     r.Keys.Spans.push_back(longest);
@@ -52,7 +52,7 @@ TEST(ReplayFile, WriterAndParserAgreeOnEveryKeyAndTheLongestCounts) {
     EXPECT_EQ(text.find("\n2 Escape+") + MaxReplayFrameBytes, text.find("\n5183997"));
 
     Replay back;
-    sim::ScriptError error;
+    keys::ScriptError error;
     ASSERT_TRUE(ParseReplay(text, back, error)) << error.Line << ": " << error.Message;
     EXPECT_EQ(FormatReplay(back), text);
     EXPECT_EQ(back.Seed, r.Seed);
@@ -61,7 +61,7 @@ TEST(ReplayFile, WriterAndParserAgreeOnEveryKeyAndTheLongestCounts) {
     EXPECT_EQ(back.End, ReplayEnd::Mouse);
     EXPECT_EQ(back.EndHighScore, 2147483647);
     // What the game read comes back frame for frame.
-    sim::ScriptCursor cursor(back.Keys);
+    keys::ScriptCursor cursor(back.Keys);
     EXPECT_EQ(InputOf(*cursor.Next()).Keys, FrameInput{}.Keys);
     const FrameInput second = InputOf(*cursor.Next());
     EXPECT_EQ(second.Keys[Key::Delete], 128);
@@ -112,7 +112,7 @@ TEST(ReplayFile, BrokenFilesAreRefusedWithTheirLine) {
     const std::string file = (dir / "r.replay").string();
     for (const auto& c : cases) {
         Replay r;
-        sim::ScriptError error;
+        keys::ScriptError error;
         EXPECT_FALSE(ParseReplay(c.Text, r, error)) << c.Text;
         EXPECT_EQ(error.Line, c.Line) << c.Text << " -> " << error.Message;
         EXPECT_NE(error.Message.find(c.Says), std::string::npos) << error.Message;
@@ -163,8 +163,8 @@ TEST(ReplayFile, HostileFilesAreRefusedAtOnceAndOnlyTheEndIsReadToCompareRecords
     fs::remove_all(dir);
 }
 
-TEST(ReplayRecorder, StopsAtTheLongestSessionAndWritesWhatPlaysBack) {
-    ReplayRecorder rec;
+TEST(ReplayBuilder, StopsAtTheLongestSessionAndWritesWhatPlaysBack) {
+    ReplayBuilder rec;
     rec.Begin(9, 1000);
     FrameInput in;
     in.Keys[Key::Right] = 128;
@@ -172,10 +172,10 @@ TEST(ReplayRecorder, StopsAtTheLongestSessionAndWritesWhatPlaysBack) {
     EXPECT_TRUE(rec.Full());
     const Replay r = rec.Snapshot(ReplayEnd::Escape, 3000);
     EXPECT_EQ(r.EndFrame, MaxReplayFrames);
-    EXPECT_EQ(r.End, ReplayEnd::Running);   // the session went on past what was kept
+    EXPECT_EQ(r.End, FrameEnd::GoingOn);   // the session went on past what was kept
     EXPECT_EQ(r.EndHighScore, 2000);
     Replay back;
-    sim::ScriptError error;
+    keys::ScriptError error;
     const std::string text = FormatReplay(r);
     ASSERT_TRUE(ParseReplay(text, back, error)) << error.Line << ": " << error.Message;
     EXPECT_EQ(back.Keys.TotalFrames(), MaxReplayFrames);
@@ -209,12 +209,12 @@ TEST(ReplayFile, APlaybackThatDiffersFromTheRecordingSaysHow) {
     EXPECT_NE(CompareWithRecording(r, {420, ReplayEnd::Close, 1000}).find("the frames ran out at frame 420"),
               std::string::npos);
     // A closed window and a session written while running both end with the frames.
-    r.End = ReplayEnd::Running;
+    r.End = FrameEnd::GoingOn;
     EXPECT_EQ(CompareWithRecording(r, {500, ReplayEnd::Close, 1200}), "");
 }
 
-TEST(ReplayRecorder, MergesEqualFramesAndKeepsOnlyTheKeysTheGameReads) {
-    ReplayRecorder rec;
+TEST(ReplayBuilder, MergesEqualFramesAndKeepsOnlyTheKeysTheGameReads) {
+    ReplayBuilder rec;
     rec.Begin(9, 1000);
     FrameInput in;
     in.Keys[Key::Right] = 128;
@@ -224,8 +224,8 @@ TEST(ReplayRecorder, MergesEqualFramesAndKeepsOnlyTheKeysTheGameReads) {
     rec.Add(in);
     const Replay r = rec.Snapshot(ReplayEnd::Mouse, 1000);
     ASSERT_EQ(r.Keys.Spans.size(), 2u);
-    EXPECT_EQ(sim::FormatSpan(r.Keys.Spans[0]), "40 Right");
-    EXPECT_EQ(sim::FormatSpan(r.Keys.Spans[1]), "1 Right+Mouse");
+    EXPECT_EQ(keys::FormatSpan(r.Keys.Spans[0]), "40 Right");
+    EXPECT_EQ(keys::FormatSpan(r.Keys.Spans[1]), "1 Right+Mouse");
     EXPECT_EQ(r.EndFrame, 41u);
 }
 
@@ -243,12 +243,14 @@ protected:
         HeadlessHost host;
         FormMain form(host);
         form.HighScore = before;
-        SessionRecorder s(Last(), Best());
-        s.Start(3, form);
-        FrameInput input;
+        ReplayKeeper s(Last(), Best());
+        ReplayBuilder sofar;
+        sofar.Begin(3, before);
+        s.Start(form);
         auto frame = [&](int16_t state) {
             form.GameState = state;
-            s.Frame(input, form);
+            sofar.Add(FrameInput{});
+            s.Frame(sofar, form);
         };
         frame(State::Title);
         frame(State::Play);
@@ -257,7 +259,8 @@ protected:
         frame(State::GameOver);
         frame(State::Title);
         frame(State::Title);
-        s.Finish(ReplayEnd::Escape, form);
+        form.KeptRecord = form.HighScore;
+        s.Finish(sofar, ReplayEnd::Escape, form);
     }
     std::string Last() const { return (dir_ / "last.replay").string(); }
     std::string Best() const { return (dir_ / "best.replay").string(); }
@@ -275,7 +278,7 @@ TEST_F(Sessions, BestReplayIsNeverReplacedByALowerRun) {
     Session(1000, 4000);   // a new record
     Replay best = Read(Best());
     EXPECT_EQ(best.EndHighScore, 4000);
-    EXPECT_EQ(best.End, ReplayEnd::Running);
+    EXPECT_EQ(best.End, FrameEnd::GoingOn);
     EXPECT_EQ(best.EndFrame, 5u);   // up to that run's game over
     Replay last = Read(Last());
     EXPECT_EQ(last.EndFrame, 6u);
@@ -296,16 +299,18 @@ TEST_F(Sessions, LastReplayIsOnDiskFromTheFirstGameOver) {
     HeadlessHost host;
     FormMain form(host);
     form.HighScore = 100;
-    SessionRecorder s(Last(), Best());
-    s.Start(3, form);
-    FrameInput input;
+    ReplayKeeper s(Last(), Best());
+    ReplayBuilder sofar;
+    sofar.Begin(3, 100);
+    s.Start(form);
     for (int16_t state : {State::Title, State::Play, State::GameOver, State::Title, State::Play}) {
         form.GameState = state;
-        s.Frame(input, form);
+        sofar.Add(FrameInput{});
+        s.Frame(sofar, form);
     }
     // The session goes on; a crash now would lose only the run in play.
     const Replay r = Read(Last());
-    EXPECT_EQ(r.End, ReplayEnd::Running);
+    EXPECT_EQ(r.End, FrameEnd::GoingOn);
     EXPECT_EQ(r.EndFrame, 4u);
 }
 

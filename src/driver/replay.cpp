@@ -13,13 +13,12 @@
 #include <optional>
 #include <stdexcept>
 
-#include "shell/high_score.h"
 
 namespace pm {
 
 namespace {
 
-constexpr ReplayEnd AllEnds[] = {ReplayEnd::Running, ReplayEnd::Escape, ReplayEnd::Mouse, ReplayEnd::Close};
+constexpr ReplayEnd AllEnds[] = {FrameEnd::GoingOn, ReplayEnd::Escape, ReplayEnd::Mouse, ReplayEnd::Close};
 
 std::optional<uint64_t> Unsigned(std::string_view word, uint64_t most) {
     if (word.empty() || word.size() > 20) return std::nullopt;
@@ -54,13 +53,13 @@ std::vector<std::string_view> Words(std::string_view line) {
 }
 
 // A short, escaped excerpt of a bad line for a message.
-std::string Quote(std::string_view text) { return sim::Quote(text, 24); }
+std::string Quote(std::string_view text) { return keys::Quote(text, 24); }
 
 }  // namespace
 
 const char* ReplayEndName(ReplayEnd end) {
     switch (end) {
-        case ReplayEnd::Running: return "running";
+        case FrameEnd::GoingOn: return "running";
         case ReplayEnd::Escape: return "escape";
         case ReplayEnd::Mouse: return "mouse";
         case ReplayEnd::Close: return "close";
@@ -72,7 +71,7 @@ std::string FormatReplay(const Replay& replay) {
     std::string text = std::string(ReplayMagic) + ' ' + std::to_string(ReplayVersion) + '\n';
     text += "seed " + std::to_string(replay.Seed) + '\n';
     text += "highscore " + std::to_string(replay.HighScore) + '\n';
-    for (const sim::ScriptSpan& span : replay.Keys.Spans) text += sim::FormatSpan(span) + '\n';
+    for (const keys::ScriptSpan& span : replay.Keys.Spans) text += keys::FormatSpan(span) + '\n';
     text += "end " + std::to_string(replay.EndFrame) + ' ' + ReplayEndName(replay.End) + ' ' +
             std::to_string(replay.EndHighScore) + '\n';
     return text;
@@ -115,7 +114,7 @@ std::string TooLong(uint64_t frames) {
 // the first span that does, before the rest is read.
 class ReplayParser {
 public:
-    ReplayParser(Replay& replay, sim::ScriptError& error, const std::optional<ReplayEndLine>& tailEnd)
+    ReplayParser(Replay& replay, keys::ScriptError& error, const std::optional<ReplayEndLine>& tailEnd)
         : replay_(replay), error_(error) {
         replay_ = Replay{};
         if (tailEnd && tailEnd->Frames <= MaxReplayFrames) {
@@ -126,8 +125,8 @@ public:
 
     bool Line(std::string_view line, int number) {
         number_ = number;
-        if (line.size() > sim::MaxScriptLineBytes)
-            return Fail("the line is longer than " + std::to_string(sim::MaxScriptLineBytes) + " bytes");
+        if (line.size() > keys::MaxScriptLineBytes)
+            return Fail("the line is longer than " + std::to_string(keys::MaxScriptLineBytes) + " bytes");
         if (line.find('\0') != std::string_view::npos) return Fail("the line holds a NUL byte");
         const std::vector<std::string_view> words = LineWords(line);
         if (words.empty()) {
@@ -179,10 +178,10 @@ public:
                     expect_ = Expect::Nothing;
                     return true;
                 }
-                sim::ScriptSpan span;
+                keys::ScriptSpan span;
                 span.Line = number;
                 std::string message;
-                if (!sim::ParseSpanLine(line, span, message)) return Fail(message);
+                if (!keys::ParseSpanLine(line, span, message)) return Fail(message);
                 frames_ += span.Count;
                 if (frames_ > limit_)
                     return Fail(limitIsEnd_ ? "the spans go on past frame " + std::to_string(limit_) +
@@ -213,7 +212,7 @@ private:
 
     enum class Expect { Magic, Seed, HighScore, Keys, Nothing };
     Replay& replay_;
-    sim::ScriptError& error_;
+    keys::ScriptError& error_;
     Expect expect_ = Expect::Magic;
     int number_ = 0;
     uint64_t frames_ = 0;
@@ -223,7 +222,7 @@ private:
 
 // How much of a file's end is read to find its end line: the line itself
 // with room for a few blank or comment lines after it.
-constexpr size_t TailBytes = 2 * sim::MaxScriptLineBytes;
+constexpr size_t TailBytes = 2 * keys::MaxScriptLineBytes;
 
 }  // namespace
 
@@ -231,7 +230,7 @@ namespace {
 
 // The end line of a replay's tail, and where in the tail it starts.
 std::optional<ReplayEndLine> EndOfTail(std::string_view head, std::string_view tail, bool whole, size_t& at) {
-    sim::LineReader first(head);
+    keys::LineReader first(head);
     std::string_view line;
     if (!first.Next(line)) return std::nullopt;
     const std::vector<std::string_view> magic = LineWords(line);
@@ -258,7 +257,7 @@ std::optional<ReplayEndLine> ReplayEndOf(std::string_view head, std::string_view
     return EndOfTail(head, tail, whole, at);
 }
 
-bool ParseReplay(std::string_view text, Replay& replay, sim::ScriptError& error) {
+bool ParseReplay(std::string_view text, Replay& replay, keys::ScriptError& error) {
     const size_t tail = text.size() > TailBytes ? text.size() - TailBytes : 0;
     size_t at = 0;
     const std::optional<ReplayEndLine> end = EndOfTail(text, text.substr(tail), tail == 0, at);
@@ -270,7 +269,7 @@ bool ParseReplay(std::string_view text, Replay& replay, sim::ScriptError& error)
         return false;
     }
     ReplayParser parser(replay, error, end);
-    sim::LineReader lines(text);
+    keys::LineReader lines(text);
     std::string_view line;
     while (lines.Next(line))
         if (!parser.Line(line, lines.Number())) return false;
@@ -390,7 +389,7 @@ bool LoadReplay(const std::string& path, Replay& replay, std::string& message) {
     }
     if (std::fseek(f.get(), 0, SEEK_SET) != 0) return cannotRead();
 
-    sim::ScriptError error;
+    keys::ScriptError error;
     ReplayParser parser(replay, error, tailEnd);
     auto refused = [&] {
         message = path + " line " + std::to_string(error.Line) + ": " + error.Message;
@@ -408,7 +407,7 @@ bool LoadReplay(const std::string& path, Replay& replay, std::string& message) {
         for (size_t newline; (newline = pending.find('\n', from)) != std::string::npos; from = newline + 1)
             if (!parser.Line(std::string_view(pending).substr(from, newline - from), ++number)) return refused();
         pending.erase(0, from);
-        if (pending.size() > sim::MaxScriptLineBytes && !parser.Line(pending, ++number)) return refused();
+        if (pending.size() > keys::MaxScriptLineBytes && !parser.Line(pending, ++number)) return refused();
     }
     if (std::ferror(f.get())) return cannotRead();
     if (!pending.empty() && !parser.Line(pending, ++number)) return refused();
@@ -416,34 +415,34 @@ bool LoadReplay(const std::string& path, Replay& replay, std::string& message) {
     return true;
 }
 
-sim::ScriptSpan SpanOf(const FrameInput& input) {
-    sim::ScriptSpan span;
+keys::ScriptSpan SpanOf(const FrameInput& input) {
+    keys::ScriptSpan span;
     span.Count = 1;
-    for (uint8_t code : sim::NamedKeyCodes)
+    for (uint8_t code : keys::NamedKeyCodes)
         if (input.Keys[code] != 0) span.Keys.Add(code);
     span.Mouse = input.MousePressed;
     return span;
 }
 
-FrameInput InputOf(const sim::ScriptSpan& span) {
+FrameInput InputOf(const keys::ScriptSpan& span) {
     FrameInput input;
     for (uint8_t key : span.Keys) input.Keys[key] = 128;
     input.MousePressed = span.Mouse;
     return input;
 }
 
-void ReplayRecorder::Begin(uint32_t seed, int32_t highScore) {
+void ReplayBuilder::Begin(uint32_t seed, int32_t highScore) {
     replay_ = Replay{};
     replay_.Seed = seed;
     replay_.HighScore = highScore;
     frames_ = 0;
 }
 
-void ReplayRecorder::Add(const FrameInput& input, int32_t highScore) {
+void ReplayBuilder::Add(const FrameInput& input, int32_t highScore) {
     if (Full()) return;
     if (frames_ + 1 == MaxReplayFrames) highScoreWhenFull_ = highScore;
-    sim::ScriptSpan span = SpanOf(input);
-    std::vector<sim::ScriptSpan>& spans = replay_.Keys.Spans;
+    keys::ScriptSpan span = SpanOf(input);
+    std::vector<keys::ScriptSpan>& spans = replay_.Keys.Spans;
     if (!spans.empty() && spans.back().Keys == span.Keys && spans.back().Mouse == span.Mouse &&
         spans.back().Count < 4294967295u) {
         ++spans.back().Count;
@@ -453,10 +452,10 @@ void ReplayRecorder::Add(const FrameInput& input, int32_t highScore) {
     ++frames_;
 }
 
-Replay ReplayRecorder::Snapshot(ReplayEnd end, int32_t highScore) const {
+Replay ReplayBuilder::Snapshot(ReplayEnd end, int32_t highScore) const {
     Replay r = replay_;
     r.EndFrame = frames_;
-    r.End = Full() ? ReplayEnd::Running : end;
+    r.End = Full() ? FrameEnd::GoingOn : end;
     r.EndHighScore = Full() ? highScoreWhenFull_ : highScore;
     return r;
 }
@@ -464,7 +463,7 @@ Replay ReplayRecorder::Snapshot(ReplayEnd end, int32_t highScore) const {
 std::string CompareWithRecording(const Replay& replay, const ReplayOutcome& outcome) {
     // A session closed by its window and one still running when the file was
     // written both end when the frames do.
-    auto quiet = [](ReplayEnd e) { return e == ReplayEnd::Close || e == ReplayEnd::Running; };
+    auto quiet = [](ReplayEnd e) { return e == ReplayEnd::Close || e == FrameEnd::GoingOn; };
     const bool sameEnd = outcome.End == replay.End || (quiet(outcome.End) && quiet(replay.End));
     if (outcome.Frames == replay.EndFrame && sameEnd && outcome.HighScore == replay.EndHighScore) return {};
     const std::string recorded = "the file records its end at frame " + std::to_string(replay.EndFrame) + " (" +
@@ -474,24 +473,6 @@ std::string CompareWithRecording(const Replay& replay, const ReplayOutcome& outc
         return "the frames ran out at frame " + std::to_string(outcome.Frames) + ", but " + recorded;
     return "the replay ended at frame " + std::to_string(outcome.Frames) + " (" + ReplayEndName(outcome.End) +
            ", high score " + std::to_string(outcome.HighScore) + "), but " + recorded;
-}
-
-ScratchScoreFile::ScratchScoreFile(int32_t highScore) {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string folder = std::string(tmp && *tmp ? tmp : "/tmp") + "/pellimunch-replay.XXXXXX";
-    if (!::mkdtemp(folder.data())) throw std::runtime_error("cannot make a scratch folder in " + folder + ": " + std::strerror(errno));
-    folder_ = folder;
-    path_ = folder_ + "/score.dat";
-    std::string reason;
-    if (!WriteScoreFile(path_, highScore, &reason)) {
-        ::rmdir(folder_.c_str());
-        throw std::runtime_error("cannot write " + path_ + ": " + reason);
-    }
-}
-
-ScratchScoreFile::~ScratchScoreFile() {
-    ::unlink(path_.c_str());
-    ::rmdir(folder_.c_str());
 }
 
 }  // namespace pm

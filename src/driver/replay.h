@@ -43,15 +43,17 @@ inline constexpr uint64_t MaxReplayFrameBytes = 62;
 // file is refused before a byte of it is read.
 inline constexpr uint64_t MaxReplayBytes = MaxReplayFrames * MaxReplayFrameBytes + 256;
 
-enum class ReplayEnd : uint8_t { Running, Escape, Mouse, Close };
-const char* ReplayEndName(ReplayEnd end);
+// How a session ended: as the game's frames end it, or still running (a
+// file written at a game over, while the session went on).
+using ReplayEnd = FrameEnd;
+const char* ReplayEndName(ReplayEnd end);   // "running", "escape", "mouse", "close"
 
 struct Replay {
     uint32_t Seed = 0;
     int32_t HighScore = 0;         // the record when the session started
-    sim::Script Keys;              // every frame, in order
+    keys::Script Keys;              // every frame, in order
     uint64_t EndFrame = 0;         // frames the session ran
-    ReplayEnd End = ReplayEnd::Running;
+    ReplayEnd End = FrameEnd::GoingOn;
     int32_t EndHighScore = 0;      // the record when it ended
 };
 
@@ -61,7 +63,7 @@ std::string FormatReplay(const Replay& replay);
 // returns false. A file of another version, a bad line, a missing end line
 // (a truncated file), spans that do not add up to the end line's frames or a
 // session longer than MaxReplayFrames is refused.
-bool ParseReplay(std::string_view text, Replay& replay, sim::ScriptError& error);
+bool ParseReplay(std::string_view text, Replay& replay, keys::ScriptError& error);
 
 // Reads and parses a replay file a piece at a time (its text is never held
 // whole); on failure returns false with a one-line message naming the file
@@ -73,7 +75,7 @@ bool LoadReplay(const std::string& path, Replay& replay, std::string& message);
 // the file does not start as a replay or does not end with an end line.
 struct ReplayEndLine {
     uint64_t Frames = 0;
-    ReplayEnd End = ReplayEnd::Running;
+    ReplayEnd End = FrameEnd::GoingOn;
     int32_t HighScore = 0;
 };
 bool ReadReplayEnd(const std::string& path, ReplayEndLine& end, std::string& message);
@@ -82,14 +84,14 @@ bool ReadReplayEnd(const std::string& path, ReplayEndLine& end, std::string& mes
 std::optional<ReplayEndLine> ReplayEndOf(std::string_view head, std::string_view tail, bool whole);
 
 // The key-table entry and mouse press of one frame, as a replay keeps them.
-sim::ScriptSpan SpanOf(const FrameInput& input);
-FrameInput InputOf(const sim::ScriptSpan& span);
+keys::ScriptSpan SpanOf(const FrameInput& input);
+FrameInput InputOf(const keys::ScriptSpan& span);
 
 // Builds a replay frame by frame as the driver runs the game.
 // It stops at MaxReplayFrames: a longer session is kept as its first 24
 // hours, ended "running" with the record it had then, so that it plays back
 // as far as it was kept.
-class ReplayRecorder {
+class ReplayBuilder {
 public:
     void Begin(uint32_t seed, int32_t highScore);
     // `highScore`: the record after this frame.
@@ -108,26 +110,11 @@ private:
 // Where a replay ends up when it is played back, against what it recorded.
 struct ReplayOutcome {
     uint64_t Frames = 0;
-    ReplayEnd End = ReplayEnd::Running;
+    ReplayEnd End = FrameEnd::GoingOn;
     int32_t HighScore = 0;
 };
 // Empty when the outcome is the recorded one; otherwise one line saying how
 // it differs.
 std::string CompareWithRecording(const Replay& replay, const ReplayOutcome& outcome);
-
-// A high-score file of its own for playing a replay back: it starts with the
-// record the session started with, and the player's own file is never read
-// or written. Removed again when it goes.
-class ScratchScoreFile {
-public:
-    explicit ScratchScoreFile(int32_t highScore);   // throws std::runtime_error
-    ~ScratchScoreFile();
-    ScratchScoreFile(const ScratchScoreFile&) = delete;
-    ScratchScoreFile& operator=(const ScratchScoreFile&) = delete;
-    const std::string& Path() const { return path_; }
-
-private:
-    std::string folder_, path_;
-};
 
 }  // namespace pm

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-namespace pm::sim {
+namespace pm::keys {
 
 // The keys a script can name, in the order a span lists them.
 inline constexpr std::array<uint8_t, 11> NamedKeyCodes{1, 42, 54, 57, 200, 203, 205, 211, 17, 18, 19};
@@ -146,4 +146,4 @@ private:
     uint64_t usedInSpan_ = 0;
 };
 
-}  // namespace pm::sim
+}  // namespace pm::keys

@@ -21,6 +21,7 @@
 #include "driver/script.h"
 #include "names.h"
 #include "platform/headless_host.h"
+#include "platform/record_store.h"
 #include "shell/game_state.h"
 
 namespace {
@@ -65,17 +66,16 @@ public:
 
     // Runs one frame of the real game with `in` and writes it down.
     bool Play(const FrameInput& in) {
-        pm::sim::ScriptSpan span;
+        pm::keys::ScriptSpan span;
         span.Count = 1;
-        for (uint8_t code : pm::sim::NamedKeyCodes)
+        for (uint8_t code : pm::keys::NamedKeyCodes)
             if (in.Keys[code] != 0) span.Keys.Add(code);
         if (!script_.empty() && script_.back().Keys == span.Keys && script_.back().Count < 100000)
             ++script_.back().Count;
         else
             script_.push_back(span);
         ++frames_;
-        const bool on = game_.Step(in);
-        game_.SaveRecordIfRaised();
+        const bool on = game_.Step(in) == pm::FrameEnd::GoingOn;
         host_.SoundLog.clear();
         return on;
     }
@@ -102,7 +102,7 @@ public:
 
     std::string Script() const {
         std::string text;
-        for (const pm::sim::ScriptSpan& s : script_) text += pm::sim::FormatSpan(s) + '\n';
+        for (const pm::keys::ScriptSpan& s : script_) text += pm::keys::FormatSpan(s) + '\n';
         return text;
     }
     uint64_t Frames() const { return frames_; }
@@ -165,7 +165,7 @@ private:
 
     pm::HeadlessHost& host_;
     FormMain& game_;
-    std::vector<pm::sim::ScriptSpan> script_;
+    std::vector<pm::keys::ScriptSpan> script_;
     uint64_t frames_ = 0;
     int last_ = 0;
     int target_ = -1;
@@ -195,14 +195,12 @@ int main(int argc, char** argv) {
     }
     if (level < 1) return Usage();
 
-    // A high-score file of its own that does not exist yet, as the stored
-    // replays start with none; removed at the end.
-    const std::string score = "/tmp/pellimunch-bot-" + std::to_string(seed) + "-" + std::to_string(level) + ".dat";
-    std::remove(score.c_str());
-    pm::HeadlessHost host(dir, score);
-    host.Seed = seed;
+    // No record kept yet, as the stored replays start with none.
+    pm::FixedRecord record;
+    pm::HeadlessHost host(dir);
+    host.UseRecords(&record);
     auto game = std::make_unique<FormMain>(host);
-    game->Form_Load();
+    game->Form_Load(static_cast<uint32_t>(seed));
     Bot bot(host, *game, static_cast<uint32_t>(seed));
 
     // A moment on the title, then Shift starts the run.
@@ -228,7 +226,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "left at frame %llu: state %d, record %d\n", static_cast<unsigned long long>(bot.Frames()),
                  game->GameState, game->HighScore);
 
-    std::remove(score.c_str());
     const std::string text = "# Made by pellimunch-bot --seed " + std::to_string(seed) + " --level " +
                              std::to_string(level) + "\n" + bot.Script();
     if (out.empty()) {

@@ -1,7 +1,7 @@
 // The high-score file score.dat: one line holding the best score in the
-// number-to-text form, a trailing space and CR LF (" 1000 \r\n"). These are
-// the pure pieces of reading and writing it, free of the game record, so the
-// format and the failure paths can be tested on their own.
+// number-to-text form, a trailing space and CR LF (" 1000 \r\n"), replaced
+// atomically and under a lock on its folder, so that no copy of the game ever
+// lowers it or leaves it half written.
 #pragma once
 
 #include <cstdint>
@@ -9,10 +9,9 @@
 #include <string>
 #include <string_view>
 
-namespace pm {
+#include "platform/record_store.h"
 
-// The score the game starts with when there is no usable file.
-inline constexpr int32_t DefaultHighScore = 1000;
+namespace pm {
 
 // The file's exact bytes for a score.
 std::string FormatScoreText(int32_t score);
@@ -23,21 +22,10 @@ std::string FormatScoreText(int32_t score);
 // no value. A number beyond 32 bits is held at the nearest 32-bit limit.
 std::optional<int32_t> ParseScoreText(std::string_view text);
 
-enum class ScoreFileStatus {
-    Ok,        // Value holds the score read
-    Missing,   // no regular file of that name: start from the default silently
-    Invalid,   // present but empty or not a number; Reason says why
-    Unreadable // present but cannot be opened or read: it may still hold a
-               // record, so it must not be replaced blindly
-};
-
-struct ScoreFileRead {
-    ScoreFileStatus Status = ScoreFileStatus::Missing;
-    int32_t Value = DefaultHighScore;
-    std::string Reason;
-};
-
-ScoreFileRead ReadScoreFile(const std::string& path);
+// Reads the file: Missing when there is no regular file of that name,
+// Invalid when it is empty or not a number, Unreadable when it cannot be
+// opened or read. Reasons do not name the file.
+RecordRead ReadScoreFile(const std::string& path);
 
 // Replaces the file atomically: a temporary file in the same folder is
 // written, flushed to disk and renamed over the old one, so a failure at any
@@ -50,11 +38,22 @@ bool WriteScoreFile(const std::string& path, int32_t score, std::string* reason 
 // created if missing, then, under an exclusive advisory lock on the folder,
 // the file is read again and the higher of the two is written with
 // WriteScoreFile. A file that exists but cannot be read is not replaced.
-struct RecordSave {
-    bool Ok = false;
-    int32_t Saved = 0;    // the value the file holds afterwards, when Ok
-    std::string Reason;   // why not, otherwise
-};
 RecordSave SaveRecordKeepingHigher(const std::string& path, int32_t score);
+
+// score.dat as the game's record store. A file that could not be read at the
+// load is never replaced: the game plays on from its default and says so.
+class ScoreFileRecord : public RecordStore {
+public:
+    explicit ScoreFileRecord(std::string path) : path_(std::move(path)) {}
+    RecordRead Load() override;
+    RecordSave Save(int32_t record) override;
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+
+protected:
+    bool unreadable_ = false;   // the load found a file it could not read
+};
 
 }  // namespace pm

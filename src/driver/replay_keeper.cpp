@@ -1,4 +1,4 @@
-#include "driver/recording.h"
+#include "driver/replay_keeper.h"
 
 #include <sys/stat.h>
 
@@ -8,43 +8,48 @@
 
 namespace pm {
 
-SessionRecorder::SessionRecorder(std::string lastPath, std::string bestPath)
+ReplayKeeper::ReplayKeeper(std::string lastPath, std::string bestPath)
     : lastPath_(std::move(lastPath)), bestPath_(std::move(bestPath)) {}
 
-void SessionRecorder::Start(uint32_t seed, const FormMain& form) {
-    recorder_.Begin(seed, form.HighScore);
+void ReplayKeeper::Start(const FormMain& form) {
     started_ = true;
     lastState_ = form.GameState;
     recordBeforeRun_ = form.HighScore;
 }
 
-void SessionRecorder::Frame(const FrameInput& input, const FormMain& form) {
+void ReplayKeeper::Frame(const ReplayBuilder& session, const FormMain& form) {
     if (!started_) return;
-    recorder_.Add(input, form.HighScore);
     if (lastState_ == State::Title && form.GameState == State::Play) recordBeforeRun_ = form.HighScore;
     // A run is over when its game over hands back to the title: the record
     // has stopped climbing by then.
-    if (lastState_ == State::GameOver && form.GameState == State::Title) RunEnded(form);
+    if (lastState_ == State::GameOver && form.GameState == State::Title)
+        RunEnded(session.Snapshot(FrameEnd::GoingOn, form.HighScore), form.HighScore);
     lastState_ = form.GameState;
 }
 
-void SessionRecorder::RunEnded(const FormMain& form) {
-    const Replay sofar = recorder_.Snapshot(ReplayEnd::Running, form.HighScore);
+void ReplayKeeper::RunEnded(const Replay& sofar, int32_t record) {
     Write(lastPath_, sofar);
-    if (form.HighScore <= recordBeforeRun_ || bestPath_.empty()) return;
+    if (record <= recordBeforeRun_ || bestPath_.empty()) return;
     // A new record in this session; keep it unless the file already holds a
     // better run (say, from before the score file was reset).
-    if (const std::optional<int32_t> best = ClaimedHighScore(bestPath_); best && *best >= form.HighScore) return;
+    if (const std::optional<int32_t> best = ClaimedHighScore(bestPath_); best && *best >= record) return;
     Write(bestPath_, sofar);
 }
 
-void SessionRecorder::Finish(ReplayEnd end, const FormMain& form) {
+void ReplayKeeper::Finish(const ReplayBuilder& session, ReplayEnd end, const FormMain& form) {
     if (!started_) return;
     started_ = false;
-    Write(lastPath_, recorder_.Snapshot(end, form.HighScore));
+    const Replay whole = session.Snapshot(end, form.KeptRecord);
+    // A quit on the game-over screen ends a run too, with the record it
+    // earned: that session may be the best one.
+    if (lastState_ == State::GameOver) {
+        RunEnded(whole, form.KeptRecord);
+        return;
+    }
+    Write(lastPath_, whole);
 }
 
-void SessionRecorder::Write(const std::string& path, const Replay& replay) {
+void ReplayKeeper::Write(const std::string& path, const Replay& replay) {
     if (path.empty()) return;
     std::string reason;
     if (!ReplaceFile(path, FormatReplay(replay), &reason))
