@@ -42,6 +42,14 @@ rm -f "$build"/pellimunch_*.deb "$build"/pellimunch-dbgsym_*.ddeb
     tail -n 20 "$build/cpack.log" >&2
     exit 1
 }
-ls "$build"/pellimunch-dbgsym_*.ddeb
+# CPack dates the debug package by the clock, not by SOURCE_DATE_EPOCH: pack
+# it again with dpkg-deb, its files dated like the rest.
+ddeb=$(ls "$build"/pellimunch-dbgsym_*.ddeb)
+repack=$(mktemp -d)
+trap 'rm -rf "$repack"' EXIT
+dpkg-deb -R "$ddeb" "$repack/root"
+find "$repack/root" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
+dpkg-deb --root-owner-group -Zgzip -b "$repack/root" "$ddeb" >/dev/null
+echo "$ddeb"
 deb=$(ls "$build"/pellimunch_*.deb)
 echo "$deb"

@@ -132,7 +132,7 @@ if [ -f "${ddeb:-/none}" ]; then
     dpkg-deb -x "$ddeb" "$dbg"
     symbols=$dbg/usr/lib/debug/.build-id/${id:0:2}/${id:2}.debug
     pm_check "the debug symbols are found by the game's build id ($id)" test -n "$id" -a -f "$symbols"
-    pm_check "they hold the debug information" sh -c "readelf -S '$symbols' | grep -q '\.debug_info'"
+    pm_check "they hold the debug information" sh -c "readelf -S '$symbols' 2>/dev/null | grep -q '\.debug_info'"
     pm_check "no build folder is named in them" sh -c "! grep -q -e '$build' -e '$source_dir' '$symbols' '$game'"
 fi
 stamp=$(date -u -d "@$epoch" '+%Y-%m-%d %H:%M:%S')
