@@ -42,12 +42,14 @@ rm -f "$build"/pellimunch_*.deb "$build"/pellimunch-dbgsym_*.ddeb
     tail -n 20 "$build/cpack.log" >&2
     exit 1
 }
-# CPack dates the debug package by the clock, not by SOURCE_DATE_EPOCH: pack
-# it again with dpkg-deb, its files dated like the rest.
+# CPack dates the debug package by the clock, not by SOURCE_DATE_EPOCH, and
+# names its files in md5sums by their path in the build folder: pack it again
+# with dpkg-deb, its sums by the installed path, its files dated like the rest.
 ddeb=$(ls "$build"/pellimunch-dbgsym_*.ddeb)
 repack=$(mktemp -d)
 trap 'rm -rf "$repack"' EXIT
 dpkg-deb -R "$ddeb" "$repack/root"
+(cd "$repack/root" && find usr -type f -print0 | sort -z | xargs -0 md5sum) >"$repack/root/DEBIAN/md5sums"
 find "$repack/root" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 dpkg-deb --root-owner-group -Zgzip -b "$repack/root" "$ddeb" >/dev/null
 echo "$ddeb"

@@ -132,6 +132,8 @@ if [ -f "${ddeb:-/none}" ]; then
     dpkg-deb -x "$ddeb" "$dbg"
     symbols=$dbg/usr/lib/debug/.build-id/${id:0:2}/${id:2}.debug
     pm_check "the debug symbols are found by the game's build id ($id)" test -n "$id" -a -f "$symbols"
+    pm_check "its md5sums name the installed files" \
+        test "$(dpkg-deb --ctrl-tarfile "$ddeb" | tar -xO ./md5sums | awk '{print $2}')" = "${symbols#"$dbg"/}"
     pm_check "they hold the debug information" sh -c "readelf -S '$symbols' 2>/dev/null | grep -q '\.debug_info'"
     pm_check "no build folder is named in them" sh -c "! grep -q -e '$build' -e '$source_dir' '$symbols' '$game'"
 fi
