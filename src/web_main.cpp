@@ -17,6 +17,7 @@
 #include <string>
 
 #include "driver/driver.h"
+#include "driver/replay.h"
 #include "driver/script.h"
 #include "driver/session.h"
 #include "names.h"
@@ -213,6 +214,22 @@ EMSCRIPTEN_KEEPALIVE void pm_key(int code, int down) {
     } else {
         ThePage->Host.Keys.Up(static_cast<uint8_t>(code));
     }
+}
+
+// The game's code of a key named as KeyboardEvent.code names it ("ArrowLeft"),
+// or 0: the page's on-screen keys name the keys they stand for.
+EMSCRIPTEN_KEEPALIVE int pm_key_code(const char* domCode) { return pm::web::DomKeyCode(domCode ? domCode : ""); }
+
+// The session so far as the game read it, in the replay format (for the
+// page's tests: the runner plays it back to the same state). Valid until the
+// next call.
+EMSCRIPTEN_KEEPALIVE const char* pm_replay() {
+    static std::string text;
+    const Page& p = *ThePage;
+    if (!p.Session) return "";
+    const pm::FormMain& f = p.Session->Game();
+    text = pm::FormatReplay(p.Session->Recording().Snapshot(f.Ended, f.HighScore));
+    return text.c_str();
 }
 
 // The pause notice's button was pressed.

@@ -60,8 +60,8 @@ pm_install_packages() {
     fi
     echo "pellimunch: installing $missing" >&2
     # shellcheck disable=SC2086  # the list is meant to split into words
-    if ! "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q ||
-        ! "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing; then
+    if ! "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 update -q ||
+        ! "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 install -y -q --no-install-recommends $missing; then
         echo "pellimunch: could not install: $missing" >&2
         echo "pellimunch: install them by hand (apt-get install $missing) and run this again" >&2
         return 1

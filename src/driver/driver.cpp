@@ -56,9 +56,16 @@ int32_t TickSchedule::Due(uint64_t now) {
         if (now + Slack < due_) return n;
         haveDue_ = false;
     }
-    // Still behind after the ticks allowed in one call: the clock starts
-    // afresh at the next, as after a stall on the desktop.
-    Restart();
+    // Mended: the clock started afresh after every full call, even one that
+    // had caught up, so a display slower than 16 Hz (four ticks a call) lost
+    // time at each refresh and played at 38 frames a second. Now only a call
+    // still behind after its ticks starts it afresh, as after a stall on the
+    // desktop.
+    if (!haveDue_) {
+        due_ = pacer_.Deadline(now);
+        haveDue_ = true;
+    }
+    if (now + Slack >= due_) Restart();
     return MaxPerCall;
 }
 

@@ -42,9 +42,10 @@ private:
 // instead of sleeping (the browser): how many ticks are due now.
 class TickSchedule {
 public:
-    // Ticks at most in one call, after which the clock starts afresh: a slow
-    // machine slows the game down rather than skipping ahead.
-    static constexpr int32_t MaxPerCall = 4;
+    // Ticks at most in one call: enough for a display refreshing 10 times a
+    // second. A call that is still behind after them starts the clock afresh:
+    // a slow machine slows the game down rather than skipping ahead.
+    static constexpr int32_t MaxPerCall = 8;
 
     // `nowMicros` is the host's clock in microseconds.
     int32_t Due(uint64_t nowMicros);

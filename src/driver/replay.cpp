@@ -13,6 +13,8 @@
 #include <optional>
 #include <stdexcept>
 
+#include "platform/decimal.h"
+
 
 namespace pm {
 
@@ -20,22 +22,10 @@ namespace {
 
 constexpr ReplayEnd AllEnds[] = {FrameEnd::GoingOn, ReplayEnd::Escape, ReplayEnd::Mouse, ReplayEnd::Close};
 
-std::optional<uint64_t> Unsigned(std::string_view word, uint64_t most) {
-    if (word.empty() || word.size() > 20) return std::nullopt;
-    uint64_t value = 0;
-    for (char c : word) {
-        if (c < '0' || c > '9') return std::nullopt;
-        const uint64_t digit = static_cast<uint64_t>(c - '0');
-        if (value > (most - digit) / 10) return std::nullopt;
-        value = value * 10 + digit;
-    }
-    return value;
-}
-
 std::optional<int32_t> Signed32(std::string_view word) {
     const bool negative = !word.empty() && word[0] == '-';
     if (negative) word.remove_prefix(1);
-    const std::optional<uint64_t> v = Unsigned(word, negative ? 2147483648u : 2147483647u);
+    const std::optional<uint64_t> v = ParseDigits(word, negative ? 2147483648u : 2147483647u);
     if (!v) return std::nullopt;
     return static_cast<int32_t>(negative ? -static_cast<int64_t>(*v) : static_cast<int64_t>(*v));
 }
@@ -89,7 +79,7 @@ std::vector<std::string_view> LineWords(std::string_view line) {
 
 std::optional<ReplayEndLine> EndOf(const std::vector<std::string_view>& words) {
     if (words.size() != 4 || words[0] != "end") return std::nullopt;
-    const std::optional<uint64_t> frames = Unsigned(words[1], std::numeric_limits<int64_t>::max());
+    const std::optional<uint64_t> frames = ParseDigits(words[1], std::numeric_limits<int64_t>::max());
     const ReplayEnd* how = nullptr;
     for (const ReplayEnd& e : AllEnds)
         if (words[2] == ReplayEndName(e)) how = &e;
@@ -138,7 +128,7 @@ public:
         switch (expect_) {
             case Expect::Magic: {
                 if (words[0] != ReplayMagic || words.size() != 2) return Fail(NotAReplay);
-                const std::optional<uint64_t> version = Unsigned(words[1], 1000000);
+                const std::optional<uint64_t> version = ParseDigits(words[1], 1000000);
                 if (!version) return Fail("bad format version " + Quote(words[1]));
                 if (*version != ReplayVersion)
                     return Fail("format version " + std::to_string(*version) + "; this game reads version " +
@@ -148,7 +138,7 @@ public:
             }
             case Expect::Seed: {
                 std::optional<uint64_t> seed;
-                if (words.size() == 2 && words[0] == "seed") seed = Unsigned(words[1], 4294967295u);
+                if (words.size() == 2 && words[0] == "seed") seed = ParseDigits(words[1], 4294967295u);
                 if (!seed) return Fail("expected \"seed N\" (0 to 4294967295), found " + Quote(line));
                 replay_.Seed = static_cast<uint32_t>(*seed);
                 expect_ = Expect::HighScore;

@@ -1,10 +1,11 @@
 // The browser version's figures for docs/performance.md: the site's size,
 // the time to the first frame, and a frame's work in the browser (the game's
 // Step with its drawing and the picture handed to the canvas), in the test
-// mode flat out and in live play at 60 frames a second.
+// mode flat out and in live play at 60 frames a second; then a phone: its
+// screen size with touch, the processor slowed down four times.
 //
 //     node tests/web/measure.mjs SITE_DIR [LIVE_SECONDS]
-import { readdirSync, readFileSync, mkdtempSync, rmSync } from "node:fs";
+import { readFileSync, mkdtempSync, rmSync } from "node:fs";
 import { gzipSync } from "node:zlib";
 import { tmpdir } from "node:os";
 import { join, resolve } from "node:path";
@@ -17,14 +18,15 @@ const here = new URL(".", import.meta.url).pathname;
 const sleep = (ms) => new Promise((ok) => setTimeout(ok, ms));
 
 let raw = 0, gz = 0;
-for (const f of readdirSync(site)) {
+const files = [...Object.keys(JSON.parse(readFileSync(join(site, "build.json"), "utf8")).files), "sw.js", "build.json"];
+for (const f of files) {
   const bytes = readFileSync(join(site, f));
   const z = gzipSync(bytes, { level: 9 }).length;
   raw += bytes.length;
   gz += z;
-  console.log(`${f.padEnd(16)} ${String(bytes.length).padStart(9)} bytes ${String(z).padStart(8)} gzipped`);
+  console.log(`${f.padEnd(20)} ${String(bytes.length).padStart(9)} bytes ${String(z).padStart(8)} gzipped`);
 }
-console.log(`${"site".padEnd(16)} ${String(raw).padStart(9)} bytes ${String(gz).padStart(8)} gzipped`);
+console.log(`${"site".padEnd(20)} ${String(raw).padStart(9)} bytes ${String(gz).padStart(8)} gzipped (a PNG counts as it is)`);
 
 const server = await serve(site);
 const profile = mkdtempSync(join(tmpdir(), "pm-measure-"));
@@ -91,6 +93,52 @@ console.log(`first frame after the page starts loading: median ${firsts[2].toFix
   const elapsed = (Date.now() - start) / 1000;
   const s = await stats(page);
   console.log(`live play, ${elapsed.toFixed(0)} s: ` + fmt(s) + `; ${(s.frames / (elapsed + 0.6)).toFixed(1)} frames/s`);
+  await page.close();
+}
+
+// A phone: 390x844 with touch, the processor four times slower. The first
+// frame after loading (the test mode shows frame 1 at once), then a session
+// played by touch for a while: the frames it held per second.
+{
+  const throttled = async () => {
+    const page = await browser.newPage();
+    await page.setViewport({ width: 390, height: 844, hasTouch: true, isMobile: true, deviceScaleFactor: 3 });
+    const cdp = await page.createCDPSession();
+    await cdp.send("Emulation.setCPUThrottlingRate", { rate: 4 });
+    return { page, cdp };
+  };
+  const firstPhone = [];
+  for (let i = 0; i < 3; i++) {
+    const { page } = await throttled();
+    await page.goto(server.url + "?test&seed=1&stop=1&keys=&no-offline", { waitUntil: "load" });
+    await page.waitForFunction(() => window.pellimunch && window.pellimunch.figures.testDone, { timeout: 60000 });
+    firstPhone.push(await page.evaluate(() => window.pellimunch.figures.firstFrameAt));
+    await page.close();
+  }
+  firstPhone.sort((a, b) => a - b);
+  console.log(`phone, CPU 4x slower: first frame after the page starts loading: median ${firstPhone[1].toFixed(0)} ms (of ${firstPhone.map((t) => t.toFixed(0)).join(", ")})`);
+
+  const { page, cdp } = await throttled();
+  await page.goto(server.url + "?no-offline", { waitUntil: "load" });
+  await page.waitForFunction(() => !document.getElementById("play").disabled, { timeout: 60000 });
+  await page.tap("#play");
+  await page.waitForFunction(() => window.pellimunch.probe("frame") > 5, { timeout: 30000 });
+  const centre = (sel) => page.$eval(sel, (e) => { const r = e.getBoundingClientRect(); return { x: r.left + r.width / 2, y: r.top + r.height / 2 }; });
+  const touch = async (type, points) => cdp.send("Input.dispatchTouchEvent", { type, touchPoints: points });
+  const tap = async (p, ms) => { await touch("touchStart", [{ ...p, id: 1 }]); await sleep(ms); await touch("touchEnd", []); };
+  await tap(await centre("#canvas"), 100);
+  const f0 = await page.evaluate(() => window.pellimunch.probe("frame"));
+  const start = Date.now();
+  const moves = ['[data-key="ArrowRight"]', '[data-key="ArrowLeft"]', '[data-key="Space"]', '[data-key="ArrowUp"]'];
+  let i = 0;
+  while (Date.now() - start < liveSeconds * 1000) {
+    await tap(await centre(moves[i % moves.length]), i % 4 < 2 ? 600 : 120);
+    i++;
+    if (await page.evaluate(() => window.pellimunch.probe("gameState")) === 0) await tap(await centre("#canvas"), 100);
+  }
+  const elapsed = (Date.now() - start) / 1000;
+  const frames = await page.evaluate(() => window.pellimunch.probe("frame")) - f0;
+  console.log(`phone, CPU 4x slower, played by touch for ${elapsed.toFixed(0)} s: ${(frames / elapsed).toFixed(1)} frames/s; ` + fmt(await stats(page)));
   await page.close();
 }
 

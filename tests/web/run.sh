@@ -3,7 +3,9 @@
 # and the text atlas of the native build given (default build/), then:
 #   - the WebAssembly runner under node on every stored replay, against the
 #     stored hashes of the native runner's traces;
-#   - the page in headless Chromium (page.test.mjs).
+#   - the page in headless Chromium (page.test.mjs), then on phones, tablets
+#     and desktops, installed and offline (device.test.mjs; its screenshots
+#     go to build-web/shots/).
 # Installs what it needs (emscripten, chromium, node, npm; puppeteer-core with
 # npm ci) and fails, never skips, when something is missing.
 # Usage: tests/web/run.sh [NATIVE_BUILD_DIR]
@@ -36,3 +38,6 @@ echo "== the page in headless Chromium"
 (cd tests/web && npm ci --no-audit --no-fund --loglevel=error)
 PM_WEB_SITE=$web/site PM_NATIVE_SIM=$native/pellimunch-sim PM_WEB_FIGURES=$web/figures.json \
     node --test tests/web/page.test.mjs
+echo "== the page on phones, tablets and desktops"
+PM_WEB_SITE=$web/site PM_NATIVE_SIM=$native/pellimunch-sim PM_WEB_SHOTS=$web/shots \
+    node --test tests/web/device.test.mjs

@@ -32,7 +32,7 @@ else
 fi
 # The atlas source is replaced only when it changes, so an unchanged font
 # does not rebuild the game.
-cmake --build "$native" -j "$jobs" --target game_data title_text_atlas
+cmake --build "$native" -j "$jobs" --target game_data title_text_atlas pellimunch-icon
 
 echo "== WebAssembly in $out/wasm"
 emcmake cmake -S tools/web -B "$out/wasm" -DCMAKE_BUILD_TYPE=Release -DPM_NATIVE_DIR="$native" >/dev/null
@@ -47,11 +47,10 @@ cp -r "$native/bmp" "$native/wav" "$sim/"
 
 site=$out/site
 rm -rf "$site"
-mkdir -p "$site"
+mkdir -p "$site/icons"
 cp "$out/wasm/pellimunch.js" "$out/wasm/pellimunch.wasm" "$out/wasm/pellimunch.data" "$site/"
-cp tools/web/page/index.html tools/web/page/page.js tools/web/page/page.css "$site/"
-
-raw=$(du -cb "$site"/* | tail -1 | cut -f1)
-gz=0
-for f in "$site"/*; do gz=$((gz + $(gzip -9c "$f" | wc -c))); done
-echo "== $site: $raw bytes, $gz bytes gzipped"
+cp tools/web/page/* "$site/"
+# The page's icons, made from the game's own sprite sheet.
+"$native/pellimunch-icon" "$native/bmp/main.bmp" "$out/icons" 32 192 512
+for size in 32 192 512; do cp "$out/icons/$size/pellimunch.png" "$site/icons/icon-$size.png"; done
+python3 tools/web/finish_site.py "$site"

@@ -2,7 +2,7 @@
 # emscripten, Chromium, node and npm. Sourced after tools/deps.sh.
 # shellcheck shell=bash
 
-PM_WEB_BUILD_PACKAGES=(emscripten)
+PM_WEB_BUILD_PACKAGES=(emscripten python3)
 PM_WEB_TEST_PACKAGES=(chromium python3)
 
 # Installs what building needs, and with "test" what the tests need too.

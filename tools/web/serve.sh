@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Serves the browser version (built by tools/web/build.sh) on this machine
-# only: http://127.0.0.1:8000/ (another port: serve.sh PORT).
+# only: http://127.0.0.1:8000/ (another port: serve.sh PORT), its files sent
+# gzipped (the build's precompressed copies) with the right types.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 site=${PM_WEB_BUILD_DIR:-$root/build-web}/site
@@ -10,4 +11,4 @@ if [ ! -f "$site/index.html" ]; then
     exit 1
 fi
 echo "Pellimunch: open http://127.0.0.1:$port/ (Ctrl+C stops the server)"
-exec python3 -m http.server "$port" --bind 127.0.0.1 --directory "$site"
+exec python3 "$root/tools/web/serve.py" "$site" "$port"

@@ -17,6 +17,7 @@
 #include "platform/mixer.h"
 #include "platform/text_atlas.h"
 #include "platform/web/dom_keys.h"
+#include "platform/web/web_pad.h"
 
 namespace pm::web {
 
@@ -39,13 +40,14 @@ public:
     void Mix(int16_t* out, size_t frames) { mixer_.Mix(out, frames); }
 
     void OpenDisplay() override;
-    Surface LoadBitmap(const BitmapSpec& spec) override;
+    Surface LoadBitmap(const BitmapFile& entry) override;
     TextRenderer* Text() override { return &text_; }
     DrawObserver* DrawLog() override { return nullptr; }
     void OpenKeyboard() override {}
-    void ReadKeyboard(std::array<uint8_t, 256>& keys) override { Keys.Read(keys); }
+    // The page's keys, and the keys the gamepads hold.
+    void ReadKeyboard(std::array<uint8_t, 256>& keys) override;
     void OpenSound() override;
-    void LoadSound(const SoundSpec& spec) override;
+    void LoadSound(const SoundFile& entry) override;
     void Sound(SoundId id, SoundOp op, int32_t value) override;
     void Present(const Surface& backBuffer) override;
     HostEvents PumpEvents() override;
@@ -68,6 +70,8 @@ private:
     std::vector<uint32_t> frame_;    // what the canvas is given
     std::vector<uint16_t> shown_;    // the back buffer of the last frame shown
     HostEvents pending_;
+    Pads pads_;
+    std::array<uint8_t, 256> padKeys_{};   // what the pads held at the last PumpEvents
 };
 
 }  // namespace pm::web

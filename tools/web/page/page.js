@@ -1,11 +1,13 @@
-// The page around the game: the canvas the game's frames are put on, the
-// WebAudio output fed from the game's own mixer, the overlays (click to
-// play, paused, play again), full screen, and the test mode.
+// The page around the game: the download with its progress, the canvas the
+// game's frames are put on, the sound fed from the game's own mixer, the
+// overlays (play, paused, play again, failures), the tool bar (pause, mute,
+// full screen), the on-screen keys of touch.js, the offline copy kept by the
+// service worker, and the test mode.
 //
 // Test mode: index.html?test&seed=N&keys=SCRIPT&stop=N runs the key script
 // (the runner's script format, lines joined with ';') from the seed to frame
 // N as fast as it can and leaves that frame on the canvas; no record is read
-// or written.
+// or written. Out-of-range values are refused with a message.
 "use strict";
 (function () {
   const params = new URLSearchParams(window.location.search);
@@ -14,21 +16,86 @@
   const canvas = $("canvas");
   const context = canvas.getContext("2d", { alpha: false });
   let image = null;   // a view of the frame in the program's memory
+  let ready = false;  // the program has started
+  let running = false;
 
   // Figures the tests read: times in ms since the page started loading.
   const figures = { readyAt: null, firstFrameAt: null, testDone: false, testFrame: 0,
-                    audioFrames: 0, audioLoudFrames: 0, audioRate: 0, ended: 0, failed: null };
-  let audio = null;
-  let volume = null;
-  let mixBuffer = 0;
-  // Muting (M) is remembered, like the high score.
-  let muted = false;
-  try { muted = window.localStorage.getItem("pellimunch/mute") === "yes"; } catch (e) {}
-  const MixFrames = 1024;
+                    audioFrames: 0, audioLoudFrames: 0, audioRate: 0, audioPath: "none", audioUnderruns: 0,
+                    ended: 0, failed: null, saveFailed: null, loaded: 0, total: 0 };
+
+  // Mended: the test mode took any number (a negative or huge stop froze the
+  // tab, a bad seed wrapped silently) and copied any key script onto the
+  // program's small stack (a long one crashed it). Now its limits: the
+  // runner's seed range, at most this many frames (an hour of play; run flat
+  // out, a few minutes) and characters, and the script goes to the heap.
+  const MaxTestFrames = 216000;
+  const MaxKeysLength = 1 << 20;
 
   function show(id, on) { $(id).hidden = !on; }
+  let noticeTimer = 0;
 
-  // The sound: a processor node pulls stereo 16-bit frames from the mixer.
+  // ---- Sound: the game's mixer makes stereo 16-bit frames at 44100 Hz. An
+  // AudioWorklet plays them on the audio thread from blocks the page mixes
+  // ahead; where there is none, a ScriptProcessorNode pulls them instead.
+  let audio = null;
+  let volume = null;
+  let muted = false;   // muting (M) is remembered, like the high score
+  try { muted = window.localStorage.getItem("pellimunch/mute") === "yes"; } catch (e) {}
+  const MixFrames = 512;          // one block
+  const AheadFrames = 4 * 512;    // mixed ahead for the worklet: 46 ms
+  let mixBuffer = 0;
+
+  // The next `n` frames of the mix, counted for the figures; a view into the
+  // program's memory, valid until the next call.
+  function mix(n) {
+    if (!mixBuffer) mixBuffer = Module._malloc(MixFrames * 4);
+    Module._pm_mix(mixBuffer, n);
+    const pcm = Module.HEAP16.subarray(mixBuffer >> 1, (mixBuffer >> 1) + 2 * n);
+    let loud = 0;
+    for (let i = 0; i < 2 * n; i += 2) if (pcm[i] !== 0 || pcm[i + 1] !== 0) loud++;
+    figures.audioFrames += n;
+    figures.audioLoudFrames += loud;
+    return pcm;
+  }
+
+  function startScriptProcessor() {
+    const node = audio.createScriptProcessor(MixFrames, 0, 2);
+    node.onaudioprocess = (event) => {
+      const out = event.outputBuffer;
+      const left = out.getChannelData(0), right = out.getChannelData(1);
+      for (let at = 0; at < out.length; at += MixFrames) {
+        const n = Math.min(MixFrames, out.length - at);
+        const pcm = mix(n);
+        for (let i = 0; i < n; i++) {
+          left[at + i] = pcm[2 * i] / 32768;
+          right[at + i] = pcm[2 * i + 1] / 32768;
+        }
+      }
+    };
+    node.connect(volume);
+    figures.audioPath = "script";
+  }
+
+  function startWorklet() {
+    const node = new AudioWorkletNode(audio, "pellimunch-output", { numberOfInputs: 0, outputChannelCount: [2] });
+    let ahead = 0;
+    const topUp = () => {
+      while (ahead < AheadFrames) {
+        node.port.postMessage(mix(MixFrames).slice());
+        ahead += MixFrames;
+      }
+    };
+    node.port.onmessage = (e) => {
+      ahead -= e.data.played;
+      figures.audioUnderruns = e.data.underruns;
+      topUp();
+    };
+    topUp();
+    node.connect(volume);
+    figures.audioPath = "worklet";
+  }
+
   function startAudio() {
     if (audio) { audio.resume(); return; }
     const Context = window.AudioContext || window.webkitAudioContext;
@@ -43,39 +110,66 @@
     volume = audio.createGain();
     volume.gain.value = muted ? 0 : 1;
     volume.connect(audio.destination);
-    mixBuffer = Module._malloc(MixFrames * 4);
-    const node = audio.createScriptProcessor(MixFrames, 0, 2);
-    node.onaudioprocess = (event) => {
-      const out = event.outputBuffer;
-      const n = Math.min(out.length, MixFrames);
-      Module._pm_mix(mixBuffer, n);
-      const pcm = Module.HEAP16.subarray(mixBuffer >> 1, (mixBuffer >> 1) + 2 * n);
-      const left = out.getChannelData(0), right = out.getChannelData(1);
-      let loud = 0;
-      for (let i = 0; i < n; i++) {
-        left[i] = pcm[2 * i] / 32768;
-        right[i] = pcm[2 * i + 1] / 32768;
-        if (pcm[2 * i] !== 0 || pcm[2 * i + 1] !== 0) loud++;
-      }
-      figures.audioFrames += n;
-      figures.audioLoudFrames += loud;
-    };
-    node.connect(volume);
+    if (audio.audioWorklet && window.AudioWorkletNode) {
+      audio.audioWorklet.addModule("mixer-worklet.js").then(startWorklet, (e) => {
+        console.warn("pellimunch: no audio worklet (" + e + "); using the script processor");
+        startScriptProcessor();
+      });
+    } else {
+      startScriptProcessor();
+    }
   }
+  // The first touch or click anywhere may start sound the browser held back.
+  for (const type of ["touchend", "pointerdown", "keydown"]) {
+    document.addEventListener(type, () => { if (audio && audio.state === "suspended" && running && !paused()) audio.resume(); });
+  }
+
+  function setMuted(on) {
+    muted = on;
+    if (volume) volume.gain.value = muted ? 0 : 1;
+    $("mute-button").setAttribute("aria-pressed", String(muted));
+    try { window.localStorage.setItem("pellimunch/mute", muted ? "yes" : "no"); } catch (e) {}
+  }
+  $("mute-button").setAttribute("aria-pressed", String(muted));
+
+  // ---- Keys from the page (touch, the tool bar) into the game's key table.
+  const keyCodes = new Map();
+  function sendKey(domCode, down) {
+    if (!ready || !Module._pm_key) return;
+    if (!keyCodes.has(domCode)) keyCodes.set(domCode, Module.ccall("pm_key_code", "number", ["string"], [domCode]));
+    Module._pm_key(keyCodes.get(domCode), down ? 1 : 0);
+  }
+  // A press shorter than a frame still counts: the key table keeps it for one.
+  function tapKey(domCode) { sendKey(domCode, true); sendKey(domCode, false); }
+  const touch = window.PellimunchTouch($("stage"), sendKey);
+  const paused = () => !$("pause").hidden;
 
   function play() {
     show("start", false);
     show("over", false);
     startAudio();
+    running = true;
     Module._pm_play(muted ? 1 : 0);
   }
 
   function toggleFullScreen() {
     if (document.fullscreenElement) {
       document.exitFullscreen().catch(() => {});
-    } else {
-      $("stage").requestFullscreen().catch((e) => console.warn("pellimunch: no full screen (" + e + ")"));
+    } else if (document.fullscreenEnabled) {
+      $("stage").requestFullscreen({ navigationUI: "hide" }).catch((e) => console.warn("pellimunch: no full screen (" + e + ")"));
     }
+  }
+  // Where the browser has no full screen (a phone's in-app browser), no button for it.
+  if (!document.fullscreenEnabled) $("fullscreen").hidden = true;
+
+  // `text` is shown; the figures keep `why`, the bare reason.
+  function failed(text, why = text) {
+    figures.failed = why;
+    running = false;
+    $("message-text").textContent = text;
+    show("start", false);
+    show("pause", false);
+    show("message", true);
   }
 
   // What the game's side calls (src/web_main.cpp, src/platform/web).
@@ -92,50 +186,86 @@
     cursor(visible) { canvas.style.cursor = visible ? "" : "none"; },
     paused(on) {
       show("pause", on);
+      if (on) touch.forget();
       if (audio) { if (on) audio.suspend(); else audio.resume(); }
     },
     ended(highScore) {
       figures.ended++;
+      running = false;
+      touch.forget();
       if (audio) audio.suspend();
       $("best").textContent = "High score: " + highScore;
       show("pause", false);
       show("over", true);
       $("again").focus();
+      updateWhenIdle();
     },
-    failed(message) {
-      figures.failed = message;
-      $("message-text").textContent = "Pellimunch cannot go on: " + message;
-      show("start", false);
-      show("message", true);
+    failed(message) { failed("Pellimunch cannot go on: " + message, message); },
+    // The record could not be kept: the player is told on the page, at once
+    // and again at the end of the session.
+    saveFailed(text) {
+      figures.saveFailed = text;
+      console.warn("pellimunch: " + text);
+      $("save-failed").textContent = text;
+      show("save-failed", true);
+      $("notice").textContent = text;
+      show("notice", true);
+      clearTimeout(noticeTimer);
+      noticeTimer = setTimeout(() => show("notice", false), 8000);
     },
-    saveError(title, text) {
-      console.error("pellimunch: " + title + ": " + text);
-      $("message-text").textContent = title + "\n" + text;
-      show("message", true);
-    },
-    muted(on) {
-      muted = on;
-      if (volume) volume.gain.value = muted ? 0 : 1;
-      try { window.localStorage.setItem("pellimunch/mute", muted ? "yes" : "no"); } catch (e) {}
-    },
+    saveError(title, text) { page.saveFailed(title + ": " + text); },
+    // The session's mute (M, the mute button) changed.
+    muted(on) { setMuted(!!on); },
     testDone(frame) { figures.testDone = true; figures.testFrame = frame; },
-    // The program is ready: run the test, or wait for the player's click.
+    // The program is ready: run the test, or wait for the player.
     started() {
+      ready = true;
       figures.readyAt = performance.now();
+      show("progress", false);
       if (testMode) {
         show("start", false);
-        const seed = Number(params.get("seed") || "1");
-        const stop = Number(params.get("stop") || "1");
         // After this call returns, so that a failure shows as the page's message.
-        setTimeout(() => Module.ccall("pm_test", "number", ["number", "string", "number"],
-                                      [seed, params.get("keys") || "", stop]), 0);
+        setTimeout(runTest, 0);
         return;
       }
       $("play").disabled = false;
-      $("play").textContent = "Click to play";
+      $("play").textContent = touch.shown ? "Tap to play" : "Click to play";
       $("play").focus();
     },
   };
+
+  // ---- The test mode, its numbers checked as the runner checks its options.
+  function testNumber(name, fallback, low, high) {
+    const text = params.has(name) ? params.get(name) : fallback;
+    if (!/^[0-9]{1,16}$/.test(text) || Number(text) < low || Number(text) > high) {
+      throw new Error(`test mode: bad value "${text.slice(0, 40)}" for ${name} (expected ${low} to ${high})`);
+    }
+    return Number(text);
+  }
+  function runTest() {
+    let seed, stop;
+    const keys = params.get("keys") || "";
+    try {
+      seed = testNumber("seed", "1", 0, 4294967295);
+      stop = testNumber("stop", "1", 1, MaxTestFrames);
+      if (keys.length > MaxKeysLength) {
+        throw new Error(`test mode: the key script is ${keys.length} characters long; at most ${MaxKeysLength} are taken`);
+      }
+    } catch (e) {
+      failed(e.message);
+      return;
+    }
+    // The script goes to the program's heap, never its small stack.
+    const bytes = new TextEncoder().encode(keys);
+    const text = Module._malloc(bytes.length + 1);
+    Module.HEAPU8.set(bytes, text);
+    Module.HEAPU8[text + bytes.length] = 0;
+    try {
+      Module._pm_test(seed, text, stop);
+    } finally {
+      Module._free(text);
+    }
+  }
 
   const probes = { frame: 0, gameState: 1, ballX: 2, score: 3, highScore: 4, running: 5, paused: 6,
                    frames: 10, workMs: 11, maxWorkMs: 12, framesOver1Ms: 13, presentMs: 14 };
@@ -144,30 +274,143 @@
     probe(name) { return Module._pm_probe(probes[name]); },
     get audioState() { return audio ? audio.state : "none"; },
     get muted() { return muted; },
+    get touchShown() { return touch.shown; },
+    // The session so far, in the replay format.
+    replay() { return Module.UTF8ToString(Module._pm_replay()); },
   };
 
+  // ---- The page's controls.
   $("play").addEventListener("click", play);
   $("again").addEventListener("click", play);
-  $("resume").addEventListener("click", () => Module._pm_resume());
+  // A click anywhere on the pause overlay goes on, as it says.
+  const pauseKey = () => { if (running) tapKey("KeyP"); };
+  $("pause").addEventListener("click", () => { if (Module._pm_resume) Module._pm_resume(); else pauseKey(); });
+  $("pause-button").addEventListener("click", pauseKey);
+  $("mute-button").addEventListener("click", () => { if (running) tapKey("KeyM"); else setMuted(!muted); });
   $("fullscreen").addEventListener("click", toggleFullScreen);
+  for (const b of document.querySelectorAll("#bar button")) {
+    // The tool bar's buttons keep no focus: Space must reach the game, not press them again.
+    b.addEventListener("mousedown", (e) => e.preventDefault());
+  }
   document.addEventListener("keydown", (e) => {
     if (e.altKey && (e.code === "Enter" || e.code === "NumpadEnter")) {
       e.preventDefault();
       toggleFullScreen();
     }
   });
-  window.addEventListener("pagehide", () => { if (window.Module && Module._pm_page_closing) Module._pm_page_closing(); });
+  // Mended: any button's press on the picture ended the game, and the right
+  // one opened the browser's menu too. Only the main button's press is the
+  // game's mouse press now; the others reach nothing, and no menu opens.
+  window.addEventListener("mousedown", (e) => { if (e.target === canvas && e.button !== 0) e.stopPropagation(); }, true);
+  canvas.addEventListener("contextmenu", (e) => e.preventDefault());
+  window.addEventListener("pagehide", () => { if (ready && Module._pm_page_closing) Module._pm_page_closing(); });
 
-  window.Module = {
-    canvas,
-    pmPage: page,
-    print: (text) => console.log(text),
-    printErr: (text) => console.error(text),
-    onAbort: (what) => page.failed(String(what)),
-  };
+  // A gamepad in use hides the on-screen keys (the program reads the pads).
+  function watchPads() {
+    if (touch.shown && navigator.getGamepads) {
+      for (const pad of navigator.getGamepads()) {
+        if (pad && pad.buttons.some((b) => b.pressed)) { touch.hide(); break; }
+      }
+    }
+    window.requestAnimationFrame(watchPads);
+  }
+  window.requestAnimationFrame(watchPads);
 
-  const script = document.createElement("script");
-  script.src = "pellimunch.js";
-  script.onerror = () => page.failed("cannot load pellimunch.js");
-  document.body.appendChild(script);
+  // ---- The offline copy: the service worker keeps the whole site. A new
+  // build waits until no session runs, then takes over with a reload.
+  let waitingWorker = null;
+  function updateWhenIdle() {
+    if (!waitingWorker || running || testMode) return;
+    navigator.serviceWorker.addEventListener("controllerchange", () => window.location.reload(), { once: true });
+    waitingWorker.postMessage("take-over");
+    waitingWorker = null;
+  }
+  if ("serviceWorker" in navigator && window.isSecureContext && !params.has("no-offline")) {
+    navigator.serviceWorker.register("sw.js").then((registration) => {
+      const watch = (worker) => worker.addEventListener("statechange", () => {
+        if (worker.state === "installed" && navigator.serviceWorker.controller) {
+          waitingWorker = worker;
+          if (!ready || !$("start").hidden || !$("over").hidden) updateWhenIdle();
+        }
+      });
+      if (registration.waiting && navigator.serviceWorker.controller) {
+        waitingWorker = registration.waiting;
+      }
+      registration.addEventListener("updatefound", () => watch(registration.installing));
+      figures.serviceWorker = "registered";
+    }, (e) => console.warn("pellimunch: no offline copy (" + e + ")"));
+  }
+
+  // ---- Loading: the program, its code and its data, with the progress shown.
+  // Mended: a missing or broken file left "Loading…" for ever (or showed the
+  // toolchain's raw text); every failed download is named on the page now.
+  function progress() {
+    const part = figures.total > 0 ? Math.min(1, figures.loaded / figures.total) : 0;
+    $("progress").value = part;
+    $("play").textContent = "Loading… " + Math.round(100 * part) + " %";
+  }
+
+  async function download(name, sizes) {
+    let response;
+    try {
+      response = await fetch(name);
+    } catch (e) {
+      throw new Error(`the download of ${name} failed (${e.message}); check the connection and reload the page`);
+    }
+    if (!response.ok) throw new Error(`the download of ${name} failed (${response.status} ${response.statusText})`);
+    if (!response.body) {
+      const whole = await response.arrayBuffer();
+      figures.loaded += whole.byteLength;
+      progress();
+      return whole;
+    }
+    // The bytes as they come, for the progress bar; the total comes from the
+    // build's list (a compressed transfer's length is not the file's).
+    const reader = response.body.getReader();
+    const size = sizes[name] || Number(response.headers.get("Content-Length")) || 0;
+    const parts = [];
+    let got = 0;
+    for (;;) {
+      const { done, value } = await reader.read();
+      if (done) break;
+      parts.push(value);
+      got += value.length;
+      figures.loaded += value.length;
+      progress();
+    }
+    if (size && got !== size) throw new Error(`the download of ${name} was cut short (${got} of ${size} bytes); reload the page`);
+    const whole = new Uint8Array(got);
+    let at = 0;
+    for (const p of parts) { whole.set(p, at); at += p.length; }
+    return whole.buffer;
+  }
+
+  async function load() {
+    let sizes = {};
+    try {
+      const list = await fetch("build.json", { cache: "no-cache" });
+      if (list.ok) sizes = (await list.json()).files || {};
+    } catch (e) { /* no list: progress without a total */ }
+    const names = ["pellimunch.js", "pellimunch.wasm", "pellimunch.data"];
+    figures.total = names.reduce((sum, n) => sum + (sizes[n] || 0), 0);
+    progress();
+    const [code, wasm, data] = await Promise.all(names.map((n) => download(n, sizes)));
+    window.Module = {
+      canvas,
+      pmPage: page,
+      wasmBinary: wasm,
+      getPreloadedPackage: () => data,
+      print: (text) => console.log(text),
+      printErr: (text) => console.error(text),
+      onAbort: (what) => failed(ready ? "Pellimunch cannot go on: " + what
+                                      : "Pellimunch could not start: " + what + ". Reload the page to try again."),
+    };
+    const script = document.createElement("script");
+    script.src = URL.createObjectURL(new Blob([code], { type: "text/javascript" }));
+    script.onerror = () => failed("Pellimunch could not start: its program would not run in this browser.");
+    document.body.appendChild(script);
+  }
+  load().catch((e) => failed("Pellimunch could not load: " + e.message));
+  // An error before the program started is the page's failure, not a silent one.
+  window.addEventListener("error", (e) => { if (!ready && !figures.failed) failed("Pellimunch could not start: " + e.message); });
 })();
