@@ -104,8 +104,10 @@ inline std::string CheckScore(const uint8_t* data, size_t size) {
     return {};
 }
 
-// A replay file read as such: refused with a real line, or read so that
-// writing it out again and reading that back gives the same file.
+// A replay file read as such: refused with a real line, or read so that its
+// spans add up to its end line, that end line is found again from the file's
+// ends alone, and writing it out again and reading that back gives the same
+// file.
 inline std::string CheckReplay(std::string_view text, int lines) {
     Replay replay;
     keys::ScriptError error;
@@ -114,6 +116,12 @@ inline std::string CheckReplay(std::string_view text, int lines) {
         if (error.Message.empty() || error.Message.find('\n') != std::string::npos) return "bad replay error message";
         return {};
     }
+    // The end line read from the file's ends alone, as records are compared,
+    // is the one the whole reading found.
+    const std::optional<ReplayEndLine> end = ReplayEndOf(text, text, true);
+    if (!end || end->Frames != replay.EndFrame || end->End != replay.End || end->HighScore != replay.EndHighScore)
+        return "the end line read alone differs from the whole file's";
+    if (replay.Keys.TotalFrames() != replay.EndFrame) return "a read replay's spans do not add up to its end";
     const std::string written = FormatReplay(replay);
     Replay again;
     if (!ParseReplay(written, again, error)) return "a written replay does not read back: " + error.Message;
@@ -141,7 +149,7 @@ inline std::string CheckScript(const uint8_t* data, size_t size) {
     static const uint8_t Known[] = {1, 17, 18, 19, 42, 54, 57, 200, 203, 205, 211};
     int lastLine = 0;
     for (const keys::ScriptSpan& span : script.Spans) {
-        if (span.Count == 0 || span.Count > 4294967295u) return "span count out of range";
+        if (span.Count == 0) return "span count out of range";
         if (span.Line <= lastLine || span.Line > lines) return "span line numbers out of order";
         lastLine = span.Line;
         for (uint8_t k : span.Keys) {

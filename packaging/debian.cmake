@@ -10,17 +10,41 @@ set(PELLIMUNCH_HOMEPAGE "https://pellimunch.example"
   CACHE STRING "The game's web home; the AppStream screenshots are <home>/screenshots/*.png (docs/*.png)")
 set(PELLIMUNCH_APPSTREAM_ID example.pellimunch.Pellimunch)
 
-# The hardening Debian builds its own packages with: checked copies in the C
-# library where sizes are known, and the relocations read-only once loaded.
-# Neither touches the game's arithmetic.
-foreach(target pellimunch pellimunch_canvas pellimunch_game pellimunch_platform pellimunch_driver pellimunch_sdl)
-  target_compile_definitions(${target} PRIVATE _FORTIFY_SOURCE=2)
+# Debian's own build flags, as dpkg-buildflags gives them (with every
+# hardening feature unless DEB_BUILD_MAINT_OPTIONS says otherwise): stack
+# protector, checked copies in the C library, read-only relocations bound at
+# load, position-independent code. None touches the game's arithmetic: the
+# exactness flags come after them. The build folders are mapped out of the
+# binaries (the source folder to ".", this build folder to "build"), so that
+# two builds in different folders give the same package.
+find_program(PELLIMUNCH_DPKG_BUILDFLAGS dpkg-buildflags REQUIRED)
+if(DEFINED ENV{DEB_BUILD_MAINT_OPTIONS})
+  set(maint_options "$ENV{DEB_BUILD_MAINT_OPTIONS}")
+else()
+  set(maint_options hardening=+all)
+endif()
+foreach(kind CPPFLAGS CXXFLAGS LDFLAGS)
+  execute_process(
+    COMMAND ${CMAKE_COMMAND} -E env DEB_BUILD_MAINT_OPTIONS=${maint_options}
+            ${PELLIMUNCH_DPKG_BUILDFLAGS} --get ${kind}
+    WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}
+    OUTPUT_VARIABLE debian_${kind} OUTPUT_STRIP_TRAILING_WHITESPACE
+    RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "dpkg-buildflags --get ${kind} failed")
+  endif()
 endforeach()
-target_link_options(pellimunch PRIVATE LINKER:-z,relro LINKER:-z,now)
+string(APPEND CMAKE_CXX_FLAGS " ${debian_CPPFLAGS} ${debian_CXXFLAGS}"
+  " -ffile-prefix-map=${CMAKE_SOURCE_DIR}=. -ffile-prefix-map=${CMAKE_BINARY_DIR}=build")
+string(APPEND CMAKE_EXE_LINKER_FLAGS " ${debian_LDFLAGS}")
+# The package needs only the game, its data and its icons: installing does
+# not build the developers' tools (build_deb.sh builds what it needs).
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
 # The AppStream metainfo and the changelog are made from templates so that
 # their version is the project's; their release is dated the day of the
-# build (SOURCE_DATE_EPOCH when it is set).
+# build, or of SOURCE_DATE_EPOCH when it is set (build_deb.sh sets it to the
+# time of the last commit).
 string(TIMESTAMP PELLIMUNCH_RELEASE_DATE "%Y-%m-%d" UTC)
 string(TIMESTAMP PELLIMUNCH_CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
 set(pkg ${CMAKE_BINARY_DIR}/package)
@@ -44,7 +68,11 @@ set(CPACK_PACKAGE_NAME pellimunch)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT ${PELLIMUNCH_MAINTAINER})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-set(CPACK_STRIP_FILES ON)
+# The programs go in unstripped: the generator splits their debug symbols
+# into pellimunch-dbgsym_<version>_<arch>.ddeb (found by build id under
+# /usr/lib/debug/.build-id) and strips them in the package.
+set(CPACK_STRIP_FILES OFF)
+set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
   OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # The Debian package: packaging/build_deb.sh makes pellimunch_<version>_<arch>.deb
 # in a build of its own (BUILD_DIR/deb); lintian, appstreamcli and
-# desktop-file-validate find nothing to complain about; and the game unpacked
+# desktop-file-validate find nothing to complain about; hardening-check
+# finds every protection in the game; its debug symbols are in
+# pellimunch-dbgsym_<version>_<arch>.ddeb under its build id; a second build
+# in another folder gives the very same bytes; and the game unpacked
 # from it into a scratch root runs under Xvfb, finds its data through the
 # package's layout, shows the title, quits on Escape with status 0 and keeps
 # score.dat in the player's XDG data folder, not under the root's usr/.
@@ -15,7 +18,7 @@ source_dir=$(cd "${2:?usage: package_deb.sh BUILD_DIR SOURCE_DIR}" && pwd)
 # shellcheck source=support/xvfb.sh
 source "$(dirname "$0")/support/xvfb.sh"
 pm_need_tools cmake cpack dpkg dpkg-deb dpkg-shlibdeps file gzip lintian appstreamcli \
-    desktop-file-validate Xvfb xdotool import convert || exit 1
+    desktop-file-validate hardening-check readelf Xvfb xdotool import convert || exit 1
 
 pm_scratch deb
 work=$WORK
@@ -33,7 +36,10 @@ version=$(sed -n 's/^project(Pellimunch VERSION \([0-9][0-9.]*\).*/\1/p' "$sourc
 [ -n "$version" ] || fatal "no version in the project() line of CMakeLists.txt"
 arch=$(dpkg --print-architecture)
 
-if ! bash "$source_dir/packaging/build_deb.sh" "$build/deb" >"$work/build.log" 2>&1; then
+# The time the package is dated by default: the last commit's (outside a
+# git checkout, the time of CMakeLists.txt).
+epoch=$(git -C "$source_dir" log -1 --format=%ct 2>/dev/null) || epoch=$(stat -c %Y "$source_dir/CMakeLists.txt")
+if ! env -u SOURCE_DATE_EPOCH bash "$source_dir/packaging/build_deb.sh" "$build/deb" >"$work/build.log" 2>&1; then
     tail -n 30 "$work/build.log"
     fatal "packaging/build_deb.sh failed"
 fi
@@ -102,8 +108,53 @@ status=$?
 sed 's/^/      /' "$work/desktop.out"
 pm_check "desktop-file-validate: nothing to say" test "$status" = 0 -a ! -s "$work/desktop.out"
 
-# --- the unpacked game runs -------------------------------------------------
+# --- hardened, with its debug symbols apart ----------------------------------
 game=$root/usr/games/pellimunch
+# Control-flow protection is asked for only where Debian's flags give it
+# (dpkg 1.22 and later; Debian 12's dpkg-buildflags has no such feature).
+skip=()
+DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get CXXFLAGS | grep -q -- -fcf-protection ||
+    skip=(--nocfprotection)
+hardening-check "${skip[@]}" "$game" >"$work/hardening.out" 2>&1
+status=$?
+sed 's/^/      /' "$work/hardening.out"
+pm_check "hardening-check ${skip[*]}: every protection Debian's flags give is there" test "$status" = 0
+pm_check "  ... the stack protector among them" grep -q 'Stack protected: yes' "$work/hardening.out"
+pm_check "the game in the package is stripped" sh -c "file -b '$game' | grep -q ', stripped'"
+ddeb=$(sed -n 's/^\(.*pellimunch-dbgsym_.*\.ddeb\)$/\1/p' "$work/build.log" | tail -n 1)
+pm_check "the debug symbols are pellimunch-dbgsym_${version}_${arch}.ddeb" \
+    test "$(basename "${ddeb:-none}")" = "pellimunch-dbgsym_${version}_${arch}.ddeb" -a -f "${ddeb:-/none}"
+if [ -f "${ddeb:-/none}" ]; then
+    pm_check "the debug package depends on this very package" \
+        test "$(dpkg-deb -f "$ddeb" Depends)" = "pellimunch (= $version)"
+    id=$(readelf -n "$game" 2>/dev/null | sed -n 's/.*Build ID: \([0-9a-f]*\).*/\1/p')
+    dbg=$work/dbgsym
+    dpkg-deb -x "$ddeb" "$dbg"
+    symbols=$dbg/usr/lib/debug/.build-id/${id:0:2}/${id:2}.debug
+    pm_check "the debug symbols are found by the game's build id ($id)" test -n "$id" -a -f "$symbols"
+    pm_check "its md5sums name the installed files" \
+        test "$(dpkg-deb --ctrl-tarfile "$ddeb" | tar -xO ./md5sums | awk '{print $2}')" = "${symbols#"$dbg"/}"
+    pm_check "they hold the debug information" sh -c "readelf -S '$symbols' 2>/dev/null | grep -q '\.debug_info'"
+    pm_check "no build folder is named in them" sh -c "! grep -q -e '$build' -e '$source_dir' '$symbols' '$game'"
+fi
+stamp=$(date -u -d "@$epoch" '+%Y-%m-%d %H:%M:%S')
+pm_check "every file in the package is dated at the last commit ($stamp)" \
+    test "$(dpkg-deb --fsys-tarfile "$deb" | TZ=UTC tar -tv --full-time | awk '{print $4" "$5}' | sort -u)" = "$stamp"
+pm_check "the release is dated the day of the last commit" grep -q "date=\"${stamp% *}\"" "$metainfo"
+
+# --- reproducible ------------------------------------------------------------
+# The same source built again in another folder gives the very same bytes
+# (dated as the first build was, should a commit come in between).
+again=$work/elsewhere/deb
+if SOURCE_DATE_EPOCH=$epoch JOBS=${JOBS:-2} bash "$source_dir/packaging/build_deb.sh" "$again" >"$work/again.log" 2>&1; then
+    pm_check "a build in another folder gives the same .deb" cmp "$deb" "$again/$(basename "$deb")"
+    pm_check "and the same .ddeb" cmp "${ddeb:-/none}" "$again/$(basename "${ddeb:-none}")"
+else
+    tail -n 30 "$work/again.log"
+    pm_check "the second build succeeds" false
+fi
+
+# --- the unpacked game runs -------------------------------------------------
 export HOME=$work/home XDG_DATA_HOME=$work/xdg SDL_AUDIODRIVER=dummy
 mkdir -p "$HOME"
 

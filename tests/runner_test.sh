@@ -309,5 +309,20 @@ cp "$BUILD/bmp/title.bmp" "$T/data/bmp/title.bmp"
 "$SIM" --dir "$T/data" --score "$T/keep.dat" --frames 10 >/dev/null
 check "with the bitmap back, --dir runs" test $? -eq 0
 
+# --- Hostile replays are refused before they run ------------------------------
+# 73 bytes whose one span asks for 4.3 billion frames against an end line of 1.
+printf 'pellimunch-replay 1\nseed 1\nhighscore 1000\n4294967295 -\nend 1 escape 1000\n' >"$T/hostile.replay"
+timeout 10 "$SIM" --replay "$T/hostile.replay" --trace none --dir "$BUILD/" >"$T/out.txt" 2>"$T/err.txt"
+rc=$?
+check "a replay whose spans run past its end line is refused with exit 1 (not run: $rc)" test $rc -eq 1
+check "  ... with one line naming the file and the span's line" \
+    bash -c "[ \$(wc -l <'$T/err.txt') -eq 1 ] && grep -q 'hostile.replay line 4: the spans go on past frame 1' '$T/err.txt'"
+# A session claimed longer than a day, in a file of a few megabytes.
+{ printf 'pellimunch-replay 1\nseed 1\nhighscore 1000\n'; yes '1 W' | head -n 1000000; echo 'end 1000000000 escape 1000'; } \
+    >"$T/long.replay"
+timeout 10 "$SIM" --replay "$T/long.replay" --trace none --dir "$BUILD/" >"$T/out.txt" 2>"$T/err.txt"
+check "a replay longer than 24 hours is refused at its end line" \
+    grep -q 'long.replay line 1000004: the end line claims 1000000000 frames; 5184000 frames (24 hours' "$T/err.txt"
+
 echo "runner_test: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -3,6 +3,7 @@
 // keeps last.replay current and best.replay at the best run.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -31,11 +32,10 @@ Replay Sample() {
     rec.Add(all);
     rec.Add(all);
     r = rec.Snapshot(ReplayEnd::Mouse, 2147483647);
-    // The longest span a line can hold, twice over.
+    // The rest of the longest session a replay holds in one span.
     keys::ScriptSpan longest;
-    longest.Count = 4294967295u;
+    longest.Count = static_cast<uint32_t>(MaxReplayFrames - 3);
     longest.Keys = {Key::Right, Key::Space};
-    r.Keys.Spans.push_back(longest);
     r.Keys.Spans.push_back(longest);
     r.EndFrame = r.Keys.TotalFrames();
     return r;
@@ -46,8 +46,10 @@ TEST(ReplayFile, WriterAndParserAgreeOnEveryKeyAndTheLongestCounts) {
     const std::string text = FormatReplay(r);
     EXPECT_EQ(text.rfind("pellimunch-replay 1\nseed 4294967295\nhighscore -2147483648\n1 -\n", 0), 0u) << text;
     EXPECT_NE(text.find("\n2 Escape+LShift+RShift+Space+Up+Left+Right+Delete+W+E+R+Mouse\n"), std::string::npos);
-    EXPECT_NE(text.find("\n4294967295 Right+Space\n"), std::string::npos);
-    EXPECT_NE(text.find("\nend 8589934593 mouse 2147483647\n"), std::string::npos);
+    EXPECT_NE(text.find("\n5183997 Space+Right\n"), std::string::npos);
+    EXPECT_NE(text.find("\nend 5184000 mouse 2147483647\n"), std::string::npos);
+    // The longest line a frame can take is the one the file size limit allows for.
+    EXPECT_EQ(text.find("\n2 Escape+") + MaxReplayFrameBytes, text.find("\n5183997"));
 
     Replay back;
     keys::ScriptError error;
@@ -96,14 +98,87 @@ TEST(ReplayFile, BrokenFilesAreRefusedWithTheirLine) {
         {head + "3 Left\nend 3 close 1000\n2 Left\n", 6, "after the end line"},
         {head + std::string("3 Le\0ft\n", 8), 4, "NUL"},
         {head + "3 Left" + std::string(5000, ' ') + "\n", 4, "longer than"},
+        {head + "3 Left" + std::string(70000, 'x'), 4, "longer than"},
+        // The spans and the end line must agree, and no session is longer than a day.
+        {head + "4294967295 -\nend 1 escape 1000\n", 4, "past frame 1, where the end line"},
+        {head + "3 Left\n2 -\nend 4 escape 1000\n# note\n\n", 5, "past frame 4"},
+        {head + "3 Left\nend 4 escape 1000\n", 5, "add up to 3 frames, but the end line says 4"},
+        {head + "3 Left\nend 2 escape 1000\n2 -\n", 5, "add up to 3 frames"},
+        {head + "5184001 -\n", 4, "past 5184000 frames (24 hours"},
+        {head + "3 -\nend 99999999999 escape 1000\n", 5, "claims 99999999999 frames"},
     };
+    const fs::path dir = fs::temp_directory_path() / ("pm-replay-broken-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const std::string file = (dir / "r.replay").string();
     for (const auto& c : cases) {
         Replay r;
         keys::ScriptError error;
         EXPECT_FALSE(ParseReplay(c.Text, r, error)) << c.Text;
         EXPECT_EQ(error.Line, c.Line) << c.Text << " -> " << error.Message;
         EXPECT_NE(error.Message.find(c.Says), std::string::npos) << error.Message;
+        // The file reader, a piece at a time, says the same.
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << c.Text;
+        std::string message;
+        EXPECT_FALSE(LoadReplay(file, r, message));
+        EXPECT_EQ(message, file + " line " + std::to_string(error.Line) + ": " + error.Message);
     }
+    fs::remove_all(dir);
+}
+
+TEST(ReplayFile, HostileFilesAreRefusedAtOnceAndOnlyTheEndIsReadToCompareRecords) {
+    const fs::path dir = fs::temp_directory_path() / ("pm-replay-hostile-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const std::string file = (dir / "r.replay").string();
+    Replay r;
+    std::string message;
+    const auto started = std::chrono::steady_clock::now();
+
+    // 73 bytes that used to ask for 4.3 billion frames, 1,000 times over.
+    std::string hostile = "pellimunch-replay 1\nseed 1\nhighscore 1000\n";
+    for (int i = 0; i < 1000; ++i) hostile += "4294967295 -\n";
+    std::ofstream(file, std::ios::binary) << hostile << "end 1 escape 1000\n";
+    EXPECT_FALSE(LoadReplay(file, r, message));
+    EXPECT_EQ(message, file + " line 4: the spans go on past frame 1, where the end line says the session ended");
+
+    // A file larger than the longest session can write is refused unread.
+    fs::resize_file(file, MaxReplayBytes + 1);
+    EXPECT_FALSE(LoadReplay(file, r, message));
+    EXPECT_NE(message.find("too large for a replay"), std::string::npos) << message;
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
+
+    // Comparing records reads the first line and the end line: keys in
+    // between that would not load do not matter, a missing end does.
+    const std::string body = "pellimunch-replay 1\nseed 1\nhighscore 10\n" + std::string(100000, '?') + "\n";
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << body << "end 3 running 4500 # kept\n\n";
+    ReplayEndLine end;
+    ASSERT_TRUE(ReadReplayEnd(file, end, message)) << message;
+    EXPECT_EQ(end.HighScore, 4500);
+    EXPECT_EQ(end.Frames, 3u);
+    EXPECT_EQ(ClaimedHighScore(file), 4500);
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << body;
+    EXPECT_FALSE(ReadReplayEnd(file, end, message));
+    EXPECT_EQ(ClaimedHighScore(file), std::nullopt);
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << "seed 1\nend 3 running 4500\n";
+    EXPECT_FALSE(ReadReplayEnd(file, end, message));
+    fs::remove_all(dir);
+}
+
+TEST(ReplayBuilder, StopsAtTheLongestSessionAndWritesWhatPlaysBack) {
+    ReplayBuilder rec;
+    rec.Begin(9, 1000);
+    FrameInput in;
+    in.Keys[Key::Right] = 128;
+    for (uint64_t n = 1; n <= MaxReplayFrames + 5; ++n) rec.Add(in, n < MaxReplayFrames ? 1000 : 2000);
+    EXPECT_TRUE(rec.Full());
+    const Replay r = rec.Snapshot(ReplayEnd::Escape, 3000);
+    EXPECT_EQ(r.EndFrame, MaxReplayFrames);
+    EXPECT_EQ(r.End, FrameEnd::GoingOn);   // the session went on past what was kept
+    EXPECT_EQ(r.EndHighScore, 2000);
+    Replay back;
+    keys::ScriptError error;
+    const std::string text = FormatReplay(r);
+    ASSERT_TRUE(ParseReplay(text, back, error)) << error.Line << ": " << error.Message;
+    EXPECT_EQ(back.Keys.TotalFrames(), MaxReplayFrames);
 }
 
 TEST(ReplayFile, LoadNamesTheFileAndTheLineAndQuotesBadTextShortly) {

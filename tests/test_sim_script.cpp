@@ -42,12 +42,12 @@ TEST(SimScript, CountsKeysCommentsAndBlankLines) {
     EXPECT_TRUE(s.Spans[0].Keys.empty());
     EXPECT_FALSE(s.Spans[0].Mouse);
     EXPECT_EQ(s.Spans[0].Line, 2);
-    EXPECT_EQ(s.Spans[1].Keys, std::vector<uint8_t>{Key::LShift});
+    EXPECT_EQ(s.Spans[1].Keys, KeySet{Key::LShift});
     EXPECT_EQ(s.Spans[1].Line, 5);
-    EXPECT_EQ(s.Spans[2].Keys, (std::vector<uint8_t>{Key::Right, Key::Space}));
+    EXPECT_EQ(s.Spans[2].Keys, (KeySet{Key::Right, Key::Space}));
     EXPECT_TRUE(s.Spans[3].Mouse);
     EXPECT_TRUE(s.Spans[3].Keys.empty());
-    EXPECT_EQ(s.Spans[4].Keys, std::vector<uint8_t>{Key::Escape});
+    EXPECT_EQ(s.Spans[4].Keys, KeySet{Key::Escape});
 }
 
 TEST(SimScript, EveryKeyNameHasItsCode) {
@@ -67,7 +67,7 @@ TEST(SimScript, EveryKeyNameHasItsCode) {
 
     const Script s = Parse("3 W+E+R+Left+Delete+Up+RShift+Mouse\r\n");   // CRLF too
     ASSERT_EQ(s.Spans.size(), 1u);
-    EXPECT_EQ(s.Spans[0].Keys, (std::vector<uint8_t>{17, 18, 19, 203, 211, 200, 54}));
+    EXPECT_EQ(s.Spans[0].Keys, (KeySet{17, 18, 19, 203, 211, 200, 54}));
     EXPECT_TRUE(s.Spans[0].Mouse);
 }
 

@@ -24,13 +24,15 @@ PM_WINDOWS_TEST_PACKAGES=(
 )
 # Everything the test suite uses besides: unit tests, benchmarks, the real
 # window under a virtual X server with and without a window manager, picture
-# tools, scripts, the sanitizers, Debian's own checks of the package.
+# tools, scripts, the sanitizers, Debian's own checks of the package
+# (hardening-check comes with devscripts, a few small Perl packages without
+# its recommendations).
 PM_TEST_PACKAGES=(
     "${PM_RUN_PACKAGES[@]}"
     libgtest-dev googletest libbenchmark-dev
     xvfb xauth xdotool x11-apps x11-utils openbox imagemagick python3
     clang libclang-rt-14-dev
-    dpkg-dev file lintian appstream desktop-file-utils
+    dpkg-dev file lintian appstream desktop-file-utils devscripts
 )
 # The world score table's server (src/board) and its tests: the HTTP, JSON,
 # SQLite, PostgreSQL, SHA-256 and Unicode libraries it is built from, a

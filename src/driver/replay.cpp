@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -14,13 +15,10 @@
 
 #include "platform/decimal.h"
 
+
 namespace pm {
 
 namespace {
-
-// Far more than any session (ten minutes take a few kilobytes); a larger
-// file is not a replay of ours.
-constexpr uint64_t MaxReplayBytes = 64ull << 20;
 
 constexpr ReplayEnd AllEnds[] = {FrameEnd::GoingOn, ReplayEnd::Escape, ReplayEnd::Mouse, ReplayEnd::Close};
 
@@ -69,141 +67,349 @@ std::string FormatReplay(const Replay& replay) {
     return text;
 }
 
-bool ParseReplay(std::string_view text, Replay& replay, keys::ScriptError& error) {
-    replay = Replay{};
-    enum class Expect { Magic, Seed, HighScore, Keys, Nothing } expect = Expect::Magic;
-    keys::LineReader lines(text);
-    int number = 0;
-    auto fail = [&](std::string message) {
-        error = {number, std::move(message)};
-        return false;
-    };
-    std::string_view line;
-    while (lines.Next(line)) {
-        number = lines.Number();
+namespace {
+
+// The words of a line as the replay reads it: without a CR before its end
+// or a comment.
+std::vector<std::string_view> LineWords(std::string_view line) {
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (const size_t hash = line.find('#'); hash != std::string_view::npos) line = line.substr(0, hash);
+    return Words(line);
+}
+
+std::optional<ReplayEndLine> EndOf(const std::vector<std::string_view>& words) {
+    if (words.size() != 4 || words[0] != "end") return std::nullopt;
+    const std::optional<uint64_t> frames = ParseDigits(words[1], std::numeric_limits<int64_t>::max());
+    const ReplayEnd* how = nullptr;
+    for (const ReplayEnd& e : AllEnds)
+        if (words[2] == ReplayEndName(e)) how = &e;
+    const std::optional<int32_t> score = Signed32(words[3]);
+    if (!frames || !how || !score) return std::nullopt;
+    return ReplayEndLine{*frames, *how, *score};
+}
+
+const std::string FramesLimitText =
+    std::to_string(MaxReplayFrames) + " frames (24 hours at 60 frames a second), the most a replay holds";
+
+std::string TooLong(uint64_t frames) {
+    return "the end line claims " + std::to_string(frames) + " frames; " + FramesLimitText;
+}
+
+// Reads a replay line by line.
+// Mended: the spans must add up to the end line's frames, and a session may
+// not claim more than MaxReplayFrames; a 73-byte file ("4294967295 -" with
+// "end 1 escape 1000") used to be played for 4.3 billion frames. The end
+// line, when it was read first from the
+// file's tail, bounds the spans: a file whose spans run past it is refused at
+// the first span that does, before the rest is read.
+class ReplayParser {
+public:
+    ReplayParser(Replay& replay, keys::ScriptError& error, const std::optional<ReplayEndLine>& tailEnd)
+        : replay_(replay), error_(error) {
+        replay_ = Replay{};
+        if (tailEnd && tailEnd->Frames <= MaxReplayFrames) {
+            limit_ = tailEnd->Frames;
+            limitIsEnd_ = true;
+        }
+    }
+
+    bool Line(std::string_view line, int number) {
+        number_ = number;
         if (line.size() > keys::MaxScriptLineBytes)
-            return fail("the line is longer than " + std::to_string(keys::MaxScriptLineBytes) + " bytes");
-        if (line.find('\0') != std::string_view::npos) return fail("the line holds a NUL byte");
+            return Fail("the line is longer than " + std::to_string(keys::MaxScriptLineBytes) + " bytes");
+        if (line.find('\0') != std::string_view::npos) return Fail("the line holds a NUL byte");
+        const std::vector<std::string_view> words = LineWords(line);
+        if (words.empty()) {
+            if (expect_ == Expect::Magic) return Fail(NotAReplay);
+            return true;
+        }
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (const size_t hash = line.find('#'); hash != std::string_view::npos) line = line.substr(0, hash);
-        const std::vector<std::string_view> words = Words(line);
-        if (words.empty()) {
-            if (expect == Expect::Magic) return fail("not a replay file: the first line must be \"pellimunch-replay 1\"");
-            continue;
-        }
-        switch (expect) {
+        switch (expect_) {
             case Expect::Magic: {
-                if (words[0] != ReplayMagic || words.size() != 2)
-                    return fail("not a replay file: the first line must be \"pellimunch-replay 1\"");
+                if (words[0] != ReplayMagic || words.size() != 2) return Fail(NotAReplay);
                 const std::optional<uint64_t> version = ParseDigits(words[1], 1000000);
-                if (!version) return fail("bad format version " + Quote(words[1]));
+                if (!version) return Fail("bad format version " + Quote(words[1]));
                 if (*version != ReplayVersion)
-                    return fail("format version " + std::to_string(*version) + "; this game reads version " +
+                    return Fail("format version " + std::to_string(*version) + "; this game reads version " +
                                 std::to_string(ReplayVersion));
-                expect = Expect::Seed;
-                break;
+                expect_ = Expect::Seed;
+                return true;
             }
             case Expect::Seed: {
                 std::optional<uint64_t> seed;
                 if (words.size() == 2 && words[0] == "seed") seed = ParseDigits(words[1], 4294967295u);
-                if (!seed) return fail("expected \"seed N\" (0 to 4294967295), found " + Quote(line));
-                replay.Seed = static_cast<uint32_t>(*seed);
-                expect = Expect::HighScore;
-                break;
+                if (!seed) return Fail("expected \"seed N\" (0 to 4294967295), found " + Quote(line));
+                replay_.Seed = static_cast<uint32_t>(*seed);
+                expect_ = Expect::HighScore;
+                return true;
             }
             case Expect::HighScore: {
                 std::optional<int32_t> score;
                 if (words.size() == 2 && words[0] == "highscore") score = Signed32(words[1]);
-                if (!score) return fail("expected \"highscore N\" (a 32-bit number), found " + Quote(line));
-                replay.HighScore = *score;
-                expect = Expect::Keys;
-                break;
+                if (!score) return Fail("expected \"highscore N\" (a 32-bit number), found " + Quote(line));
+                replay_.HighScore = *score;
+                expect_ = Expect::Keys;
+                return true;
             }
             case Expect::Keys: {
                 if (words[0] == "end") {
-                    std::optional<uint64_t> frames;
-                    std::optional<int32_t> score;
-                    const ReplayEnd* how = nullptr;
-                    if (words.size() == 4) {
-                        frames = ParseDigits(words[1], std::numeric_limits<int64_t>::max());
-                        for (const ReplayEnd& e : AllEnds)
-                            if (words[2] == ReplayEndName(e)) how = &e;
-                        score = Signed32(words[3]);
-                    }
-                    if (!frames || !how || !score)
-                        return fail("expected \"end FRAMES escape|mouse|close|running HIGHSCORE\", found " +
+                    const std::optional<ReplayEndLine> end = EndOf(words);
+                    if (!end)
+                        return Fail("expected \"end FRAMES escape|mouse|close|running HIGHSCORE\", found " +
                                     Quote(line));
-                    replay.EndFrame = *frames;
-                    replay.End = *how;
-                    replay.EndHighScore = *score;
-                    expect = Expect::Nothing;
-                    break;
+                    if (end->Frames > MaxReplayFrames) return Fail(TooLong(end->Frames));
+                    if (end->Frames != frames_)
+                        return Fail("the spans add up to " + std::to_string(frames_) + " frames, but the end line says " +
+                                    std::to_string(end->Frames));
+                    replay_.EndFrame = end->Frames;
+                    replay_.End = end->End;
+                    replay_.EndHighScore = end->HighScore;
+                    expect_ = Expect::Nothing;
+                    return true;
                 }
                 keys::ScriptSpan span;
                 span.Line = number;
                 std::string message;
-                if (!keys::ParseSpanLine(line, span, message)) return fail(message);
-                replay.Keys.Spans.push_back(std::move(span));
-                break;
+                if (!keys::ParseSpanLine(line, span, message)) return Fail(message);
+                frames_ += span.Count;
+                if (frames_ > limit_)
+                    return Fail(limitIsEnd_ ? "the spans go on past frame " + std::to_string(limit_) +
+                                                  ", where the end line says the session ended"
+                                            : "the spans go on past " + FramesLimitText);
+                replay_.Keys.Spans.push_back(span);
+                return true;
             }
             case Expect::Nothing:
-                return fail("text after the end line: " + Quote(line));
+                return Fail("text after the end line: " + Quote(line));
         }
+        return true;
     }
-    if (expect != Expect::Nothing) {
-        ++number;
-        return fail(expect == Expect::Magic ? "the file is empty"
-                                            : "the file stops before its end line (cut short?)");
+
+    // After the last line, numbered `lines`.
+    bool Finish(int lines) {
+        if (expect_ == Expect::Nothing) return true;
+        number_ = lines + 1;
+        return Fail(expect_ == Expect::Magic ? "the file is empty" : "the file stops before its end line (cut short?)");
     }
+
+private:
+    static constexpr const char* NotAReplay = "not a replay file: the first line must be \"pellimunch-replay 1\"";
+    bool Fail(std::string message) {
+        error_ = {number_, std::move(message)};
+        return false;
+    }
+
+    enum class Expect { Magic, Seed, HighScore, Keys, Nothing };
+    Replay& replay_;
+    keys::ScriptError& error_;
+    Expect expect_ = Expect::Magic;
+    int number_ = 0;
+    uint64_t frames_ = 0;
+    uint64_t limit_ = MaxReplayFrames;
+    bool limitIsEnd_ = false;
+};
+
+// How much of a file's end is read to find its end line: the line itself
+// with room for a few blank or comment lines after it.
+constexpr size_t TailBytes = 2 * keys::MaxScriptLineBytes;
+
+}  // namespace
+
+namespace {
+
+// The end line of a replay's tail, and where in the tail it starts.
+std::optional<ReplayEndLine> EndOfTail(std::string_view head, std::string_view tail, bool whole, size_t& at) {
+    keys::LineReader first(head);
+    std::string_view line;
+    if (!first.Next(line)) return std::nullopt;
+    const std::vector<std::string_view> magic = LineWords(line);
+    if (magic.size() != 2 || magic[0] != ReplayMagic || magic[1] != std::to_string(ReplayVersion))
+        return std::nullopt;
+    // The last line that says anything must be the end line.
+    size_t stop = tail.size();
+    while (true) {
+        const size_t newline = stop == 0 ? std::string_view::npos : tail.rfind('\n', stop - 1);
+        // A line cut by the start of the tail is not known whole.
+        if (newline == std::string_view::npos && !whole) return std::nullopt;
+        at = newline == std::string_view::npos ? 0 : newline + 1;
+        const std::vector<std::string_view> words = LineWords(tail.substr(at, stop - at));
+        if (!words.empty()) return EndOf(words);
+        if (newline == std::string_view::npos) return std::nullopt;
+        stop = newline;
+    }
+}
+
+}  // namespace
+
+std::optional<ReplayEndLine> ReplayEndOf(std::string_view head, std::string_view tail, bool whole) {
+    size_t at = 0;
+    return EndOfTail(head, tail, whole, at);
+}
+
+bool ParseReplay(std::string_view text, Replay& replay, keys::ScriptError& error) {
+    const size_t tail = text.size() > TailBytes ? text.size() - TailBytes : 0;
+    size_t at = 0;
+    const std::optional<ReplayEndLine> end = EndOfTail(text, text.substr(tail), tail == 0, at);
+    // A session longer than a replay may hold is refused without reading it.
+    if (end && end->Frames > MaxReplayFrames) {
+        replay = Replay{};
+        const auto lines = std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(tail + at), '\n');
+        error = {static_cast<int>(lines) + 1, TooLong(end->Frames)};
+        return false;
+    }
+    ReplayParser parser(replay, error, end);
+    keys::LineReader lines(text);
+    std::string_view line;
+    while (lines.Next(line))
+        if (!parser.Line(line, lines.Number())) return false;
+    return parser.Finish(lines.Number());
+}
+
+namespace {
+
+using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+
+// Opens a replay file for reading once it is known to be a regular file of a
+// size a replay can have; the size in `size`.
+File OpenReplay(const std::string& path, uint64_t& size, std::string& message) {
+    File none(nullptr, &std::fclose);
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        message = path + ": " + std::strerror(errno);
+        return none;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        message = path + ": not a regular file";
+        return none;
+    }
+    File f(std::fopen(path.c_str(), "rb"), &std::fclose);
+    if (!f) {
+        message = path + ": " + std::strerror(errno);
+        return none;
+    }
+    // The size of what was opened, not of what the name held a moment ago.
+    if (std::fseek(f.get(), 0, SEEK_END) != 0) {
+        message = path + ": cannot read: " + std::strerror(errno);
+        return none;
+    }
+    const long end = std::ftell(f.get());
+    if (end < 0 || static_cast<uint64_t>(end) > MaxReplayBytes) {
+        message = path + ": too large for a replay (" + std::to_string(end < 0 ? st.st_size : end) +
+                  " bytes; a replay of 24 hours takes at most " + std::to_string(MaxReplayBytes) + ")";
+        return none;
+    }
+    size = static_cast<uint64_t>(end);
+    return f;
+}
+static_assert(MaxReplayBytes < (1ull << 31), "replay offsets fit in a long everywhere");
+
+// Reads up to `count` bytes at `offset`.
+bool ReadAt(std::FILE* f, uint64_t offset, size_t count, std::string& bytes) {
+    bytes.resize(count);
+    if (std::fseek(f, static_cast<long>(offset), SEEK_SET) != 0) return false;
+    bytes.resize(std::fread(bytes.data(), 1, count, f));
+    return !std::ferror(f);
+}
+
+// The end line of an open replay, from its first line's worth of bytes and
+// its tail; `at` is where the end line starts in the file.
+std::optional<ReplayEndLine> EndOfFile(std::FILE* f, uint64_t size, bool& readFailed, uint64_t& at) {
+    std::string head, tail;
+    const uint64_t tailStart = size > TailBytes ? size - TailBytes : 0;
+    readFailed = !ReadAt(f, 0, 64, head) || !ReadAt(f, tailStart, static_cast<size_t>(size - tailStart), tail);
+    if (readFailed) return std::nullopt;
+    size_t inTail = 0;
+    const std::optional<ReplayEndLine> end = EndOfTail(head, tail, tailStart == 0, inTail);
+    at = tailStart + inTail;
+    return end;
+}
+
+// The number of the line that starts at byte `at`.
+std::optional<int> LineAt(std::FILE* f, uint64_t at) {
+    if (std::fseek(f, 0, SEEK_SET) != 0) return std::nullopt;
+    int64_t lines = 1;
+    char buffer[65536];
+    while (at > 0) {
+        const size_t n = std::fread(buffer, 1, at < sizeof buffer ? static_cast<size_t>(at) : sizeof buffer, f);
+        if (n == 0) return std::nullopt;
+        lines += std::count(buffer, buffer + n, '\n');
+        at -= n;
+    }
+    return static_cast<int>(lines);
+}
+
+}  // namespace
+
+bool ReadReplayEnd(const std::string& path, ReplayEndLine& end, std::string& message) {
+    uint64_t size = 0;
+    const File f = OpenReplay(path, size, message);
+    if (!f) return false;
+    bool readFailed = false;
+    uint64_t at = 0;
+    const std::optional<ReplayEndLine> found = EndOfFile(f.get(), size, readFailed, at);
+    if (!found) {
+        message = path + (readFailed ? ": cannot read: " + std::string(std::strerror(errno))
+                                     : ": not a replay, or one cut short before its end line");
+        return false;
+    }
+    end = *found;
     return true;
 }
 
 bool LoadReplay(const std::string& path, Replay& replay, std::string& message) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        message = path + ": " + std::strerror(errno);
-        return false;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        message = path + ": not a regular file";
-        return false;
-    }
-    if (static_cast<uint64_t>(st.st_size) > MaxReplayBytes) {
-        message = path + ": too large for a replay (" + std::to_string(st.st_size) + " bytes)";
-        return false;
-    }
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
-    if (!f) {
-        message = path + ": " + std::strerror(errno);
-        return false;
-    }
-    std::string text;
-    char buffer[65536];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f.get())) > 0) {
-        text.append(buffer, n);
-        if (text.size() > MaxReplayBytes) {
-            message = path + ": too large for a replay";
-            return false;
-        }
-    }
-    if (std::ferror(f.get())) {
+    uint64_t size = 0;
+    const File f = OpenReplay(path, size, message);
+    if (!f) return false;
+    auto cannotRead = [&] {
         message = path + ": cannot read: " + std::strerror(errno);
         return false;
-    }
-    keys::ScriptError error;
-    if (!ParseReplay(text, replay, error)) {
-        message = path + " line " + std::to_string(error.Line) + ": " + error.Message;
+    };
+    bool readFailed = false;
+    uint64_t at = 0;
+    const std::optional<ReplayEndLine> tailEnd = EndOfFile(f.get(), size, readFailed, at);
+    if (readFailed) return cannotRead();
+    // A session longer than a replay may hold is refused without reading it.
+    if (tailEnd && tailEnd->Frames > MaxReplayFrames) {
+        replay = Replay{};
+        const std::optional<int> line = LineAt(f.get(), at);
+        if (!line) return cannotRead();
+        message = path + " line " + std::to_string(*line) + ": " + TooLong(tailEnd->Frames);
         return false;
     }
+    if (std::fseek(f.get(), 0, SEEK_SET) != 0) return cannotRead();
+
+    keys::ScriptError error;
+    ReplayParser parser(replay, error, tailEnd);
+    auto refused = [&] {
+        message = path + " line " + std::to_string(error.Line) + ": " + error.Message;
+        return false;
+    };
+    // The text a piece at a time; a line longer than the longest allowed is
+    // handed over cut, which is enough for the parser to refuse it.
+    std::string pending;
+    char buffer[65536];
+    int number = 0;
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f.get())) > 0) {
+        pending.append(buffer, n);
+        size_t from = 0;
+        for (size_t newline; (newline = pending.find('\n', from)) != std::string::npos; from = newline + 1)
+            if (!parser.Line(std::string_view(pending).substr(from, newline - from), ++number)) return refused();
+        pending.erase(0, from);
+        if (pending.size() > keys::MaxScriptLineBytes && !parser.Line(pending, ++number)) return refused();
+    }
+    if (std::ferror(f.get())) return cannotRead();
+    if (!pending.empty() && !parser.Line(pending, ++number)) return refused();
+    if (!parser.Finish(number)) return refused();
     return true;
 }
 
 keys::ScriptSpan SpanOf(const FrameInput& input) {
     keys::ScriptSpan span;
     span.Count = 1;
-    for (uint8_t code : keys::NamedKeys())
-        if (input.Keys[code] != 0) span.Keys.push_back(code);
+    for (uint8_t code : keys::NamedKeyCodes)
+        if (input.Keys[code] != 0) span.Keys.Add(code);
     span.Mouse = input.MousePressed;
     return span;
 }
@@ -222,7 +428,9 @@ void ReplayBuilder::Begin(uint32_t seed, int32_t highScore) {
     frames_ = 0;
 }
 
-void ReplayBuilder::Add(const FrameInput& input) {
+void ReplayBuilder::Add(const FrameInput& input, int32_t highScore) {
+    if (Full()) return;
+    if (frames_ + 1 == MaxReplayFrames) highScoreWhenFull_ = highScore;
     keys::ScriptSpan span = SpanOf(input);
     std::vector<keys::ScriptSpan>& spans = replay_.Keys.Spans;
     if (!spans.empty() && spans.back().Keys == span.Keys && spans.back().Mouse == span.Mouse &&
@@ -237,8 +445,8 @@ void ReplayBuilder::Add(const FrameInput& input) {
 Replay ReplayBuilder::Snapshot(ReplayEnd end, int32_t highScore) const {
     Replay r = replay_;
     r.EndFrame = frames_;
-    r.End = end;
-    r.EndHighScore = highScore;
+    r.End = Full() ? FrameEnd::GoingOn : end;
+    r.EndHighScore = Full() ? highScoreWhenFull_ : highScore;
     return r;
 }
 

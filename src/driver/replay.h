@@ -20,6 +20,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -30,6 +31,17 @@ namespace pm {
 
 inline constexpr std::string_view ReplayMagic = "pellimunch-replay";
 inline constexpr int ReplayVersion = 1;
+
+// The longest session a replay holds: 24 hours at 60 frames a second. The
+// recorder stops recording there, and a file that claims more is refused.
+inline constexpr uint64_t MaxReplayFrames = 24ull * 60 * 60 * 60;
+// The longest line the recorder writes for a span of one frame, newline
+// included: "1 Escape+LShift+RShift+Space+Up+Left+Right+Delete+W+E+R+Mouse".
+inline constexpr uint64_t MaxReplayFrameBytes = 62;
+// The largest replay file: the longest session with the keys changing every
+// frame and every key held, plus room for the four lines around it. A larger
+// file is refused before a byte of it is read.
+inline constexpr uint64_t MaxReplayBytes = MaxReplayFrames * MaxReplayFrameBytes + 256;
 
 // How a session ended: as the game's frames end it, or still running (a
 // file written at a game over, while the session went on).
@@ -48,30 +60,51 @@ struct Replay {
 std::string FormatReplay(const Replay& replay);
 
 // Parses a replay file's text; on failure fills `error` (with its line) and
-// returns false. A file of another version, a bad line or a missing end line
-// (a truncated file) is refused.
+// returns false. A file of another version, a bad line, a missing end line
+// (a truncated file), spans that do not add up to the end line's frames or a
+// session longer than MaxReplayFrames is refused.
 bool ParseReplay(std::string_view text, Replay& replay, keys::ScriptError& error);
 
-// Reads and parses a replay file; on failure returns false with a one-line
-// message naming the file (and the line).
+// Reads and parses a replay file a piece at a time (its text is never held
+// whole); on failure returns false with a one-line message naming the file
+// (and the line). A file larger than MaxReplayBytes is refused unread.
 bool LoadReplay(const std::string& path, Replay& replay, std::string& message);
+
+// How a replay says it ended, read from its first line and its last lines
+// only: enough to compare records without loading the keys. Nothing when
+// the file does not start as a replay or does not end with an end line.
+struct ReplayEndLine {
+    uint64_t Frames = 0;
+    ReplayEnd End = FrameEnd::GoingOn;
+    int32_t HighScore = 0;
+};
+bool ReadReplayEnd(const std::string& path, ReplayEndLine& end, std::string& message);
+// The same from a file's text: `head` its start, `tail` its last bytes
+// (`whole` when the tail is the whole file).
+std::optional<ReplayEndLine> ReplayEndOf(std::string_view head, std::string_view tail, bool whole);
 
 // The key-table entry and mouse press of one frame, as a replay keeps them.
 keys::ScriptSpan SpanOf(const FrameInput& input);
 FrameInput InputOf(const keys::ScriptSpan& span);
 
 // Builds a replay frame by frame as the driver runs the game.
+// It stops at MaxReplayFrames: a longer session is kept as its first 24
+// hours, ended "running" with the record it had then, so that it plays back
+// as far as it was kept.
 class ReplayBuilder {
 public:
     void Begin(uint32_t seed, int32_t highScore);
-    void Add(const FrameInput& input);
+    // `highScore`: the record after this frame.
+    void Add(const FrameInput& input, int32_t highScore = 0);
     uint64_t Frames() const { return frames_; }
+    bool Full() const { return frames_ >= MaxReplayFrames; }
     // The session so far, ended as given.
     Replay Snapshot(ReplayEnd end, int32_t highScore) const;
 
 private:
     Replay replay_;
     uint64_t frames_ = 0;
+    int32_t highScoreWhenFull_ = 0;
 };
 
 // Where a replay ends up when it is played back, against what it recorded.

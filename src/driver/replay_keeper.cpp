@@ -59,13 +59,16 @@ void ReplayKeeper::Write(const std::string& path, const Replay& replay) {
 std::optional<int32_t> ClaimedHighScore(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-    Replay replay;
+    // Mended: only the first line and the end line are read; loading the
+    // whole file (keys and all) froze the return to the title for seconds
+    // when the file was large.
+    ReplayEndLine end;
     std::string message;
-    if (!LoadReplay(path, replay, message)) {
+    if (!ReadReplayEnd(path, end, message)) {
         std::fprintf(stderr, "pellimunch: %s; it will be replaced by the next record\n", message.c_str());
         return std::nullopt;
     }
-    return replay.EndHighScore;
+    return end.HighScore;
 }
 
 }  // namespace pm

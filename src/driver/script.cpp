@@ -23,6 +23,13 @@ constexpr std::array<NamedKey, 11> KeyNames{{
     {"W", Key::W}, {"E", Key::E}, {"R", Key::R},
 }};
 
+constexpr bool SameOrder() {
+    for (size_t i = 0; i < KeyNames.size(); ++i)
+        if (KeyNames[i].Code != NamedKeyCodes[i]) return false;
+    return KeyNames.size() == NamedKeyCodes.size();
+}
+static_assert(SameOrder(), "a span's keys are written in the order of NamedKeyCodes");
+
 bool SameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)
@@ -74,7 +81,7 @@ bool ParseSpanLine(std::string_view line, ScriptSpan& span, std::string& message
         message = "frame count must be positive";
         return false;
     }
-    span.Count = value;
+    span.Count = static_cast<uint32_t>(value);
 
     const std::string_view keys = words[1];
     if (keys == "-") return true;
@@ -89,7 +96,7 @@ bool ParseSpanLine(std::string_view line, ScriptSpan& span, std::string& message
         if (SameName(name, "Mouse")) {
             span.Mouse = true;
         } else if (const std::optional<uint8_t> code = KeyCode(name)) {
-            span.Keys.push_back(*code);
+            span.Keys.Add(*code);
         } else {
             message = "unknown key " + Quote(name);
             return false;
@@ -107,11 +114,7 @@ const char* KeyName(uint8_t code) {
 }
 
 const std::vector<uint8_t>& NamedKeys() {
-    static const std::vector<uint8_t> codes = [] {
-        std::vector<uint8_t> c;
-        for (const NamedKey& key : KeyNames) c.push_back(key.Code);
-        return c;
-    }();
+    static const std::vector<uint8_t> codes(NamedKeyCodes.begin(), NamedKeyCodes.end());
     return codes;
 }
 

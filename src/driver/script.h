@@ -4,7 +4,9 @@
 // header and an end line around it.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,11 +14,59 @@
 
 namespace pm::keys {
 
+// The keys a script can name, in the order a span lists them.
+inline constexpr std::array<uint8_t, 11> NamedKeyCodes{1, 42, 54, 57, 200, 203, 205, 211, 17, 18, 19};
+
+// A set of named keys, one bit each: a span of a long replay takes a few
+// bytes, not a heap block. Iterates as key-table codes in NamedKeyCodes order.
+class KeySet {
+public:
+    KeySet() = default;
+    KeySet(std::initializer_list<uint8_t> codes) {
+        for (uint8_t c : codes) Add(c);
+    }
+    // False (and nothing added) for a code the script cannot name.
+    bool Add(uint8_t code) {
+        for (size_t i = 0; i < NamedKeyCodes.size(); ++i)
+            if (NamedKeyCodes[i] == code) {
+                bits_ = static_cast<uint16_t>(bits_ | 1u << i);
+                return true;
+            }
+        return false;
+    }
+    bool empty() const { return bits_ == 0; }
+    friend bool operator==(KeySet, KeySet) = default;
+
+    class Iterator {
+    public:
+        Iterator(uint16_t bits, size_t at) : bits_(bits), at_(at) { Skip(); }
+        uint8_t operator*() const { return NamedKeyCodes[at_]; }
+        Iterator& operator++() {
+            ++at_;
+            Skip();
+            return *this;
+        }
+        bool operator!=(const Iterator& other) const { return at_ != other.at_; }
+
+    private:
+        void Skip() {
+            while (at_ < NamedKeyCodes.size() && !(bits_ >> at_ & 1u)) ++at_;
+        }
+        uint16_t bits_;
+        size_t at_;
+    };
+    Iterator begin() const { return {bits_, 0}; }
+    Iterator end() const { return {bits_, NamedKeyCodes.size()}; }
+
+private:
+    uint16_t bits_ = 0;
+};
+
 struct ScriptSpan {
-    uint64_t Count = 0;
-    std::vector<uint8_t> Keys;   // key-table codes set to 128 in these frames
+    uint32_t Count = 0;
+    int32_t Line = 0;            // where the span was written
+    KeySet Keys;                 // key-table codes set to 128 in these frames
     bool Mouse = false;          // a mouse press at the end of each of these frames
-    int Line = 0;                // where the span was written
 };
 
 struct Script {

@@ -83,7 +83,7 @@ bool Session::PlayFrame(const FrameInput& input) {
     lastInput_ = input;
     const FrameEnd end = form_->Step(input);
     if (source_ == Source::Player) {
-        recording_.Add(input);
+        recording_.Add(input, form_->HighScore);
         if (setup_.Keeper) setup_.Keeper->Frame(recording_, *form_);
     }
     KeepRaisedRecord();

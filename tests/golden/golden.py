@@ -9,8 +9,10 @@ frame, so a change that moves one frame names the first frame it moved.
 
 The list is replays.tsv beside this file: name, seed, frames ("-" for the
 script's length), the high-score file's content at the start ("-" for no
-file) and the trace's SHA-256. The script is NAME.keys, the frame digests
-NAME.frames.
+file), the trace's SHA-256 and, optionally, EVERY: a long replay traces only
+every EVERY-th frame (the runner's --every), which keeps the set quick while
+any change still shows within EVERY frames. The script is NAME.keys, the
+frame digests NAME.frames.
 """
 import hashlib
 import os
@@ -26,10 +28,17 @@ PER_LINE = 32  # frame digests per line of a .frames file
 
 class Replay:
     def __init__(self, fields):
-        self.name, self.seed, self.frames, self.score, self.sha = fields
+        self.name, self.seed, self.frames, self.score, self.sha = fields[:5]
+        self.every = fields[5] if len(fields) > 5 else "1"
 
     def row(self):
-        return "\t".join([self.name, self.seed, self.frames, self.score, self.sha])
+        fields = [self.name, self.seed, self.frames, self.score, self.sha]
+        return "\t".join(fields + ([self.every] if self.every != "1" else []))
+
+    def options(self):
+        """The runner's options beyond seed, script and score."""
+        return (["--frames", self.frames] if self.frames != "-" else []) + \
+               (["--every", self.every] if self.every != "1" else [])
 
 
 def read_list():
@@ -41,7 +50,7 @@ def read_list():
                 header.append(line)
                 continue
             fields = line.split("\t")
-            if len(fields) != 5:
+            if len(fields) not in (5, 6) or (len(fields) == 6 and not fields[5].isdigit()):
                 sys.exit(f"golden.py: {LIST}: bad line: {line[:80]!r}")
             replays.append(Replay(fields))
     return header, replays
@@ -58,9 +67,7 @@ def trace(runner, replay, tmp):
             f.write(replay.score + "\n")
     cmd = runner + ["--seed", replay.seed,
            "--script", os.path.join(HERE, replay.name + ".keys"),
-           "--trace", "state,sound,draw", "--score", score]
-    if replay.frames != "-":
-        cmd += ["--frames", replay.frames]
+           "--trace", "state,sound,draw", "--score", score] + replay.options()
     proc = subprocess.Popen(cmd, stdout=subprocess.PIPE, bufsize=1 << 20)
     for line in proc.stdout:
         yield line
@@ -103,13 +110,14 @@ def check(build):
             stored = read_frames(r)
             first = next((i for i, (a, b) in enumerate(zip(frames, stored)) if a != b),
                          min(len(frames), len(stored)))
-            # Line 0 is the start-up, the last line says how the run ended.
-            where = "the start-up" if first == 0 else f"frame {first}"
+            # Line 0 is the start-up, the last line says how the run ended;
+            # line i is frame i * EVERY.
+            where = "the start-up" if first == 0 else f"frame {first * int(r.every)}"
             if first >= len(frames) - 1 or first >= len(stored) - 1:
                 where = f"the end line (the run now has {len(frames) - 2} frames, stored {len(stored) - 2})"
             print(f"FAIL  {r.name}: the trace differs first at {where}; replay it with:\n"
                   f"      pellimunch-sim --seed {r.seed} --script tests/golden/{r.name}.keys"
-                  f"{'' if r.frames == '-' else ' --frames ' + r.frames} --trace state,sound,draw")
+                  f" {' '.join(r.options() + ['--trace', 'state,sound,draw'])}")
     print(f"{len(replays) - failed} of {len(replays)} stored replays identical "
           f"({time.monotonic() - started:.1f} s)")
     return 1 if failed else 0

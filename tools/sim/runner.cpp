@@ -112,7 +112,7 @@ int RunMain(int argc, const char* const* argv, std::FILE* stdOut, std::FILE* err
     if (o.ReplayFile) {
         replay.emplace();
         if (!LoadReplay(*o.ReplayFile, *replay, error)) return Fail(err, "replay " + error);
-        script = replay->Keys;
+        script = std::move(replay->Keys);
         o.Seed = replay->Seed;
     }
     if (o.ScriptFile) {
