@@ -131,7 +131,7 @@ start_game() {   # OUT ARGS...: starts the game in the background, waits for its
     started=$(date +%s%N)
     as_player wine "$game/pellimunch.exe" "$@" >"$work/$out.out" 2>"$work/$out.err" &
     GAME_PID=$!
-    window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Pellimunch$' 2>/dev/null | head -n1)
+    window=$(timeout 90 xdotool search --sync --onlyvisible --name '^Pellimunch$' 2>/dev/null | head -n1)
     [ -n "$window" ] || fail "no window appeared ($out)"
     shown_ms=$(( ($(date +%s%N) - started) / 1000000 ))
     # The title's picture: the window is no longer all black.
