@@ -3,9 +3,11 @@
 // them runs the shutdown, which saves the high score. Around it, the
 // desktop's part: the command line, the remembered settings, pause, mute,
 // the gamepad, and the replays (every session recorded; --replay watches one).
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -66,6 +68,12 @@ void Play(pm::sdl::SdlHost& host, const pm::Options& options, const pm::DesktopS
     form->Form_Load();
     host.SetIcon(form->MainSurface, form->BallRects[0]);
     recorder.Start(seed, *form);
+    // A lost display ends the process from inside whatever SDL call found it
+    // lost: the shutdown's saves run there, as for a closed window.
+    host.OnDisplayLost([&form, &recorder] {
+        form->CloseWindow();
+        recorder.Finish(pm::ReplayEnd::Close, *form);
+    });
 
     // The loop: wait for the frame's time, then one tick of the session:
     // the window's messages and the keys, and a frame unless paused.
@@ -90,6 +98,7 @@ void Play(pm::sdl::SdlHost& host, const pm::Options& options, const pm::DesktopS
     }
     form->Form_Unload();
     recorder.Finish(end, *form);
+    host.OnDisplayLost(nullptr);
 }
 
 // Plays a recorded session back in the window. The keyboard only steers the
@@ -189,12 +198,13 @@ int main(int argc, char** argv) {
         Say(error + " (pellimunch --help lists the options)");
         return 2;
     }
-    if (options.Help) {
-        std::fputs(pm::Usage(), stdout);
-        return 0;
-    }
-    if (options.Version) {
-        std::printf("%s\n", pm::VersionText());
+    if (options.Help || options.Version) {
+        const std::string text = options.Help ? pm::Usage() : std::string(pm::VersionText()) + "\n";
+        // A full disk or a closed pipe is a failure, not a quiet success.
+        if (std::fputs(text.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
+            Say(std::string("cannot write to standard output: ") + std::strerror(errno));
+            return 1;
+        }
         return 0;
     }
 

@@ -57,6 +57,28 @@ std::string SdlHost::ScoreFile() { return scoreFile_; }
 
 SdlHost::~SdlHost() { Release(); }
 
+SdlHost* SdlHost::watched_ = nullptr;
+
+// Xlib calls this, from inside whichever SDL call found the connection
+// broken, and ends the process after it. Nothing of the display may be
+// touched again: the host forgets it, so that the shutdown run by the hook
+// closes only the sound and saves.
+void SdlHost::DisplayLost() {
+    SdlHost* host = watched_;
+    watched_ = nullptr;   // a second break (from the hook itself) only ends
+    if (host) {
+        host->displayGone_ = true;
+        host->videoStarted_ = false;
+        host->window_ = nullptr;
+        host->renderer_ = nullptr;
+        host->texture_ = nullptr;
+        host->paused_ = false;
+        if (host->displayLost_) host->displayLost_();
+    }
+    std::fprintf(stderr, "pellimunch: the connection to the display broke; the game ends\n");
+    std::fflush(stderr);
+}
+
 uint64_t SdlHost::ClockSeed() {
     if (seed_) return *seed_;
     const std::time_t now = std::time(nullptr);
@@ -92,6 +114,8 @@ void SdlHost::OpenDisplay() {
     window_ = SDL_CreateWindow("Pellimunch", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, windowed_.W, windowed_.H,
                                SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
     if (!window_) SdlFailure("cannot open the window");
+    watched_ = this;
+    X11WatchConnection(window_, &SdlHost::DisplayLost);
     if (!SDL_getenv("SDL_RENDER_DRIVER") && !HasRenderDevice()) {
         // No graphics device: OpenGL could only draw on the processor, and
         // loading it would cost more than the whole game. Straight to SDL's
@@ -395,7 +419,8 @@ HostEvents SdlHost::PumpEvents() {
                 switch (event.window.event) {
                     case SDL_WINDOWEVENT_CLOSE: events.CloseRequested = true; break;
                     // Only where the focus ended up counts: lost and found
-                    // again within one pump is no loss.
+                    // again within one pump is no loss (unless the window
+                    // is out of sight, below).
                     case SDL_WINDOWEVENT_FOCUS_LOST:
                     case SDL_WINDOWEVENT_MINIMIZED:
                         events.FocusLost = true;
@@ -434,6 +459,13 @@ HostEvents SdlHost::PumpEvents() {
             default:
                 break;
         }
+    }
+    // Mended: a focus gain in the same pump as the minimising used to clear
+    // the loss, and a minimised window played on unseen. Whatever the focus
+    // does, a window that cannot be seen is a lost one.
+    if (window_ && (SDL_GetWindowFlags(window_) & (SDL_WINDOW_MINIMIZED | SDL_WINDOW_HIDDEN)) != 0) {
+        events.FocusLost = true;
+        events.FocusGained = false;
     }
     if (redraw) {
         NoteRealSize();
@@ -485,10 +517,13 @@ void SdlHost::Release() {
     largeText_.reset();
     text_.reset();
     videoStarted_ = false;
-    if (started) SDL_Quit();
+    if (watched_ == this) watched_ = nullptr;
+    // SDL's own shutdown would talk to a display that is gone.
+    if (started && !displayGone_) SDL_Quit();
 }
 
 void SdlHost::ShowSaveError(std::string_view title, std::string_view text) {
+    if (displayGone_) return;   // nowhere to show it; the line on standard error stays
     if (window_) SDL_HideWindow(window_);
     // Without a display the line on standard error is all there is.
     ShowErrorBox(title, text);

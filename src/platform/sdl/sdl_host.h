@@ -9,6 +9,7 @@
 
 #include <csignal>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -60,6 +61,12 @@ public:
     void UseSeed(uint64_t seed) { seed_ = seed; }
     void UseScoreFile(std::string path) { scoreFile_ = std::move(path); }
 
+    // Run when the connection to the display breaks (the X server went
+    // away), after which the process ends with status 1: it should save what
+    // a clean shutdown saves. The host has let go of the display by then, so
+    // the game's own shutdown may run. Only one host is watched at a time.
+    void OnDisplayLost(std::function<void()> save) { displayLost_ = std::move(save); }
+
     // The player's choices for the window and the sound; before start-up.
     void Choose(const DesktopSettings& settings) { choice_ = settings; }
 
@@ -82,6 +89,11 @@ private:
     void OpenPad(int deviceIndex);
     void ClosePad(SDL_JoystickID id);
     static void AudioCallback(void* self, Uint8* stream, int len);
+    static void DisplayLost();
+
+    static SdlHost* watched_;   // the host whose display loss is watched
+    std::function<void()> displayLost_;
+    bool displayGone_ = false;
 
     std::string folder_;      // where bmp/ and wav/ are, with a trailing '/'
     std::string scoreFile_;   // beside the game, or in the player's data folder
