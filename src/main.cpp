@@ -102,8 +102,9 @@ void Play(pm::sdl::SdlHost& host, const pm::Options& options, const pm::DesktopS
 }
 
 // Plays a recorded session back in the window. The keyboard only steers the
-// watching: Escape stops, F held runs four frames a tick, P pauses. At the
-// file's end the last frame stays up until the player leaves.
+// watching: Escape stops, F held runs four frames a tick, P pauses. A band
+// along the top says so; at the file's end the last frame stays up, under a
+// notice of how it ended, until the player leaves.
 int Watch(pm::sdl::SdlHost& host, const std::string& file) {
     pm::Replay replay;
     std::string message;
@@ -124,6 +125,9 @@ int Watch(pm::sdl::SdlHost& host, const std::string& file) {
     pm::HostEvents events;
     bool watching = true;   // false once the frames are spent or the game ended
     bool paused = false;
+    // Every frame shown says it is a replay, and how to steer it.
+    pm::WatchNote note;
+    host.ShowWatching(&note);
     bool leave = false;
     uint8_t pauseKeyBefore = 0;
     while (!leave) {
@@ -146,7 +150,9 @@ int Watch(pm::sdl::SdlHost& host, const std::string& file) {
             ReportFrames(outcome.Frames, paused);
             continue;
         }
-        const int steps = keyboard.Keys[pm::Key::F] != 0 ? 4 : 1;
+        note.Fast = keyboard.Keys[pm::Key::F] != 0;
+        host.ShowWatching(&note);
+        const int steps = note.Fast ? 4 : 1;
         for (int i = 0; i < steps && watching; ++i) {
             const pm::sim::ScriptSpan* span = cursor.Next();
             if (!span) {
@@ -180,11 +186,14 @@ int Watch(pm::sdl::SdlHost& host, const std::string& file) {
             std::printf("pellimunch: replay %s ended at frame %llu (%s, high score %d)\n", file.c_str(),
                         static_cast<unsigned long long>(outcome.Frames), pm::ReplayEndName(outcome.End),
                         static_cast<int>(outcome.HighScore));
-            const std::string differs = pm::CompareWithRecording(replay, outcome);
-            if (!differs.empty()) std::printf("pellimunch: replay %s: %s\n", file.c_str(), differs.c_str());
+            note = pm::EndNote(replay, outcome);
+            if (!note.AsRecorded) std::printf("pellimunch: replay %s: %s\n", file.c_str(), note.Difference.c_str());
             std::fflush(stdout);
+            host.ShowWatching(&note);
+            host.Present(form->BackBuffer);
         }
     }
+    host.ShowWatching(nullptr);
     form->Form_Unload();
     return 0;
 }

@@ -154,5 +154,48 @@ TEST_F(SdlHostRig, ThePictureFollowsTheWindowsSize) {
     EXPECT_EQ(host.PicturePlace(), (Box{0, 160, 640, 480}));
 }
 
+// A window out of sight pauses the game whatever the focus does meanwhile:
+// a focus gain in the same pump as the minimising, or later, while it is
+// still hidden.
+TEST_F(SdlHostRig, AHiddenWindowPausesWhateverTheFocusDoes) {
+    Start();
+    ASSERT_TRUE(Play(2));
+    SDL_Window* window = SDL_GetWindowFromID(1);
+    ASSERT_NE(window, nullptr);
+    auto windowEvent = [&](SDL_WindowEventID id) {
+        SDL_Event e{};
+        e.type = SDL_WINDOWEVENT;
+        e.window.windowID = SDL_GetWindowID(window);
+        e.window.event = static_cast<Uint8>(id);
+        ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError();
+    };
+    SDL_HideWindow(window);
+    windowEvent(SDL_WINDOWEVENT_MINIMIZED);
+    windowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
+    EXPECT_EQ(session.Run(), Session::Tick::Paused);
+
+    EXPECT_EQ(session.Run(), Session::Tick::Paused);
+
+    // P (or a pad's Start, which reaches a hidden window) resumes only until
+    // the next pump finds the window still out of sight.
+    for (Uint32 type : {SDL_KEYDOWN, SDL_KEYUP}) {
+        SDL_Event e{};
+        e.type = type;
+        e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+        e.key.keysym.scancode = SDL_SCANCODE_P;
+        e.key.keysym.sym = SDLK_p;
+        ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError();
+    }
+    EXPECT_EQ(session.Run(), Session::Tick::Resumed);
+    windowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
+    EXPECT_EQ(session.Run(), Session::Tick::Paused);
+
+    // Shown again, the game waits for P as after any lost focus.
+    SDL_ShowWindow(window);
+    windowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
+    EXPECT_EQ(session.Run(), Session::Tick::Paused);
+    EXPECT_FALSE(Play(1));
+}
+
 }  // namespace
 }  // namespace pm

@@ -6,6 +6,7 @@
 
 #include "platform/data_files.h"
 #include "platform/pause_overlay.h"
+#include "platform/watch_overlay.h"
 #include "platform/render_device.h"
 #include "platform/score_path.h"
 #include "platform/sdl/keymap.h"
@@ -278,8 +279,20 @@ void SdlHost::SetIcon(const Surface& sheet, const Rect& r) {
 
 void SdlHost::Present(const Surface& back) {
     if (!renderer_) return;
-    UploadFrame(back);
+    UploadFrame(watching_ ? WatchingPicture(back, *watching_, LargeText(), text_.get()) : back);
     ShowTexture();
+}
+
+void SdlHost::ShowWatching(const WatchNote* note) {
+    if (note)
+        watching_ = *note;
+    else
+        watching_.reset();
+}
+
+TextRenderer* SdlHost::LargeText() {
+    if (!largeText_ && text_ && text_->Ready()) largeText_ = std::make_unique<TtfText>(40, text_->FontFile());
+    return largeText_.get();
 }
 
 // The picture widened to 32 bits straight into the texture's own pixels.
@@ -383,8 +396,8 @@ void SdlHost::Pause(const Surface& lastFrame) {
     if (!renderer_ || lastFrame.Width != 800 || lastFrame.Height != 600) return;
     // The notice over a darkened copy of the last frame; the texture keeps
     // it for as long as the pause lasts.
-    if (!largeText_ && text_ && text_->Ready()) largeText_ = std::make_unique<TtfText>(40, text_->FontFile());
-    UploadFrame(PausedPicture(lastFrame, largeText_.get(), text_.get()));
+    const Surface& shown = watching_ ? WatchingPicture(lastFrame, *watching_, LargeText(), text_.get()) : lastFrame;
+    UploadFrame(PausedPicture(shown, LargeText(), text_.get()));
     ShowTexture();
 }
 

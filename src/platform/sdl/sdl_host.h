@@ -74,6 +74,7 @@ public:
     void Resume() override;
     void SetVolume(int32_t percent, bool muted) override;
     bool FullScreen() const override { return fullScreen_; }
+    void ShowWatching(const WatchNote* note) override;
 
     // Where the picture went in the last frame shown, in window pixels.
     const Box& PicturePlace() const { return place_; }
@@ -86,6 +87,7 @@ private:
     void NoteRealSize();
     void ShowTexture();
     void UploadFrame(const Surface& picture);
+    TextRenderer* LargeText();
     void OpenPad(int deviceIndex);
     void ClosePad(SDL_JoystickID id);
     static void AudioCallback(void* self, Uint8* stream, int len);
@@ -116,6 +118,7 @@ private:
 
     bool paused_ = false;
     std::unique_ptr<TtfText> largeText_;
+    std::optional<WatchNote> watching_;
 
     TapLatch taps_;
     bool padsStarted_ = false;
