@@ -38,6 +38,18 @@ protected:
         return true;
     }
 
+    // A key down and up again, as events only.
+    static void Tap(SDL_Scancode code, SDL_Keycode sym) {
+        for (Uint32 type : {SDL_KEYDOWN, SDL_KEYUP}) {
+            SDL_Event e{};
+            e.type = type;
+            e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+            e.key.keysym.scancode = code;
+            e.key.keysym.sym = sym;
+            ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError();
+        }
+    }
+
     sdl::SdlHost host;
     FormMain form{host};
     Session session{form, host, host, DesktopSettings{}, nullptr};
@@ -122,14 +134,7 @@ TEST_F(SdlHostRig, AKeyTappedBetweenTwoFramesStillCounts) {
     ASSERT_TRUE(Play(2));
     // Down and up again before the next frame: SDL's key state never shows
     // it, only its events do.
-    for (Uint32 type : {SDL_KEYDOWN, SDL_KEYUP}) {
-        SDL_Event e{};
-        e.type = type;
-        e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-        e.key.keysym.scancode = SDL_SCANCODE_LSHIFT;
-        e.key.keysym.sym = SDLK_LSHIFT;
-        ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError();
-    }
+    Tap(SDL_SCANCODE_LSHIFT, SDLK_LSHIFT);
     HostEvents events;
     const FrameInput tapped = GatherInput(host, events);
     EXPECT_EQ(tapped.Keys[42], 128);
@@ -178,14 +183,7 @@ TEST_F(SdlHostRig, AHiddenWindowPausesWhateverTheFocusDoes) {
 
     // P (or a pad's Start, which reaches a hidden window) resumes only until
     // the next pump finds the window still out of sight.
-    for (Uint32 type : {SDL_KEYDOWN, SDL_KEYUP}) {
-        SDL_Event e{};
-        e.type = type;
-        e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-        e.key.keysym.scancode = SDL_SCANCODE_P;
-        e.key.keysym.sym = SDLK_p;
-        ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError();
-    }
+    Tap(SDL_SCANCODE_P, SDLK_p);
     EXPECT_EQ(session.Run(), Session::Tick::Resumed);
     windowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
     EXPECT_EQ(session.Run(), Session::Tick::Paused);

@@ -2,6 +2,8 @@
 // happens in between (a full disk, a crash, the power).
 #pragma once
 
+#include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -14,6 +16,14 @@ namespace pm {
 // not a regular file. Returns false with a reason on error; the old file is
 // then as it was.
 bool ReplaceFile(const std::string& path, std::string_view bytes, std::string* reason = nullptr);
+
+// Removes what a save killed between making its temporary file and the
+// rename left behind: files named ".NAME.XXXXXX" (ReplaceFile's pattern) in
+// `folder`, for each NAME given, that are regular files of this user and
+// unchanged for at least `minAgeSeconds`. Returns how many went. Meant to
+// run under the folder's lock, where no live save of ours is writing one.
+int RemoveStaleTemporaries(const std::string& folder, std::initializer_list<std::string_view> names,
+                           int64_t minAgeSeconds = 60);
 
 // The folder part of a path ("." for a bare name).
 std::string FolderOf(const std::string& path);
