@@ -5,7 +5,17 @@
 # Installs the Debian packages it needs first. Exits non-zero on any failure.
 # PM_BUILD_DIR and PM_ASAN_BUILD_DIR choose the build folders (default build
 # and build-asan).
+#
+#   ./test.sh           everything, as CI runs it
+#   ./test.sh --quick   the build, the unit tests and the stored replays: seconds
 set -euo pipefail
+
+quick=0
+case "${1:-}" in
+    --quick) quick=1 ;;
+    "") ;;
+    *) echo "usage: ./test.sh [--quick]" >&2; exit 2 ;;
+esac
 
 cd "$(dirname "${BASH_SOURCE[0]}")"
 # shellcheck source=tools/deps.sh
@@ -20,7 +30,13 @@ echo "== build in $build (-O2 with debug info)"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELLIMUNCH_TESTS=ON
 cmake --build "$build" -j "$jobs"
 
-echo "== tests"
+if [ $quick = 1 ]; then
+    echo "== unit tests and stored replays"
+    (cd "$build" && ctest -j "$jobs" -L 'unit|golden' --output-on-failure)
+    exit 0
+fi
+
+echo "== tests (the browser's included: WebAssembly runner and the page in headless Chromium)"
 (cd "$build" && ctest --output-on-failure)
 
 echo "== sanitizer build in $asan"
@@ -38,6 +54,3 @@ echo "== the real game under the sanitizers, with only the suppressions built in
 env -u LSAN_OPTIONS bash tests/window_test.sh "$(cd "$asan" && pwd)" "$PWD"
 env -u LSAN_OPTIONS bash tests/window_records.sh "$(cd "$asan" && pwd)" "$PWD"
 env -u LSAN_OPTIONS bash tests/replay_window_test.sh "$(cd "$asan" && pwd)" "$PWD"
-
-echo "== the browser version: WebAssembly runner and the page in headless Chromium"
-bash tests/web/run.sh "$build"

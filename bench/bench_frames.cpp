@@ -43,9 +43,8 @@ struct Bench {
     std::unique_ptr<FormMain> Form;
 
     explicit Bench(bool draw) {
-        Host.Seed = 12345;
         Form = std::make_unique<FormMain>(Host);
-        Form->StartUp();
+        Form->StartUp(12345);
         if (!draw) Form->BackBuffer = pm::Surface("BackBuffer", 0, 0);
     }
 

@@ -16,7 +16,7 @@
 #include "platform/data_files.h"
 #include "driver/replay.h"
 #include "driver/script.h"
-#include "shell/high_score.h"
+#include "platform/score_file.h"
 
 namespace pm::fuzz {
 
@@ -90,12 +90,12 @@ inline std::string CheckScore(const uint8_t* data, size_t size) {
     const bool written = std::fwrite(data, 1, size, f) == size;
     std::fclose(f);
     if (!written) return {};
-    const ScoreFileRead read = ReadScoreFile(path);
+    const RecordRead read = ReadScoreFile(path);
     ::unlink(path.c_str());
-    if (read.Status == ScoreFileStatus::Missing) return "an existing file read as missing";
-    if (size == 0) return read.Status == ScoreFileStatus::Invalid ? std::string() : "an empty file gave a score";
+    if (read.Status == RecordStatus::Missing) return "an existing file read as missing";
+    if (size == 0) return read.Status == RecordStatus::Invalid ? std::string() : "an empty file gave a score";
     const std::optional<int32_t> head = ParseScoreText(text.substr(0, 256));
-    if (read.Status == ScoreFileStatus::Ok) {
+    if (read.Status == RecordStatus::Ok) {
         if (!head || *head != read.Value) return "the file reader and the text reader disagree";
     } else {
         if (head) return "a readable number was refused: " + read.Reason;
@@ -108,7 +108,7 @@ inline std::string CheckScore(const uint8_t* data, size_t size) {
 // writing it out again and reading that back gives the same file.
 inline std::string CheckReplay(std::string_view text, int lines) {
     Replay replay;
-    sim::ScriptError error;
+    keys::ScriptError error;
     if (!ParseReplay(text, replay, error)) {
         if (error.Line < 1 || error.Line > lines + 1) return "replay error names line " + std::to_string(error.Line);
         if (error.Message.empty() || error.Message.find('\n') != std::string::npos) return "bad replay error message";
@@ -129,9 +129,9 @@ inline std::string CheckScript(const uint8_t* data, size_t size) {
     int lines = 1;
     for (char c : text) lines += c == '\n';
     if (std::string why = CheckReplay(text, lines); !why.empty()) return why;
-    sim::Script script;
-    sim::ScriptError error;
-    if (!sim::ParseScript(text, script, error)) {
+    keys::Script script;
+    keys::ScriptError error;
+    if (!keys::ParseScript(text, script, error)) {
         if (error.Line < 1 || error.Line > lines) return "error names line " + std::to_string(error.Line);
         if (error.Message.empty()) return "error without a message";
         for (unsigned char c : error.Message)
@@ -140,7 +140,7 @@ inline std::string CheckScript(const uint8_t* data, size_t size) {
     }
     static const uint8_t Known[] = {1, 17, 18, 19, 42, 54, 57, 200, 203, 205, 211};
     int lastLine = 0;
-    for (const sim::ScriptSpan& span : script.Spans) {
+    for (const keys::ScriptSpan& span : script.Spans) {
         if (span.Count == 0 || span.Count > 4294967295u) return "span count out of range";
         if (span.Line <= lastLine || span.Line > lines) return "span line numbers out of order";
         lastLine = span.Line;
@@ -151,13 +151,13 @@ inline std::string CheckScript(const uint8_t* data, size_t size) {
         }
     }
     // Walk the first frames and check the cursor hands out the spans in order.
-    sim::ScriptCursor cursor(script);
+    keys::ScriptCursor cursor(script);
     const uint64_t total = script.TotalFrames();
     const uint64_t walk = total < 5000 ? total : 5000;
     size_t index = 0;
     uint64_t used = 0;
     for (uint64_t n = 0; n < walk; ++n) {
-        const sim::ScriptSpan* s = cursor.Next();
+        const keys::ScriptSpan* s = cursor.Next();
         while (index < script.Spans.size() && used >= script.Spans[index].Count) {
             ++index;
             used = 0;

@@ -13,7 +13,7 @@ set(PELLIMUNCH_APPSTREAM_ID example.pellimunch.Pellimunch)
 # The hardening Debian builds its own packages with: checked copies in the C
 # library where sizes are known, and the relocations read-only once loaded.
 # Neither touches the game's arithmetic.
-foreach(target pellimunch pellimunch_core pellimunch_sdl)
+foreach(target pellimunch pellimunch_canvas pellimunch_game pellimunch_platform pellimunch_driver pellimunch_sdl)
   target_compile_definitions(${target} PRIVATE _FORTIFY_SOURCE=2)
 endforeach()
 target_link_options(pellimunch PRIVATE LINKER:-z,relro LINKER:-z,now)

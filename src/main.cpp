@@ -9,20 +9,21 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
-#include <functional>
 #include <memory>
 #include <string>
 
 #include "driver/driver.h"
 #include "driver/options.h"
-#include "driver/recording.h"
 #include "driver/replay.h"
+#include "driver/replay_keeper.h"
 #include "driver/session.h"
 #include "driver/settings_file.h"
 #include "platform/atomic_file.h"
+#include "platform/data_files.h"
+#include "platform/score_file.h"
+#include "platform/score_path.h"
 #include "platform/sdl/message_box.h"
 #include "platform/sdl/sdl_host.h"
-#include "shell/game_state.h"
 
 namespace {
 
@@ -56,145 +57,73 @@ void ReportFrames(uint64_t frames, bool paused) {
                  paused ? ", paused" : "");
 }
 
-// Plays the game for the player, recording the session.
-void Play(pm::sdl::SdlHost& host, const pm::Options& options, const pm::DesktopSettings& chosen,
-          const std::function<void(const pm::DesktopSettings&)>& remember) {
-    const std::string folder = pm::FolderOf(host.ScoreFile()) + "/";
-    pm::SessionRecorder recorder(options.Record ? *options.Record : folder + "last.replay", folder + "best.replay");
-    const auto seed = static_cast<uint32_t>(host.ClockSeed());
-    host.UseSeed(seed);
-
-    auto form = std::make_unique<pm::FormMain>(host);
-    form->Form_Load();
-    host.SetIcon(form->MainSurface, form->BallRects[0]);
-    recorder.Start(seed, *form);
-    // A lost display ends the process from inside whatever SDL call found it
-    // lost: the shutdown's saves run there, as for a closed window.
-    host.OnDisplayLost([&form, &recorder] {
-        form->CloseWindow();
-        recorder.Finish(pm::ReplayEnd::Close, *form);
-    });
-
-    // The loop: wait for the frame's time, then one tick of the session:
-    // the window's messages and the keys, and a frame unless paused.
-    pm::Session session(*form, host, host, chosen, remember);
+// The loop: wait for the frame's time, then one tick of the session. A
+// watched recording says how it played out when it is spent.
+void Loop(pm::Session& session, const std::string& watching) {
     pm::FrameClock clock;
-    pm::ReplayEnd end = pm::ReplayEnd::Close;   // a quit while paused reads no key
+    bool told = false;
     for (;;) {
         clock.WaitForNextFrame();
         const pm::Session::Tick tick = session.Run();
-        if (session.RanFrame()) {
-            form->SaveRecordIfRaised();
-            recorder.Frame(session.LastInput(), *form);
-        }
-        if (tick == pm::Session::Tick::Over) {
-            if (session.RanFrame())
-                end = !form->QuitFlag ? pm::ReplayEnd::Escape
-                      : session.LastInput().MousePressed ? pm::ReplayEnd::Mouse : pm::ReplayEnd::Close;
-            break;
-        }
+        if (tick == pm::Session::Tick::Over) break;
         if (tick == pm::Session::Tick::Resumed) clock.Restart();
         ReportFrames(session.Frames(), session.Paused());
+        if (!told && session.Watched()) {
+            told = true;
+            const pm::ReplayOutcome& outcome = *session.Watched();
+            std::printf("pellimunch: replay %s ended at frame %llu (%s, high score %d)\n", watching.c_str(),
+                        static_cast<unsigned long long>(outcome.Frames), pm::ReplayEndName(outcome.End),
+                        static_cast<int>(outcome.HighScore));
+            std::fflush(stdout);
+        }
     }
-    form->Form_Unload();
-    recorder.Finish(end, *form);
+    session.Finish();
+}
+
+// Plays the game for the player, keeping the record in score.dat and the
+// session as replays beside it.
+void Play(pm::sdl::SdlHost& host, const pm::Options& options, pm::SessionSetup setup) {
+    const std::string scoreFile = pm::ScoreFilePath(pm::MyPath());
+    pm::ScoreFileRecord record(scoreFile);
+    host.UseRecords(&record);
+    const std::string folder = pm::FolderOf(scoreFile) + "/";
+    pm::ReplayKeeper keeper(options.Record ? *options.Record : folder + "last.replay", folder + "best.replay");
+    setup.Keeper = &keeper;
+    pm::Session session(host, &host, std::move(setup));
+    session.Start(pm::ClockSeed());
+    host.SetIcon(session.Game().MainSurface, session.Game().BallRects[0]);
+    // A lost display ends the process from inside whatever SDL call found it
+    // lost: the shutdown's saves run there, as for a closed window.
+    host.OnDisplayLost([&session] {
+        session.Close();
+        session.Finish();
+    });
+    Loop(session, {});
     host.OnDisplayLost(nullptr);
 }
 
-// Plays a recorded session back in the window. The keyboard only steers the
-// watching: Escape stops, F held runs four frames a tick, P pauses. A band
-// along the top says so; at the file's end the last frame stays up, under a
-// notice of how it ended, until the player leaves.
-int Watch(pm::sdl::SdlHost& host, const std::string& file) {
+// Plays a recorded session back in the window, from its seed and the record
+// it started with; the player's own record is never read or written. The
+// keyboard only steers the watching: Escape stops, F held runs four frames a
+// tick, P pauses; a band along the top says so. At the recording's end the
+// last frame stays up, under a notice of how it ended, until the player
+// leaves.
+int Watch(pm::sdl::SdlHost& host, const std::string& file, pm::SessionSetup setup) {
     pm::Replay replay;
     std::string message;
     if (!pm::LoadReplay(file, replay, message)) return Fail("replay " + message);
-    pm::ScratchScoreFile scratch(replay.HighScore);
-    host.UseScoreFile(scratch.Path());
-    host.UseSeed(replay.Seed);
-
-    auto form = std::make_unique<pm::FormMain>(host);
-    form->Form_Load();
-    host.SetIcon(form->MainSurface, form->BallRects[0]);
-
-    pm::sim::ScriptCursor cursor(replay.Keys);
-    const uint64_t total = replay.Keys.TotalFrames();
-    pm::ReplayOutcome outcome;
-    outcome.End = pm::ReplayEnd::Close;
-    pm::FrameClock clock;
-    pm::HostEvents events;
-    bool watching = true;   // false once the frames are spent or the game ended
-    bool paused = false;
-    // Every frame shown says it is a replay, and how to steer it.
-    pm::WatchNote note;
-    host.ShowWatching(&note);
-    bool leave = false;
-    uint8_t pauseKeyBefore = 0;
-    while (!leave) {
-        clock.WaitForNextFrame();
-        const pm::FrameInput keyboard = pm::GatherInput(host, events);
-        leave = keyboard.Keys[pm::Key::Escape] != 0 || keyboard.MousePressed || keyboard.CloseRequested;
-        const bool pauseKey = keyboard.Keys[pm::Key::P] != 0 && pauseKeyBefore == 0;
-        pauseKeyBefore = keyboard.Keys[pm::Key::P];
-        if (watching && (pauseKey || (events.FocusLost && !paused))) {
-            paused = !paused;
-            if (paused) {
-                host.Pause(form->BackBuffer);
-            } else {
-                host.Resume();
-                clock.Restart();
-            }
-        }
-        if (!watching || paused) {
-            if (!paused) host.Present(form->BackBuffer);   // hold the last frame
-            ReportFrames(outcome.Frames, paused);
-            continue;
-        }
-        note.Fast = keyboard.Keys[pm::Key::F] != 0;
-        host.ShowWatching(&note);
-        const int steps = note.Fast ? 4 : 1;
-        for (int i = 0; i < steps && watching; ++i) {
-            const pm::sim::ScriptSpan* span = cursor.Next();
-            if (!span) {
-                watching = false;
-                break;
-            }
-            pm::FrameInput input = pm::InputOf(*span);
-            const bool last = outcome.Frames + 1 == total;
-            ++outcome.Frames;
-            // The session's own way out would take the window down with it;
-            // show its last picture instead.
-            if (input.Keys[pm::Key::Escape] != 0) {
-                outcome.End = pm::ReplayEnd::Escape;
-                watching = false;
-                break;
-            }
-            if (last && input.MousePressed) {
-                outcome.End = pm::ReplayEnd::Mouse;
-                input.MousePressed = false;
-            }
-            if (!form->Step(input)) {
-                if (input.MousePressed) outcome.End = pm::ReplayEnd::Mouse;
-                watching = false;
-                leave = true;
-            }
-            if (last) watching = false;
-        }
-        ReportFrames(outcome.Frames, false);
-        if (!watching) {
-            outcome.HighScore = form->HighScore;
-            std::printf("pellimunch: replay %s ended at frame %llu (%s, high score %d)\n", file.c_str(),
-                        static_cast<unsigned long long>(outcome.Frames), pm::ReplayEndName(outcome.End),
-                        static_cast<int>(outcome.HighScore));
-            note = pm::EndNote(replay, outcome);
-            if (!note.AsRecorded) std::printf("pellimunch: replay %s: %s\n", file.c_str(), note.Difference.c_str());
-            std::fflush(stdout);
-            host.ShowWatching(&note);
-            host.Present(form->BackBuffer);
-        }
+    pm::FixedRecord record(replay.HighScore);
+    host.UseRecords(&record);
+    pm::Session session(host, &host, std::move(setup));
+    session.Watch(replay);
+    session.Start(replay.Seed);
+    host.SetIcon(session.Game().MainSurface, session.Game().BallRects[0]);
+    Loop(session, file);
+    if (session.Watched()) {
+        const std::string differs = pm::CompareWithRecording(replay, *session.Watched());
+        if (!differs.empty()) std::printf("pellimunch: replay %s: %s\n", file.c_str(), differs.c_str());
+        std::fflush(stdout);
     }
-    host.ShowWatching(nullptr);
-    form->Form_Unload();
     return 0;
 }
 
@@ -244,12 +173,14 @@ int main(int argc, char** argv) {
     try {
         pm::sdl::SdlHost host;
         host.Choose(chosen);
+        const pm::SessionSetup setup{chosen, remember, nullptr};
         if (options.Replay) {
             std::string file = *options.Replay;
-            if (file == "best" || file == "last") file = pm::FolderOf(host.ScoreFile()) + "/" + file + ".replay";
-            return Watch(host, file);
+            if (file == "best" || file == "last")
+                file = pm::FolderOf(pm::ScoreFilePath(pm::MyPath())) + "/" + file + ".replay";
+            return Watch(host, file, setup);
         }
-        Play(host, options, chosen, remember);
+        Play(host, options, setup);
     } catch (const std::exception& e) {
         return Fail(e.what());
     }

@@ -81,6 +81,9 @@ inline constexpr float Parked = 9999.0f;
 inline constexpr int32_t ParkedAt = 9999;   // the same place in a Long field
 inline constexpr float Eaten = -9999.0f;
 
+// The record a first run starts from, when nothing is stored yet.
+inline constexpr int32_t DefaultHighScore = 1000;
+
 // Degrees to radians as the game has always worked it: 0.01745, not pi/180.
 inline constexpr double RadiansPerDegree = 0.01745;
 

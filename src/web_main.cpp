@@ -1,60 +1,35 @@
-// The game in a web page: the browser calls us once per display refresh and
-// the game runs the frames that are due at 60 a second, each one Step as on
-// the desktop. A hidden tab, a page without the keyboard or the P key pauses
-// (no frame runs, the sound is held); Escape or a mouse press on the game
-// ends the session with the save, and the page offers another.
+// The game in a web page: a thin main around the one driver. The browser
+// calls Tick once per display refresh; the session runs the ticks that are
+// due at 60 a second and decides, as on the desktop, about the pause (P,
+// Pause, a pad's Start, a hidden tab, the page losing the keyboard), mute
+// (M) and the ways out (Escape or a mouse press on the game end the session
+// with the save, and the page offers another).
 //
 // The page (tools/web/page/page.js) calls the functions marked
 // EMSCRIPTEN_KEEPALIVE below; it also has a test mode that runs a seeded key
 // script to a given frame as fast as it can and leaves that frame shown.
 #include <emscripten.h>
 #include <emscripten/html5.h>
-#include <sys/stat.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <exception>
 #include <memory>
 #include <string>
 
 #include "driver/driver.h"
-#include "driver/replay.h"
 #include "driver/script.h"
+#include "driver/session.h"
 #include "names.h"
+#include "platform/web/browser_record.h"
 #include "platform/web/web_host.h"
-#include "shell/game_state.h"
 
 // The page's side.
-EM_JS(char*, pm_js_load_record, (), {
-    var text = null;
-    try { text = window.localStorage.getItem("pellimunch/score.dat"); } catch (e) {}
-    if (text === null) return 0;
-    var size = lengthBytesUTF8(text) + 1;
-    var p = _malloc(size);
-    stringToUTF8(text, p, size);
-    return p;
-});
-EM_JS(void, pm_js_store_record, (const char* text), {
-    try {
-        window.localStorage.setItem("pellimunch/score.dat", UTF8ToString(text));
-    } catch (e) {
-        console.error("pellimunch: the browser's storage refused the high score (" + e + ")");
-    }
-});
-EM_JS(void, pm_js_paused, (int paused), { Module.pmPage.paused(!!paused); });
 EM_JS(void, pm_js_ended, (int highScore), { Module.pmPage.ended(highScore); });
 EM_JS(void, pm_js_failed, (const char* message), { Module.pmPage.failed(UTF8ToString(message)); });
-EM_JS(void, pm_js_toggle_mute, (), { Module.pmPage.toggleMute(); });
 EM_JS(void, pm_js_started, (), { Module.pmPage.started(); });
 EM_JS(void, pm_js_test_done, (int frame), { Module.pmPage.testDone(frame); });
 
 namespace {
-
-constexpr const char* RecordFile = "/save/score.dat";
-
-// Frames at most in one call, after which the clock starts afresh: a slow
-// machine slows the game down rather than skipping ahead.
-constexpr int MaxStepsPerCall = 4;
 
 struct FrameStats {
     double Frames = 0, TotalMs = 0, MaxMs = 0, Over1Ms = 0;
@@ -67,15 +42,15 @@ struct FrameStats {
 };
 
 struct Page {
-    pm::web::WebHost Host{"/", RecordFile};
-    std::unique_ptr<pm::FormMain> Form;
-    pm::FramePacer Pacer{1000000, pm::FrameClock::FramesPerSecond};   // microseconds
+    pm::web::WebHost Host{"/"};
+    pm::web::BrowserRecord Record;
+    pm::FixedRecord NoRecord;          // the test mode's: nothing read or written
+    pm::keys::Script TestScript;
+    std::unique_ptr<pm::Session> Session;
+    pm::TickSchedule Schedule;
+    pm::DesktopSettings Settings;
     bool Running = false;
-    bool Paused = false;
     bool LoopStarted = false;
-    uint64_t Due = 0;        // when the next frame is due, in microseconds
-    bool HaveDue = false;
-    uint64_t Frame = 0;
     FrameStats Stats;
 };
 
@@ -89,37 +64,19 @@ void Fail(const std::string& message) {
     pm_js_failed(line.c_str());
 }
 
-// The record file mirrors the browser's storage: copied in before the game
-// reads it, copied out after the shutdown wrote it.
-void LoadRecord() {
-    std::remove(RecordFile);
-    char* text = pm_js_load_record();
-    if (!text) return;
-    if (std::FILE* f = std::fopen(RecordFile, "wb")) {
-        std::fputs(text, f);
-        std::fclose(f);
-    }
-    std::free(text);
-}
-
-void StoreRecord() {
-    std::FILE* f = std::fopen(RecordFile, "rb");
-    if (!f) return;
-    std::string text;
-    char buf[256];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
-    std::fclose(f);
-    pm_js_store_record(text.c_str());
-}
-
-bool StartGame(Page& p) {
+// A new session on the page's host, its game started; false (and said on
+// the page) when the start-up failed.
+bool StartSession(Page& p, pm::RecordStore& record, uint32_t seed, const pm::keys::Script* script, uint32_t stop) {
     p.Host.Keys.Clear();
     p.Host.ForgetEvents();
-    p.Form = std::make_unique<pm::FormMain>(p.Host);
-    p.Frame = 0;
+    p.Host.UseRecords(&record);
+    pm::SessionSetup setup;
+    setup.Settings = p.Settings;
+    setup.Remember = [&p](const pm::DesktopSettings& s) { p.Settings = s; };
+    p.Session = std::make_unique<pm::Session>(p.Host, &p.Host, std::move(setup));
+    if (script) p.Session->Follow(*script, pm::Source::Script, stop, false);
     try {
-        p.Form->Form_Load();
+        p.Session->Start(seed);
     } catch (const std::exception& e) {
         Fail(e.what());
         return false;
@@ -127,100 +84,58 @@ bool StartGame(Page& p) {
     return true;
 }
 
-// One Step, timed: the game's frame with its drawing and the picture handed
-// to the canvas.
-bool TimedStep(Page& p, const pm::FrameInput& input) {
+// One tick, timed when it ran a frame: the game's frame with its drawing and
+// the picture handed to the canvas.
+pm::Session::Tick TimedTick(Page& p) {
     const double t0 = emscripten_get_now();
-    const bool goesOn = p.Form->Step(input);
-    p.Stats.Add(emscripten_get_now() - t0);
-    ++p.Frame;
-    // A record is kept as soon as the run that set it is over, as on the
-    // desktop, and goes to the browser's storage at once.
-    const int32_t saved = p.Form->SavedHighScore;
-    p.Form->SaveRecordIfRaised();
-    if (p.Form->SavedHighScore != saved && p.Running) StoreRecord();
-    return goesOn;
+    const pm::Session::Tick tick = p.Session->Run();
+    if (p.Session->FramesLastTick() > 0) p.Stats.Add(emscripten_get_now() - t0);
+    return tick;
 }
 
 void EndSession(Page& p) {
     p.Running = false;
-    p.Paused = false;
-    p.Form->Form_Unload();   // done already by every way out; a no-op then
-    StoreRecord();
-    pm_js_ended(p.Form->HighScore);
+    p.Session->Finish();
+    pm_js_ended(p.Session->Game().KeptRecord);
 }
 
 void Tick() {
     Page& p = *ThePage;
-    if (!p.Running || p.Paused) return;
-    const uint64_t now = static_cast<uint64_t>(emscripten_get_now() * 1000.0);
-    // A quarter of a frame early still counts as on time: display refreshes
-    // jitter, and a frame run a little early beats one run a refresh late.
-    constexpr uint64_t Slack = 1000000 / pm::FrameClock::FramesPerSecond / 4;
-    for (int n = 0; n < MaxStepsPerCall; ++n) {
-        if (!p.HaveDue) {
-            p.Due = p.Pacer.Deadline(now);
-            p.HaveDue = true;
-        }
-        if (now + Slack < p.Due) return;
-        p.HaveDue = false;
-        pm::HostEvents events;
+    if (!p.Running) return;
+    const int32_t due = p.Schedule.Due(static_cast<uint64_t>(emscripten_get_now() * 1000.0));
+    for (int32_t n = 0; n < due && p.Running; ++n) {
         try {
-            if (!TimedStep(p, pm::GatherInput(p.Host, events))) {
-                EndSession(p);
-                return;
+            switch (TimedTick(p)) {
+                case pm::Session::Tick::Over: EndSession(p); return;
+                case pm::Session::Tick::Resumed: p.Schedule.Restart(); return;
+                case pm::Session::Tick::Paused: return;
+                default: break;
             }
         } catch (const std::exception& e) {
             p.Running = false;
-            Fail(std::string("frame ") + std::to_string(p.Frame) + ": " + e.what());
+            Fail(std::string("frame ") + std::to_string(p.Session->Frames() + 1) + ": " + e.what());
             return;
         }
     }
-    // Still behind after the frames allowed in one call: the clock starts
-    // afresh at the next, as after a stall on the desktop.
-    p.Pacer = pm::FramePacer(1000000, pm::FrameClock::FramesPerSecond);
-    p.HaveDue = false;
-}
-
-void SetPaused(Page& p, bool paused) {
-    if (!p.Running || p.Paused == paused) return;
-    p.Paused = paused;
-    p.Host.Keys.Clear();
-    if (!paused) {
-        p.Pacer = pm::FramePacer(1000000, pm::FrameClock::FramesPerSecond);
-        p.HaveDue = false;
-    }
-    pm_js_paused(paused ? 1 : 0);
 }
 
 EM_BOOL OnKey(int type, const EmscriptenKeyboardEvent* e, void*) {
     Page& p = *ThePage;
     const uint8_t code = pm::web::DomKeyCode(e->code);
-    // The page's own keys, as on the desktop: P or Pause pauses and goes on,
-    // M mutes and unmutes. The game never reads them.
-    if (type == EMSCRIPTEN_EVENT_KEYDOWN && p.Running && !e->repeat && !e->altKey && !e->ctrlKey && !e->metaKey) {
-        if (code == pm::Key::P || code == pm::Key::Pause) {
-            SetPaused(p, !p.Paused);
-            return EM_TRUE;
-        }
-        if (code == pm::Key::M) {
-            pm_js_toggle_mute();
-            return EM_TRUE;
-        }
-    }
     if (type == EMSCRIPTEN_EVENT_KEYDOWN) {
-        // Any other key on a paused game goes on with it (Escape then quits).
-        if (p.Paused && !e->altKey && !e->ctrlKey && !e->metaKey) SetPaused(p, false);
         if (!e->repeat) p.Host.Keys.Down(code);
     } else {
         p.Host.Keys.Up(code);
     }
-    return p.Running && pm::web::GameUsesKey(code);
+    // The game's keys, and P and M, are the game's while it runs; every
+    // other key keeps the browser's meaning.
+    const bool ours = pm::web::GameUsesKey(code) || code == pm::Key::P || code == pm::Key::M;
+    return p.Running && ours && !e->altKey && !e->ctrlKey && !e->metaKey;
 }
 
 EM_BOOL OnMouseDown(int, const EmscriptenMouseEvent*, void*) {
     Page& p = *ThePage;
-    if (!p.Running || p.Paused) return EM_FALSE;
+    if (!p.Running || p.Session->Paused()) return EM_FALSE;
     p.Host.MousePress();
     return EM_TRUE;
 }
@@ -228,12 +143,12 @@ EM_BOOL OnMouseDown(int, const EmscriptenMouseEvent*, void*) {
 EM_BOOL OnBlur(int, const EmscriptenFocusEvent*, void*) {
     // The key releases will not come: forget every key, and hold the game.
     ThePage->Host.Keys.Clear();
-    SetPaused(*ThePage, true);
+    ThePage->Host.FocusLoss();
     return EM_FALSE;
 }
 
 EM_BOOL OnVisibility(int, const EmscriptenVisibilityChangeEvent* e, void*) {
-    if (e->hidden) SetPaused(*ThePage, true);
+    if (e->hidden) ThePage->Host.FocusLoss();
     return EM_FALSE;
 }
 
@@ -242,18 +157,15 @@ EM_BOOL OnVisibility(int, const EmscriptenVisibilityChangeEvent* e, void*) {
 extern "C" {
 
 // Starts a session at the player's click (the browser allows sound only
-// after one), and again for each "play again".
-EMSCRIPTEN_KEEPALIVE void pm_play() {
+// after one), and again for each "play again". `muted` is the page's
+// remembered choice.
+EMSCRIPTEN_KEEPALIVE void pm_play(int muted) {
     Page& p = *ThePage;
     if (p.Running) return;
-    p.Host.SetScoreFile(RecordFile);
-    p.Host.FixedSeed = false;
-    LoadRecord();
-    if (!StartGame(p)) return;
+    p.Settings.Muted = muted != 0;
+    if (!StartSession(p, p.Record, pm::ClockSeed(), nullptr, 0)) return;
     p.Running = true;
-    p.Paused = false;
-    p.Pacer = pm::FramePacer(1000000, pm::FrameClock::FramesPerSecond);
-    p.HaveDue = false;
+    p.Schedule.Restart();
     if (!p.LoopStarted) {
         p.LoopStarted = true;
         emscripten_set_main_loop(Tick, 0, 0);
@@ -268,27 +180,22 @@ EMSCRIPTEN_KEEPALIVE int pm_test(uint32_t seed, const char* scriptText, uint32_t
     std::string text(scriptText);
     for (char& c : text)
         if (c == ';') c = '\n';
-    pm::sim::Script script;
-    pm::sim::ScriptError bad;
-    if (!pm::sim::ParseScript(text, script, bad)) {
+    pm::keys::ScriptError bad;
+    p.TestScript = pm::keys::Script{};
+    if (!pm::keys::ParseScript(text, p.TestScript, bad)) {
         Fail("key script line " + std::to_string(bad.Line) + ": " + bad.Message);
         return 1;
     }
-    p.Host.SetScoreFile("");
-    p.Host.FixedSeed = true;
-    p.Host.Seed = seed;
-    if (!StartGame(p)) return 1;
-    pm::sim::ScriptCursor cursor(script);
+    p.NoRecord = pm::FixedRecord();
+    if (!StartSession(p, p.NoRecord, seed, &p.TestScript, stop)) return 1;
     try {
-        for (uint32_t n = 1; n <= stop; ++n) {
-            const pm::sim::ScriptSpan* span = cursor.Next();
-            if (!TimedStep(p, span ? pm::InputOf(*span) : pm::FrameInput{})) break;
+        while (TimedTick(p) != pm::Session::Tick::Over) {
         }
     } catch (const std::exception& e) {
-        Fail(std::string("frame ") + std::to_string(p.Frame) + ": " + e.what());
+        Fail(std::string("frame ") + std::to_string(p.Session->Frames() + 1) + ": " + e.what());
         return 1;
     }
-    pm_js_test_done(static_cast<int>(p.Frame));
+    pm_js_test_done(static_cast<int>(p.Session->Frames()));
     return 0;
 }
 
@@ -297,33 +204,41 @@ EMSCRIPTEN_KEEPALIVE void pm_mix(int16_t* out, int frames) {
     ThePage->Host.Mix(out, static_cast<size_t>(frames > 0 ? frames : 0));
 }
 
-// The pause overlay was clicked.
-EMSCRIPTEN_KEEPALIVE void pm_resume() { SetPaused(*ThePage, false); }
+// A key of the game's key table pressed or let go by the page's own controls
+// (on-screen buttons, a pad), as the keyboard would.
+EMSCRIPTEN_KEEPALIVE void pm_key(int code, int down) {
+    if (code <= 0 || code > 255) return;
+    if (down) {
+        ThePage->Host.Keys.Down(static_cast<uint8_t>(code));
+    } else {
+        ThePage->Host.Keys.Up(static_cast<uint8_t>(code));
+    }
+}
+
+// The pause notice's button was pressed.
+EMSCRIPTEN_KEEPALIVE void pm_resume() { ThePage->Host.ResumeRequest(); }
 
 // The page is going away: the window's close, with the save.
 EMSCRIPTEN_KEEPALIVE void pm_page_closing() {
     Page& p = *ThePage;
     if (!p.Running) return;
-    p.Running = false;
-    p.Paused = false;
-    p.Form->CloseWindow();
-    StoreRecord();
+    p.Session->Close();
     // Should the browser keep the page and bring it back, it offers a new session.
-    pm_js_ended(p.Form->HighScore);
+    EndSession(p);
 }
 
 // A few numbers for the page's tests and figures.
 EMSCRIPTEN_KEEPALIVE double pm_probe(int what) {
     const Page& p = *ThePage;
-    const pm::FormMain* f = p.Form.get();
+    const pm::FormMain* f = p.Session ? &p.Session->Game() : nullptr;
     switch (what) {
-        case 0: return static_cast<double>(p.Frame);
+        case 0: return p.Session ? static_cast<double>(p.Session->Frames()) : 0;
         case 1: return f ? f->GameState : -1;
         case 2: return f ? f->BallX : 0;
         case 3: return f ? f->Score : 0;
         case 4: return f ? f->HighScore : 0;
         case 5: return p.Running ? 1 : 0;
-        case 6: return p.Paused ? 1 : 0;
+        case 6: return p.Session && p.Session->Paused() ? 1 : 0;
         case 10: return p.Stats.Frames;
         case 11: return p.Stats.TotalMs;
         case 12: return p.Stats.MaxMs;
@@ -336,10 +251,6 @@ EMSCRIPTEN_KEEPALIVE double pm_probe(int what) {
 }  // extern "C"
 
 int main() {
-    // The memory file system starts with a umask that would leave a saved
-    // record unreadable.
-    umask(022);
-    mkdir("/save", 0755);
     ThePage = new Page();
     emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, 1, OnKey);
     emscripten_set_keyup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, 1, OnKey);

@@ -18,7 +18,7 @@ struct DrawCall {
     std::string Text;
 };
 
-class DrawLog : public DrawRecorder {
+class DrawLog : public DrawObserver {
 public:
     std::vector<DrawCall> Calls;
 

@@ -9,6 +9,7 @@
 #   bash tests/hardening_score.sh BUILD_DIR SOURCE_DIR
 set -u
 BUILD_DIR=$(cd "${1:?usage: hardening_score.sh BUILD_DIR SOURCE_DIR}" && pwd)
+SOURCE_DIR=$(cd "${2:-$(dirname "$0")/..}" && pwd)
 SIM="$BUILD_DIR/pellimunch-sim"
 [ -x "$SIM" ] || { echo "FAIL: $SIM not built"; exit 1; }
 
@@ -116,6 +117,13 @@ put ' 0 \r\n'
 run -- "${PLAY[@]}"
 expect 0 $' 25 \r\n'
 
+# Closed on the game-over screen while the record climbs from 10: the run's
+# whole score is kept, not the value the climb had reached.
+new_case "record kept whole when the game over is cut short"
+put ' 10 \r\n'
+run -- --seed 11 --script "$SOURCE_DIR/tests/golden/fevers.keys" --frames 2480
+expect 0 $' 21415 \r\n'
+
 new_case "record not raised when the run is left in play"
 put ' 0 \r\n'
 run -- "${LEAVE[@]}"
@@ -124,7 +132,8 @@ expect 0 -
 new_case "negative record"
 put '-42 \r\n'
 run -- "${QUIT[@]}"
-expect 0 -
+# No run scores below 0: the record is read as 0, and kept as 0.
+expect 0 $' 0 \r\n'
 new_case "negative record raised"
 put '-42 \r\n'
 run -- "${PLAY[@]}"

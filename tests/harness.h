@@ -20,17 +20,14 @@ struct Game {
     HeadlessHost host;
     FormMain form{host};
 
-    explicit Game(uint64_t seed = 1) {
-        host.Seed = seed;
-        form.StartUp();
-    }
+    explicit Game(uint32_t seed = 1) { form.StartUp(seed); }
 
     // Runs one frame with exactly the given keys held (and whatever the
     // host's window reports); returns whether the game goes on.
     bool Step(std::initializer_list<uint8_t> keys = {}) {
         host.Keys = {};
         for (uint8_t k : keys) host.Keys[k] = 128;
-        return form.Step(ReadInput(host));
+        return form.Step(ReadInput(host)) == FrameEnd::GoingOn;
     }
 
     // From the title, holds Shift for one frame so play runs from the next.

@@ -71,7 +71,7 @@ TEST(DomKeys, ATappedShiftStartsARun) {
     table.Up(Key::LShift);
     FrameInput input;
     table.Read(input.Keys);
-    ASSERT_TRUE(game.form.Step(input));
+    ASSERT_EQ(game.form.Step(input), FrameEnd::GoingOn);
     EXPECT_EQ(game.form.GameState, State::Play);
 }
 

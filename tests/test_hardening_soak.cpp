@@ -127,7 +127,7 @@ void Soak(uint32_t seed, uint64_t frames, Figures& fig) {
     for (uint64_t n = 1; n <= frames; ++n) {
         const int32_t high = g.form.HighScore;
         hands.Next(g.host.Keys);
-        ASSERT_TRUE(g.form.Step(test::ReadInput(g.host))) << "seed " << seed << " frame " << n << ": the loop ended";
+        ASSERT_EQ(g.form.Step(test::ReadInput(g.host)), FrameEnd::GoingOn) << "seed " << seed << " frame " << n << ": the loop ended";
         const std::string why = Broken(g.form, high);
         ASSERT_EQ(why, "") << "seed " << seed << " frame " << n;
         const int16_t state = g.form.GameState;

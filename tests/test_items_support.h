@@ -17,7 +17,7 @@ struct ItemsGame : Game {
     explicit ItemsGame(uint64_t seed = 1) : Game(seed) {
         StartRun();
         Park();
-        host.DrawLog = &Draws;
+        host.Draws = &Draws;
         host.SoundLog.clear();
     }
 

@@ -148,7 +148,7 @@ TEST(PlayBall, FeverRunsTheGroundBackward) {
 TEST(PlayBall, KindEndsOnTheFrameItsTimerRunsOutAndIsDrawnPlain) {
     PlayGame g;
     DrawLog log;
-    g.host.DrawLog = &log;
+    g.host.Draws = &log;
     FormMain& f = g.form;
     f.BallKind = 1;
     f.KindTimer = 1;
@@ -161,13 +161,13 @@ TEST(PlayBall, KindEndsOnTheFrameItsTimerRunsOutAndIsDrawnPlain) {
     EXPECT_EQ(log.Calls[0].Source, f.BallRects[0]);
     EXPECT_EQ(log.Calls[0].X, 358);
     EXPECT_EQ(log.Calls[0].Y, 408);
-    g.host.DrawLog = nullptr;
+    g.host.Draws = nullptr;
 }
 
 TEST(PlayBall, BallBlinksThroughTheLastFramesOfItsKind) {
     PlayGame g;
     DrawLog log;
-    g.host.DrawLog = &log;
+    g.host.Draws = &log;
     FormMain& f = g.form;
     f.BallKind = 2;
     f.KindTimer = 100;
@@ -187,13 +187,13 @@ TEST(PlayBall, BallBlinksThroughTheLastFramesOfItsKind) {
     f.Blink = True;
     f.KindTimerAndDrawBall();
     EXPECT_EQ(log.Calls.size(), 1u);
-    g.host.DrawLog = nullptr;
+    g.host.Draws = nullptr;
 }
 
 TEST(PlayBall, BallAboveTheScreenShowsTheMarker) {
     PlayGame g;
     DrawLog log;
-    g.host.DrawLog = &log;
+    g.host.Draws = &log;
     FormMain& f = g.form;
     f.BallX = 300.4f;
     f.BallY = -100;
@@ -210,7 +210,7 @@ TEST(PlayBall, BallAboveTheScreenShowsTheMarker) {
     ASSERT_EQ(log.Calls.size(), 1u);
     EXPECT_EQ(log.Calls[0].Source, f.BallRects[0]);
     EXPECT_EQ(log.Calls[0].Y, -18);
-    g.host.DrawLog = nullptr;
+    g.host.Draws = nullptr;
 }
 
 // Finds a generator state whose next draw passes (or fails) the bounce test.

@@ -14,7 +14,7 @@ struct Popups : ::testing::Test {
     Game g;
     DrawLog log;
     void SetUp() override {
-        g.host.DrawLog = &log;
+        g.host.Draws = &log;
         for (Popup& p : g.form.Popups) p = {9999, 0, 0, 0, 0};
         g.host.SoundLog.clear();
     }

@@ -3,13 +3,19 @@
 // keeps last.replay current and best.replay at the best run.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
+#include <thread>
 
 #include "driver/replay.h"
-#include "driver/recording.h"
+#include "driver/replay_keeper.h"
 #include "harness.h"
+#include "platform/atomic_file.h"
+#include "platform/score_file.h"
 
 namespace pm {
 namespace {
@@ -20,7 +26,7 @@ Replay Sample() {
     Replay r;
     r.Seed = 4294967295u;
     r.HighScore = -2147483647 - 1;
-    ReplayRecorder rec;
+    ReplayBuilder rec;
     rec.Begin(r.Seed, r.HighScore);
     FrameInput all;
     for (Key::Code k : {Key::Escape, Key::LShift, Key::RShift, Key::Space, Key::Up, Key::Left, Key::Right,
@@ -32,7 +38,7 @@ Replay Sample() {
     rec.Add(all);
     r = rec.Snapshot(ReplayEnd::Mouse, 2147483647);
     // The longest span a line can hold, twice over.
-    sim::ScriptSpan longest;
+    keys::ScriptSpan longest;
     longest.Count = 4294967295u;
     longest.Keys = {Key::Right, Key::Space};
     r.Keys.Spans.push_back(longest);
@@ -50,7 +56,7 @@ TEST(ReplayFile, WriterAndParserAgreeOnEveryKeyAndTheLongestCounts) {
     EXPECT_NE(text.find("\nend 8589934593 mouse 2147483647\n"), std::string::npos);
 
     Replay back;
-    sim::ScriptError error;
+    keys::ScriptError error;
     ASSERT_TRUE(ParseReplay(text, back, error)) << error.Line << ": " << error.Message;
     EXPECT_EQ(FormatReplay(back), text);
     EXPECT_EQ(back.Seed, r.Seed);
@@ -59,7 +65,7 @@ TEST(ReplayFile, WriterAndParserAgreeOnEveryKeyAndTheLongestCounts) {
     EXPECT_EQ(back.End, ReplayEnd::Mouse);
     EXPECT_EQ(back.EndHighScore, 2147483647);
     // What the game read comes back frame for frame.
-    sim::ScriptCursor cursor(back.Keys);
+    keys::ScriptCursor cursor(back.Keys);
     EXPECT_EQ(InputOf(*cursor.Next()).Keys, FrameInput{}.Keys);
     const FrameInput second = InputOf(*cursor.Next());
     EXPECT_EQ(second.Keys[Key::Delete], 128);
@@ -99,7 +105,7 @@ TEST(ReplayFile, BrokenFilesAreRefusedWithTheirLine) {
     };
     for (const auto& c : cases) {
         Replay r;
-        sim::ScriptError error;
+        keys::ScriptError error;
         EXPECT_FALSE(ParseReplay(c.Text, r, error)) << c.Text;
         EXPECT_EQ(error.Line, c.Line) << c.Text << " -> " << error.Message;
         EXPECT_NE(error.Message.find(c.Says), std::string::npos) << error.Message;
@@ -134,12 +140,12 @@ TEST(ReplayFile, APlaybackThatDiffersFromTheRecordingSaysHow) {
     EXPECT_NE(CompareWithRecording(r, {420, ReplayEnd::Close, 1000}).find("the frames ran out at frame 420"),
               std::string::npos);
     // A closed window and a session written while running both end with the frames.
-    r.End = ReplayEnd::Running;
+    r.End = FrameEnd::GoingOn;
     EXPECT_EQ(CompareWithRecording(r, {500, ReplayEnd::Close, 1200}), "");
 }
 
-TEST(ReplayRecorder, MergesEqualFramesAndKeepsOnlyTheKeysTheGameReads) {
-    ReplayRecorder rec;
+TEST(ReplayBuilder, MergesEqualFramesAndKeepsOnlyTheKeysTheGameReads) {
+    ReplayBuilder rec;
     rec.Begin(9, 1000);
     FrameInput in;
     in.Keys[Key::Right] = 128;
@@ -149,8 +155,8 @@ TEST(ReplayRecorder, MergesEqualFramesAndKeepsOnlyTheKeysTheGameReads) {
     rec.Add(in);
     const Replay r = rec.Snapshot(ReplayEnd::Mouse, 1000);
     ASSERT_EQ(r.Keys.Spans.size(), 2u);
-    EXPECT_EQ(sim::FormatSpan(r.Keys.Spans[0]), "40 Right");
-    EXPECT_EQ(sim::FormatSpan(r.Keys.Spans[1]), "1 Right+Mouse");
+    EXPECT_EQ(keys::FormatSpan(r.Keys.Spans[0]), "40 Right");
+    EXPECT_EQ(keys::FormatSpan(r.Keys.Spans[1]), "1 Right+Mouse");
     EXPECT_EQ(r.EndFrame, 41u);
 }
 
@@ -160,6 +166,7 @@ protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() / ("pm-sessions-" + std::to_string(::getpid()));
         fs::create_directories(dir_);
+        folder_ = dir_;
     }
     void TearDown() override { fs::remove_all(dir_); }
 
@@ -168,12 +175,14 @@ protected:
         HeadlessHost host;
         FormMain form(host);
         form.HighScore = before;
-        SessionRecorder s(Last(), Best());
-        s.Start(3, form);
-        FrameInput input;
+        ReplayKeeper s(Last(), Best());
+        ReplayBuilder sofar;
+        sofar.Begin(3, before);
+        s.Start(form);
         auto frame = [&](int16_t state) {
             form.GameState = state;
-            s.Frame(input, form);
+            sofar.Add(FrameInput{});
+            s.Frame(sofar, form);
         };
         frame(State::Title);
         frame(State::Play);
@@ -182,10 +191,11 @@ protected:
         frame(State::GameOver);
         frame(State::Title);
         frame(State::Title);
-        s.Finish(ReplayEnd::Escape, form);
+        form.KeptRecord = form.HighScore;
+        s.Finish(sofar, ReplayEnd::Escape, form);
     }
-    std::string Last() const { return (dir_ / "last.replay").string(); }
-    std::string Best() const { return (dir_ / "best.replay").string(); }
+    std::string Last() const { return (folder_ / "last.replay").string(); }
+    std::string Best() const { return (folder_ / "best.replay").string(); }
     Replay Read(const std::string& path) const {
         Replay r;
         std::string message;
@@ -194,13 +204,14 @@ protected:
     }
 
     fs::path dir_;
+    fs::path folder_ = dir_;   // where the replays go
 };
 
 TEST_F(Sessions, BestReplayIsNeverReplacedByALowerRun) {
     Session(1000, 4000);   // a new record
     Replay best = Read(Best());
     EXPECT_EQ(best.EndHighScore, 4000);
-    EXPECT_EQ(best.End, ReplayEnd::Running);
+    EXPECT_EQ(best.End, FrameEnd::GoingOn);
     EXPECT_EQ(best.EndFrame, 5u);   // up to that run's game over
     Replay last = Read(Last());
     EXPECT_EQ(last.EndFrame, 6u);
@@ -221,17 +232,64 @@ TEST_F(Sessions, LastReplayIsOnDiskFromTheFirstGameOver) {
     HeadlessHost host;
     FormMain form(host);
     form.HighScore = 100;
-    SessionRecorder s(Last(), Best());
-    s.Start(3, form);
-    FrameInput input;
+    ReplayKeeper s(Last(), Best());
+    ReplayBuilder sofar;
+    sofar.Begin(3, 100);
+    s.Start(form);
     for (int16_t state : {State::Title, State::Play, State::GameOver, State::Title, State::Play}) {
         form.GameState = state;
-        s.Frame(input, form);
+        sofar.Add(FrameInput{});
+        s.Frame(sofar, form);
     }
     // The session goes on; a crash now would lose only the run in play.
     const Replay r = Read(Last());
-    EXPECT_EQ(r.End, ReplayEnd::Running);
+    EXPECT_EQ(r.End, FrameEnd::GoingOn);
     EXPECT_EQ(r.EndFrame, 4u);
+}
+
+// A fresh account: no data folder yet, and no record to make score.dat's
+// save create it. The replays make it; a killed save's leftover beside them
+// goes at the next write, a fresh one (perhaps still being written) stays.
+TEST_F(Sessions, ReplaysMakeTheirFolderAndClearAKilledSavesLeftovers) {
+    folder_ = dir_ / "share" / "pellimunch";
+    Session(1000, 1000);
+    EXPECT_EQ(Read(Last()).EndHighScore, 1000);
+
+    const auto put = [&](const char* name, std::chrono::seconds age) {
+        std::ofstream(folder_ / name) << "pellimunch-replay 1\n";
+        fs::last_write_time(folder_ / name, fs::file_time_type::clock::now() - age);
+    };
+    put(".last.replay.Xy12Zw", std::chrono::minutes(5));
+    put(".best.replay.Xy12Zw", std::chrono::minutes(5));
+    put(".last.replay.Fresh1", std::chrono::seconds(0));
+    Session(1000, 2000);
+    EXPECT_FALSE(fs::exists(folder_ / ".last.replay.Xy12Zw"));
+    EXPECT_FALSE(fs::exists(folder_ / ".best.replay.Xy12Zw"));
+    EXPECT_TRUE(fs::exists(folder_ / ".last.replay.Fresh1"));
+    EXPECT_EQ(Read(Best()).EndHighScore, 2000);
+}
+
+// Two copies of the game keeping their best runs: the look at best.replay
+// and the write are one step under the folder's lock, so a lower run never
+// lands over a higher one written in between.
+TEST_F(Sessions, BestReplayIsWrittenUnderTheFoldersLock) {
+    std::optional<FolderLock> other(std::in_place, dir_.string());
+    std::atomic<bool> done{false};
+    std::thread copy([&] {
+        Session(1000, 4000);
+        done = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_FALSE(done);
+    EXPECT_FALSE(fs::exists(Best()));
+    // The other copy keeps a higher run while it holds the lock.
+    Replay higher;
+    higher.EndHighScore = 9000;
+    ASSERT_TRUE(ReplaceFile(Best(), FormatReplay(higher)));
+    other.reset();
+    copy.join();
+    EXPECT_EQ(Read(Best()).EndHighScore, 9000);
+    EXPECT_EQ(Read(Last()).EndHighScore, 4000);
 }
 
 }  // namespace

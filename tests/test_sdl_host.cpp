@@ -27,8 +27,7 @@ protected:
         DesktopSettings windowed;
         windowed.FullScreen = false;
         host.Choose(windowed);
-        form.Form_Load();
-        form.Rng.Seed(1);   // the same run whatever the time of day
+        session.Start(1);
     }
 
     // Ticks of the desktop driver; false as soon as one is not a played frame.
@@ -51,8 +50,8 @@ protected:
     }
 
     sdl::SdlHost host;
-    FormMain form{host};
-    Session session{form, host, host, DesktopSettings{}, nullptr};
+    Session session{host, &host};
+    FormMain& form = session.Game();
 };
 
 TEST_F(SdlHostRig, AVirtualGamepadPlaysTheGame) {
@@ -141,7 +140,7 @@ TEST_F(SdlHostRig, AKeyTappedBetweenTwoFramesStillCounts) {
     const FrameInput after = GatherInput(host, events);
     EXPECT_EQ(after.Keys[42], 0);
     // The game reads the tap as Shift held: the run starts.
-    ASSERT_TRUE(form.Step(tapped));
+    ASSERT_EQ(form.Step(tapped), FrameEnd::GoingOn);
     EXPECT_EQ(form.GameState, 1);
 }
 

@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+#include <fstream>
+#include <sstream>
+
 #include "driver/session.h"
 #include "harness.h"
 #include "trace_writer.h"
@@ -59,16 +62,13 @@ public:
 
 struct Rig {
     ScriptedHost host;
-    FormMain form{host};
     FakeDesktop desktop;
     std::vector<DesktopSettings> remembered;
-    Session session{form, host, desktop, DesktopSettings{},
-                    [this](const DesktopSettings& s) { remembered.push_back(s); }};
+    Session session{host, &desktop,
+                    SessionSetup{DesktopSettings{}, [this](const DesktopSettings& s) { remembered.push_back(s); }}};
+    FormMain& form = session.Game();
 
-    explicit Rig(uint64_t seed = 7) {
-        host.Seed = seed;
-        form.StartUp();
-    }
+    explicit Rig(uint32_t seed = 7) { session.Start(seed); }
     Session::Tick Tick(const std::vector<uint8_t>& keys = {}, HostEvents events = {}) {
         host.Keys = {};
         for (uint8_t k : keys) host.Keys[k] = 128;
@@ -261,6 +261,127 @@ TEST(Session, MuteAndFullScreenAreRemembered) {
     EXPECT_TRUE(rig.remembered[0].Muted);
     EXPECT_FALSE(rig.remembered[1].Muted);
     EXPECT_FALSE(rig.remembered[2].FullScreen);
+}
+
+// A stored replay's keys (tests/golden), as a recording of the player.
+Replay StoredReplay(const std::string& name, uint32_t seed, int32_t record) {
+    std::ifstream in(std::string(PM_SOURCE_DIR) + "tests/golden/" + name + ".keys");
+    std::stringstream text;
+    text << in.rdbuf();
+    Replay r;
+    keys::ScriptError bad;
+    EXPECT_TRUE(keys::ParseScript(text.str(), r.Keys, bad)) << bad.Message;
+    r.Seed = seed;
+    r.HighScore = record;
+    r.EndFrame = r.Keys.TotalFrames();
+    return r;
+}
+
+// Every driver plays a recording to the same end: flat out (the runner, a
+// server), watched at 60 frames a second, and watched with F held.
+TEST(Session, ARecordingEndsAlikeInEveryDriver) {
+    for (const auto& [name, seed] : {std::pair{"delete", 3u}, std::pair{"patterns", 13u}}) {
+        SCOPED_TRACE(name);
+        const Replay replay = StoredReplay(name, seed, 1000);
+        HeadlessHost flat;
+        std::string flatState;
+        const ReplayOutcome outcome = PlayBack(replay, flat, [&](const FormMain& f, const FrameInput& input) {
+            // The last frame: the window closes at its end, which the
+            // watcher leaves to the player.
+            if (!input.CloseRequested && f.Ended == FrameEnd::GoingOn) return;
+            FormMain open = f;
+            open.QuitFlag = False;
+            sim::AppendState(flatState, open);
+        });
+        ASSERT_GT(outcome.Frames, 100u);
+
+        for (bool fast : {false, true}) {
+            ScriptedHost host;
+            FakeDesktop desktop;
+            FixedRecord record(replay.HighScore);
+            host.UseRecords(&record);
+            Session watch(host, &desktop);
+            watch.Follow(replay.Keys, Source::Watch, replay.EndFrame);
+            watch.Start(replay.Seed);
+            int32_t ticks = 0;
+            while (!watch.Watched() && ticks < 100000) {
+                host.Keys = {};
+                if (fast) host.Keys[Key::F] = 128;
+                ASSERT_NE(watch.Run(), Session::Tick::Over);
+                ++ticks;
+            }
+            ASSERT_TRUE(watch.Watched());
+            const ReplayOutcome& seen = *watch.Watched();
+            EXPECT_EQ(seen.Frames, outcome.Frames);
+            EXPECT_EQ(seen.End, outcome.End == FrameEnd::Close ? FrameEnd::Close : outcome.End);
+            EXPECT_EQ(seen.HighScore, outcome.HighScore);
+            // Held F runs four frames a tick.
+            EXPECT_LE(ticks, static_cast<int32_t>(fast ? outcome.Frames / 4 + 2 : outcome.Frames + 1));
+            if (outcome.End != FrameEnd::Escape) {   // the watcher never feeds the Escape frame
+                std::string state;
+                sim::AppendState(state, watch.Game());
+                EXPECT_TRUE(state == flatState) << "the watched game ends elsewhere than the played-back one";
+            }
+            // The last picture stays up until the player leaves.
+            host.Keys = {};
+            EXPECT_EQ(watch.Run(), Session::Tick::Held);
+            host.Keys[Key::Escape] = 128;
+            EXPECT_EQ(watch.Run(), Session::Tick::Over);
+            watch.Finish();
+        }
+    }
+}
+
+// Quitting on the game-over screen while the record still climbs keeps the
+// record the run earned, not the value the climb had reached.
+TEST(Session, AQuitDuringTheClimbKeepsTheWholeRecord) {
+    const Replay fevers = StoredReplay("fevers", 11, 10);
+    HeadlessHost host;
+    FixedRecord record(10);
+    host.UseRecords(&record);
+    Session session(host, nullptr);
+    session.Follow(fevers.Keys, Source::Script, 2480, false);
+    session.Start(fevers.Seed);
+    while (session.Run() != Session::Tick::Over) {
+    }
+    const FormMain& climbing = session.Game();
+    ASSERT_EQ(climbing.GameState, State::GameOver);
+    ASSERT_GT(climbing.HighScore, 10);
+    ASSERT_LT(climbing.HighScore, 21415);   // mid-climb
+    for (FrameEnd way : {FrameEnd::Escape, FrameEnd::Mouse, FrameEnd::Close}) {
+        HeadlessHost other;
+        FixedRecord kept(10);
+        other.UseRecords(&kept);
+        FormMain f = climbing;
+        f.HostPtr = &other;
+        f.Quit(way);
+        EXPECT_EQ(f.KeptRecord, 21415);
+        EXPECT_EQ(kept.Value(), 21415);
+        EXPECT_EQ(f.HighScore, climbing.HighScore);   // the picture of the climb is as it was
+    }
+}
+
+// A record below zero (the game never writes one) is read as 0, so the
+// game over does not climb for hours.
+TEST(Session, ARecordBelowZeroStartsAtZero) {
+    HeadlessHost host;
+    FixedRecord record(INT32_MIN);
+    host.UseRecords(&record);
+    Session session(host, nullptr);
+    session.Start(5);
+    EXPECT_EQ(session.Game().HighScore, 0);
+    int32_t frames = 0;
+    host.Keys[Key::LShift] = 128;
+    session.Run();
+    host.Keys = {};
+    host.Keys[Key::Delete] = 128;
+    session.Run();
+    host.Keys = {};
+    while (session.Game().GameState != State::Title && frames < 1000) {
+        session.Run();
+        ++frames;
+    }
+    EXPECT_LT(frames, 1000);
 }
 
 }  // namespace

@@ -44,7 +44,7 @@ TEST(StartUp, SeedIsTakenModulo24Bits) {
 TEST(Frame, ClearsThenDrawsTheGroundStripOfTheFrame) {
     Game g;
     DrawLog log;
-    g.host.DrawLog = &log;
+    g.host.Draws = &log;
     const int strips[8] = {0, 0, 1, 1, 2, 2, 3, 3};
     for (int16_t frame = 0; frame < 8; ++frame) {
         Quiet(g.form);
@@ -66,7 +66,7 @@ TEST(Frame, ClearsThenDrawsTheGroundStripOfTheFrame) {
 TEST(Frame, DrawsOneRandomNumberEveryFrameAndShakesTheGroundWithIt) {
     Game g;
     DrawLog log;
-    g.host.DrawLog = &log;
+    g.host.Draws = &log;
     Quiet(g.form);
     Random expected = g.form.Rng;
     expected.Next();
@@ -136,7 +136,7 @@ TEST(Frame, SpinAngleAndBlinkAdvance) {
 TEST(Frame, ShowHighScoreIsSetBeforeTheStateBlock) {
     Game g;
     DrawLog log;
-    g.host.DrawLog = &log;
+    g.host.Draws = &log;
     Quiet(g.form);
     g.form.ShowHighScore = False;
     g.Step();
@@ -147,7 +147,7 @@ TEST(Frame, ShowHighScoreIsSetBeforeTheStateBlock) {
 TEST(Frame, EscapeEndsAtOnceWithNothingDrawn) {
     Game g;
     DrawLog log;
-    g.host.DrawLog = &log;
+    g.host.Draws = &log;
     const int32_t before = g.form.SpinAngle;
     EXPECT_FALSE(g.Step({Key::Escape}));
     EXPECT_TRUE(log.Calls.empty());
@@ -159,7 +159,7 @@ TEST(Frame, EscapeEndsAtOnceWithNothingDrawn) {
 TEST(Frame, MousePressEndsAfterTheWholeFrame) {
     Game g;
     DrawLog log;
-    g.host.DrawLog = &log;
+    g.host.Draws = &log;
     g.host.MousePressed = true;
     EXPECT_FALSE(g.Step());
     EXPECT_EQ(g.host.Presents, 1);
@@ -183,9 +183,9 @@ TEST(Frame, WindowCloseIsAQuitToo) {
 TEST(Driver, StepsUntilTheMousePressAndTheRecordCopiesAsASnapshot) {
     HeadlessHost host;
     FormMain form(host);
-    form.Form_Load();
+    form.Form_Load(1);
     int frames = 0;
-    while (form.Step(test::ReadInput(host))) {
+    while (form.Step(test::ReadInput(host)) == FrameEnd::GoingOn) {
         if (++frames == 4) host.MousePressed = true;
     }
     EXPECT_EQ(host.Presents, 5);
@@ -195,7 +195,7 @@ TEST(Driver, StepsUntilTheMousePressAndTheRecordCopiesAsASnapshot) {
     // as the original does from the same point.
     HeadlessHost a, b;
     FormMain original(a);
-    original.Form_Load();
+    original.Form_Load(1);
     for (int i = 0; i < 40; ++i) original.Step(test::ReadInput(a));
     FormMain copy = original;
     copy.HostPtr = &b;
@@ -203,8 +203,8 @@ TEST(Driver, StepsUntilTheMousePressAndTheRecordCopiesAsASnapshot) {
         a.Keys = b.Keys = {};
         if (i == 3) a.Keys[Key::LShift] = b.Keys[Key::LShift] = 128;
         if (i > 10) a.Keys[Key::Right] = b.Keys[Key::Right] = 128;
-        ASSERT_TRUE(original.Step(test::ReadInput(a)));
-        ASSERT_TRUE(copy.Step(test::ReadInput(b)));
+        ASSERT_EQ(original.Step(test::ReadInput(a)), FrameEnd::GoingOn);
+        ASSERT_EQ(copy.Step(test::ReadInput(b)), FrameEnd::GoingOn);
     }
     EXPECT_EQ(copy.BallX, original.BallX);
     EXPECT_EQ(copy.Rng.State, original.Rng.State);
@@ -216,7 +216,7 @@ TEST(Driver, StepsUntilTheMousePressAndTheRecordCopiesAsASnapshot) {
 TEST(States, ShiftInTheTitleStartsPlayFromTheNextFrame) {
     Game g;
     DrawLog log;
-    g.host.DrawLog = &log;
+    g.host.Draws = &log;
     g.form.Score = 450;
     g.form.Level = 7;
     g.Step();

@@ -20,7 +20,7 @@ struct GameOver : ::testing::Test {
     Game g;
     DrawLog log;
     void SetUp() override {
-        g.host.DrawLog = &log;
+        g.host.Draws = &log;
         FormMain& f = g.form;
         f.GameState = 3;
         f.GameOverTimer = 0;

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -12,8 +13,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "driver/session.h"
 #include "harness.h"
-#include "shell/high_score.h"
+#include "platform/score_file.h"
 
 namespace pm {
 namespace {
@@ -90,8 +92,8 @@ TEST_F(ScoreFolder, WrittenFileIsByteExactAndReadsBack) {
         std::string why;
         ASSERT_TRUE(WriteScoreFile(path_, v, &why)) << why;
         EXPECT_EQ(Bytes(), FormatScoreText(v));
-        const ScoreFileRead r = ReadScoreFile(path_);
-        EXPECT_EQ(r.Status, ScoreFileStatus::Ok);
+        const RecordRead r = ReadScoreFile(path_);
+        EXPECT_EQ(r.Status, RecordStatus::Ok);
         EXPECT_EQ(r.Value, v);
     }
     // Nothing but the file is left in the folder: the temporary is gone.
@@ -99,16 +101,16 @@ TEST_F(ScoreFolder, WrittenFileIsByteExactAndReadsBack) {
 }
 
 TEST_F(ScoreFolder, ReadCases) {
-    EXPECT_EQ(ReadScoreFile(path_).Status, ScoreFileStatus::Missing);
+    EXPECT_EQ(ReadScoreFile(path_).Status, RecordStatus::Missing);
 
     Put("");
-    EXPECT_EQ(ReadScoreFile(path_).Status, ScoreFileStatus::Invalid);
+    EXPECT_EQ(ReadScoreFile(path_).Status, RecordStatus::Invalid);
     Put("     ");
-    EXPECT_EQ(ReadScoreFile(path_).Status, ScoreFileStatus::Invalid);
+    EXPECT_EQ(ReadScoreFile(path_).Status, RecordStatus::Invalid);
     Put("garbage\r\n");
-    EXPECT_EQ(ReadScoreFile(path_).Status, ScoreFileStatus::Invalid);
+    EXPECT_EQ(ReadScoreFile(path_).Status, RecordStatus::Invalid);
     Put(" 99999999999 \r\n");
-    EXPECT_EQ(ReadScoreFile(path_).Status, ScoreFileStatus::Ok);
+    EXPECT_EQ(ReadScoreFile(path_).Status, RecordStatus::Ok);
     EXPECT_EQ(ReadScoreFile(path_).Value, 2147483647);
     Put("-250 \r\n");
     EXPECT_EQ(ReadScoreFile(path_).Value, -250);
@@ -119,7 +121,7 @@ TEST_F(ScoreFolder, ReadCases) {
 
     fs::remove(path_);
     fs::create_directory(path_);
-    EXPECT_EQ(ReadScoreFile(path_).Status, ScoreFileStatus::Missing);
+    EXPECT_EQ(ReadScoreFile(path_).Status, RecordStatus::Missing);
 }
 
 TEST_F(ScoreFolder, ReadOnlyFileIsLeftAlone) {
@@ -151,19 +153,28 @@ TEST_F(ScoreFolder, ReplacedFileKeepsItsPermissions) {
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 
-// The game's own load and save, through the host's score-file path.
+// The game's own load and save, through the host, into score.dat; a
+// session drives it as every driver does.
 struct FileGame {
     HeadlessHost host;
-    FormMain form{host};
-    explicit FileGame(const std::string& path) : host("", path) {}
+    ScoreFileRecord record;
+    Session session{host, nullptr};
+    FormMain& form = session.Game();
+    explicit FileGame(const std::string& path) : record(path) { host.UseRecords(&record); }
+    void Start() { session.Start(1); }
+    // One tick of the session with these keys held: true while the game goes on.
+    bool Tick(std::initializer_list<uint8_t> keys = {}) {
+        host.Keys = {};
+        for (uint8_t k : keys) host.Keys[k] = 128;
+        return session.Run() == Session::Tick::Played;
+    }
 };
 
 TEST_F(ScoreFolder, QuitFromTheFirstTitleWritesTheDefault) {
     FileGame g(path_);
-    g.form.StartUp();
+    g.Start();
     EXPECT_EQ(g.form.HighScore, 1000);
-    g.host.Keys[Key::Escape] = 128;
-    EXPECT_FALSE(g.form.Step(test::ReadInput(g.host)));
+    EXPECT_FALSE(g.Tick({Key::Escape}));
     EXPECT_EQ(Bytes(), " 1000 \r\n");
     EXPECT_TRUE(g.host.SaveErrors.empty());
 }
@@ -172,15 +183,15 @@ TEST_F(ScoreFolder, SavedValueIsTheOneReachedAndLoadsNextTime) {
     Put(" 31337 \r\n");
     {
         FileGame g(path_);
-        g.form.StartUp();
+        g.Start();
         EXPECT_EQ(g.form.HighScore, 31337);
         g.form.HighScore = 40000;
         g.host.MousePressed = true;
-        EXPECT_FALSE(g.form.Step(test::ReadInput(g.host)));
+        EXPECT_FALSE(g.Tick());
     }
     EXPECT_EQ(Bytes(), " 40000 \r\n");
     FileGame again(path_);
-    again.form.StartUp();
+    again.Start();
     EXPECT_EQ(again.form.HighScore, 40000);
 }
 
@@ -188,7 +199,7 @@ TEST_F(ScoreFolder, BrokenFileWarnsAndStartsFromTheDefault) {
     Put("not a score");
     FileGame g(path_);
     ::testing::internal::CaptureStderr();
-    g.form.StartUp();
+    g.Start();
     const std::string err = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(g.form.HighScore, 1000);
     EXPECT_NE(err.find(path_), std::string::npos);
@@ -199,7 +210,7 @@ TEST_F(ScoreFolder, ReadOnlyFileTakesTheErrorPathOnce) {
     Put(" 5000 \r\n");
     fs::permissions(path_, fs::perms::owner_read);
     FileGame g(path_);
-    g.form.StartUp();
+    g.Start();
     EXPECT_EQ(g.form.HighScore, 5000);   // the game starts normally
     g.form.HighScore = 6000;
     ::testing::internal::CaptureStderr();
@@ -218,27 +229,40 @@ TEST_F(ScoreFolder, ReadOnlyFileTakesTheErrorPathOnce) {
 
 // A file that exists but could not be read may hold a record the game never
 // saw: it is never written over. (The read failure itself needs a user other
-// than root; the hardening scripts cover it. Here the flag the load sets.)
+// than root; the hardening scripts cover it. Here a store whose load failed.)
+class UnreadScoreFile : public ScoreFileRecord {
+public:
+    using ScoreFileRecord::ScoreFileRecord;
+    RecordRead Load() override {
+        ScoreFileRecord::Load();
+        unreadable_ = true;
+        return RecordRead{RecordStatus::Unreadable, 0, Path() + ": cannot open: Permission denied"};
+    }
+};
+
 TEST_F(ScoreFolder, UnreadFileIsNeverReplaced) {
     Put(" 4321 \r\n");
-    {
-        FileGame g(path_);
-        g.form.StartUp();
-        g.form.HighScore = 1000;
-        g.form.ScoreFileUnreadable = true;
-        g.form.Form_Unload();             // nothing new: silently left alone
-        EXPECT_TRUE(g.host.SaveErrors.empty());
+    for (int32_t record : {1000, 2500}) {
+        HeadlessHost host;
+        UnreadScoreFile file(path_);
+        host.UseRecords(&file);
+        FormMain form(host);
+        ::testing::internal::CaptureStderr();
+        form.Form_Load(1);
+        EXPECT_EQ(form.HighScore, 1000);
+        form.HighScore = record;
+        form.Form_Unload();
+        const std::string err = ::testing::internal::GetCapturedStderr();
+        EXPECT_NE(err.find("the file is left as it is"), std::string::npos);
+        if (record == 1000) {
+            EXPECT_TRUE(host.SaveErrors.empty());   // nothing new: silently left alone
+        } else {
+            // A record the player would lose: said, and still not written.
+            EXPECT_NE(err.find("not replaced"), std::string::npos);
+            EXPECT_EQ(host.SaveErrors.size(), 1u);
+        }
+        EXPECT_EQ(Bytes(), " 4321 \r\n");
     }
-    EXPECT_EQ(Bytes(), " 4321 \r\n");
-    FileGame g(path_);
-    g.form.StartUp();
-    g.form.HighScore = 2500;              // a record the player would lose
-    g.form.ScoreFileUnreadable = true;
-    ::testing::internal::CaptureStderr();
-    g.form.Form_Unload();
-    EXPECT_NE(::testing::internal::GetCapturedStderr().find("not replaced"), std::string::npos);
-    EXPECT_EQ(g.host.SaveErrors.size(), 1u);
-    EXPECT_EQ(Bytes(), " 4321 \r\n");
 }
 
 // Two copies of the game playing from the same folder: each read the file at
@@ -246,8 +270,8 @@ TEST_F(ScoreFolder, UnreadFileIsNeverReplaced) {
 TEST_F(ScoreFolder, TwoCopiesNeverLowerTheRecord) {
     Put(" 100 \r\n");
     FileGame first(path_), second(path_);
-    first.form.StartUp();
-    second.form.StartUp();
+    first.Start();
+    second.Start();
     second.form.HighScore = 4026;
     second.form.Form_Unload();
     EXPECT_EQ(Bytes(), " 4026 \r\n");
@@ -258,7 +282,7 @@ TEST_F(ScoreFolder, TwoCopiesNeverLowerTheRecord) {
 
     // A higher one still wins, whoever saves last.
     FileGame third(path_);
-    third.form.StartUp();
+    third.Start();
     third.form.HighScore = 5000;
     third.form.Form_Unload();
     EXPECT_EQ(Bytes(), " 5000 \r\n");
@@ -312,9 +336,37 @@ TEST_F(ScoreFolder, SaveWaitsForTheFolderLock) {
     EXPECT_EQ(Bytes(), " 999 \r\n");
 }
 
+// A save killed between making its temporary file and the rename leaves
+// ".score.dat.XXXXXX"; the next save removes such leftovers, and only those:
+// of that name and pattern, regular files of ours, a minute old at least.
+TEST_F(ScoreFolder, StaleTemporariesOfAKilledSaveGoAtTheNextSave) {
+    const auto put = [&](const std::string& name, int ageSeconds) {
+        std::ofstream(dir_ / name) << " 17 ";
+        const auto when = fs::file_time_type::clock::now() - std::chrono::seconds(ageSeconds);
+        fs::last_write_time(dir_ / name, when);
+    };
+    put(".score.dat.Ab3dE9", 3600);     // a killed save's
+    put(".score.dat.zzzzzz", 61);
+    put(".score.dat.Qq7Rr8", 5);        // perhaps a save still writing
+    put(".score.dat.bak123x", 3600);    // not the pattern
+    put(".score.dat.ab-123", 3600);
+    put(".other.dat.Ab3dE9", 3600);     // another file's
+    put("score.dat.Ab3dE9", 3600);
+    fs::create_directory(dir_ / ".score.dat.Dir123");
+    fs::create_symlink(dir_ / "other.dat", dir_ / ".score.dat.Lnk123");
+    fs::last_write_time(dir_ / ".score.dat.Dir123", fs::file_time_type::clock::now() - std::chrono::hours(1));
+
+    ASSERT_TRUE(SaveRecordKeepingHigher(path_, 5).Ok);
+    std::vector<std::string> left = Entries();
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{".other.dat.Ab3dE9", ".score.dat.Dir123", ".score.dat.Lnk123",
+                                              ".score.dat.Qq7Rr8", ".score.dat.ab-123", ".score.dat.bak123x",
+                                              "score.dat", "score.dat.Ab3dE9"}));
+}
+
 TEST_F(ScoreFolder, NamedPipeInPlaceOfTheFileIsRefusedWithoutWaiting) {
     ASSERT_EQ(::mkfifo(path_.c_str(), 0600), 0);
-    EXPECT_EQ(ReadScoreFile(path_).Status, ScoreFileStatus::Missing);
+    EXPECT_EQ(ReadScoreFile(path_).Status, RecordStatus::Missing);
     const RecordSave s = SaveRecordKeepingHigher(path_, 5);
     EXPECT_FALSE(s.Ok);
     EXPECT_EQ(s.Reason, "not a regular file");
@@ -330,44 +382,35 @@ TEST_F(ScoreFolder, NewRecordIsSavedWhenTheGameOverEnds) {
     const std::string twinPath = (dir_ / "twin.dat").string();
     std::ofstream(twinPath, std::ios::binary) << " 20 \r\n";
     FileGame g(path_), twin(twinPath);
-    auto step = [](FileGame& game, std::initializer_list<uint8_t> keys) {
-        game.host.Keys = {};
-        for (uint8_t k : keys) game.host.Keys[k] = 128;
-        EXPECT_TRUE(game.form.Step(test::ReadInput(game.host)));
-    };
     for (FileGame* game : {&g, &twin}) {
-        game->form.StartUp();
-        step(*game, {Key::LShift});
-        step(*game, {});
+        game->Start();
+        EXPECT_TRUE(game->Tick({Key::LShift}));
+        EXPECT_TRUE(game->Tick());
         game->form.Score = 30;   // as if eaten
-        step(*game, {Key::Delete});
+        EXPECT_TRUE(game->Tick({Key::Delete}));
         EXPECT_EQ(game->form.GameState, State::GameOver);
     }
     int frames = 0;
     while (g.form.GameState == State::GameOver && frames < 1000) {
-        g.form.SaveRecordIfRaised();
         EXPECT_EQ(Bytes(), " 20 \r\n") << "saved while the game over still runs";
-        step(g, {});
-        step(twin, {});
+        if (g.form.HighScore == 30) Put(" 25 \r\n");   // meanwhile another copy saved a lower record
+        EXPECT_TRUE(g.Tick());
+        EXPECT_TRUE(twin.Tick());
         ++frames;
     }
     ASSERT_EQ(g.form.GameState, State::Title);
     EXPECT_EQ(g.form.HighScore, 30);
-    Put(" 25 \r\n");   // meanwhile another copy saved a lower record
-    g.form.SaveRecordIfRaised();
     EXPECT_EQ(Bytes(), " 30 \r\n");
-    Put(" 900 \r\n");   // and then a higher one
-    g.form.SaveRecordIfRaised();   // nothing new: not written again
-    EXPECT_EQ(Bytes(), " 900 \r\n");
+    Put(" 900 \r\n");   // and then a higher one: nothing new here, not written again
     for (int i = 0; i < 50; ++i) {
-        step(g, {});
-        step(twin, {});
-        g.form.SaveRecordIfRaised();
+        EXPECT_TRUE(g.Tick());
+        EXPECT_TRUE(twin.Tick());
     }
+    EXPECT_EQ(Bytes(), " 900 \r\n");
     EXPECT_EQ(g.form.HighScore, twin.form.HighScore);
     EXPECT_EQ(g.form.Rng.State, twin.form.Rng.State);
     EXPECT_EQ(g.form.BackBuffer.Pixels, twin.form.BackBuffer.Pixels);
-    g.form.Form_Unload();
+    g.session.Finish();
     EXPECT_EQ(Bytes(), " 900 \r\n");
 }
 
@@ -377,15 +420,15 @@ TEST_F(ScoreFolder, FailedEarlySaveIsReportedOnceAtShutdown) {
     Put(" 20 \r\n");
     fs::permissions(path_, fs::perms::owner_read);
     FileGame g(path_);
-    g.form.StartUp();
+    g.Start();
     g.form.HighScore = 40;   // as the game over leaves it
     ::testing::internal::CaptureStderr();
-    g.form.SaveRecordIfRaised();
-    g.form.SaveRecordIfRaised();
+    EXPECT_TRUE(g.Tick());
+    EXPECT_TRUE(g.Tick());
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
     EXPECT_TRUE(g.host.SaveErrors.empty());
     ::testing::internal::CaptureStderr();
-    g.form.Form_Unload();
+    g.session.Finish();
     const std::string err = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
     EXPECT_EQ(g.host.SaveErrors.size(), 1u);
@@ -404,16 +447,19 @@ public:
 
 TEST_F(ScoreFolder, FailedStartUpNeverWritesTheFile) {
     Put(" 77777 \r\n");
-    BrokenDisplayHost host("", path_);
+    BrokenDisplayHost host;
+    ScoreFileRecord file(path_);
+    host.UseRecords(&file);
     FormMain form(host);
-    EXPECT_THROW(form.Form_Load(), StartupError);
+    EXPECT_THROW(form.Form_Load(1), StartupError);
     EXPECT_TRUE(form.Unloaded);
     EXPECT_EQ(Bytes(), " 77777 \r\n");
 
     fs::remove(path_);
-    BrokenDisplayHost host2("", path_);
+    BrokenDisplayHost host2;
+    host2.UseRecords(&file);
     FormMain form2(host2);
-    EXPECT_THROW(form2.Form_Load(), StartupError);
+    EXPECT_THROW(form2.Form_Load(1), StartupError);
     EXPECT_FALSE(fs::exists(path_));
 }
 

@@ -66,7 +66,7 @@ TEST(Specks, WaitingSpeckReentersUndrawnThenMoves) {
     Game g;
     FormMain& f = g.form;
     DrawLog log;
-    g.host.DrawLog = &log;
+    g.host.Draws = &log;
     Park(f);
     f.Fever = False;
     f.Specks[3] = {9999, 0, 0, 0, 1, 0};
@@ -122,7 +122,7 @@ TEST(Specks, LeavingAtTheEdgesIsNotDrawn) {
     Game g;
     FormMain& f = g.form;
     DrawLog log;
-    g.host.DrawLog = &log;
+    g.host.Draws = &log;
     Park(f);
     f.Specks[0] = {2, 100, -2, 0, 0, 0};     // reaches x = 0 exactly
     f.Specks[1] = {300, 460, 0, 4, 0, 0};    // reaches y = 464 exactly

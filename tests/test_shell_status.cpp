@@ -15,7 +15,7 @@ struct Status : ::testing::Test {
     Game g;
     DrawLog log;
     void SetUp() override {
-        g.host.DrawLog = &log;
+        g.host.Draws = &log;
         FormMain& f = g.form;
         for (Popup& p : f.Popups) p.X = 9999;
         f.ChainCount = 0;

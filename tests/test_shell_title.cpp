@@ -20,7 +20,7 @@ void TitleStart(FormMain& f) {
 TEST(Title, BannerTextRestsDriftsWrapsAndRestsAgain) {
     Game g;
     DrawLog log;
-    g.host.DrawLog = &log;
+    g.host.Draws = &log;
     TitleStart(g.form);
 
     // Expected path: 160 frames at rest on 270, down 2 a frame to 328, the
@@ -47,7 +47,7 @@ TEST(Title, BannerTextRestsDriftsWrapsAndRestsAgain) {
 TEST(Title, DrawsBannerLogoTextAndHelpInOrder) {
     Game g;
     DrawLog log;
-    g.host.DrawLog = &log;
+    g.host.Draws = &log;
     TitleStart(g.form);
     g.form.GroundFrame = 7;
     g.Step();

@@ -10,6 +10,8 @@
 namespace pm::sim {
 namespace {
 
+using namespace pm::keys;
+
 Script Parse(std::string_view text) {
     Script s;
     ScriptError e;

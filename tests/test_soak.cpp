@@ -142,7 +142,7 @@ void Soak(uint64_t seed, int64_t frames, Tally& tally) {
         const int32_t highScore = f.HighScore;
         const bool paint = frame % 16 == 0;
         if (paint) std::swap(f.BackBuffer, fullBuffer);
-        const bool running = f.Step(test::ReadInput(g.host));
+        const bool running = f.Step(test::ReadInput(g.host)) == FrameEnd::GoingOn;
         if (paint) std::swap(f.BackBuffer, fullBuffer);
         ASSERT_TRUE(running) << "seed " << seed << " frame " << frame;
         g.host.SoundLog.clear();

@@ -56,14 +56,14 @@ TEST(TextAtlas, DrawsTheTitleExactlyAsTheFontRendererDoes) {
     if (!font.Ready()) GTEST_SKIP() << "no font installed";
 
     // The title's own lines, asked of the game as the atlas tool asks them.
-    struct Lines : DrawRecorder {
+    struct Lines : DrawObserver {
         std::vector<std::string> Text;
         void OnFill(const Rect&, Rgb) override {}
         void OnCopy(bool, const Surface&, const Rect&, int32_t, int32_t) override {}
         void OnText(int32_t, int32_t, std::string_view utf8) override { Text.emplace_back(utf8); }
     } lines;
     test::Game game;
-    game.host.DrawLog = &lines;
+    game.host.Draws = &lines;
     game.form.DrawTitleText();
     ASSERT_EQ(lines.Text.size(), 8u);
 

@@ -1,5 +1,6 @@
 #include "driver/driver.h"
 
+#include <ctime>
 #include <thread>
 
 namespace pm {
@@ -11,6 +12,17 @@ FrameInput GatherInput(Host& host, HostEvents& events) {
     input.MousePressed = events.MousePressed;
     input.CloseRequested = events.CloseRequested;
     return input;
+}
+
+uint32_t ClockSeed() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    return static_cast<uint32_t>(local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec);
 }
 
 FrameClock::FrameClock() : origin_(Clock::now()), pacer_(1000000000u, FramesPerSecond) {}
@@ -31,5 +43,28 @@ void FrameClock::WaitForNextFrame() {
 }
 
 void FrameClock::Restart() { pacer_ = FramePacer(1000000000u, FramesPerSecond); }
+
+int32_t TickSchedule::Due(uint64_t now) {
+    // A quarter of a frame early still counts as on time: display refreshes
+    // jitter, and a tick run a little early beats one run a refresh late.
+    constexpr uint64_t Slack = 1000000 / FrameClock::FramesPerSecond / 4;
+    for (int32_t n = 0; n < MaxPerCall; ++n) {
+        if (!haveDue_) {
+            due_ = pacer_.Deadline(now);
+            haveDue_ = true;
+        }
+        if (now + Slack < due_) return n;
+        haveDue_ = false;
+    }
+    // Still behind after the ticks allowed in one call: the clock starts
+    // afresh at the next, as after a stall on the desktop.
+    Restart();
+    return MaxPerCall;
+}
+
+void TickSchedule::Restart() {
+    pacer_ = FramePacer(1000000, FrameClock::FramesPerSecond);
+    haveDue_ = false;
+}
 
 }  // namespace pm

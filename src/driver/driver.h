@@ -16,6 +16,10 @@ namespace pm {
 // (focus, full screen).
 FrameInput GatherInput(Host& host, HostEvents& events);
 
+// The seed of a player's session: the seconds since midnight, local time, as
+// the game has always seeded itself.
+uint32_t ClockSeed();
+
 // The game's clock: frame n is due n/60 s after the start, slept for, never
 // spun. After a stall (or a pause) it starts afresh instead of racing.
 class FrameClock {
@@ -32,6 +36,25 @@ private:
     uint64_t Now() const;
     Clock::time_point origin_;
     FramePacer pacer_;
+};
+
+// The same clock for a host that is called back at its display's refresh
+// instead of sleeping (the browser): how many ticks are due now.
+class TickSchedule {
+public:
+    // Ticks at most in one call, after which the clock starts afresh: a slow
+    // machine slows the game down rather than skipping ahead.
+    static constexpr int32_t MaxPerCall = 4;
+
+    // `nowMicros` is the host's clock in microseconds.
+    int32_t Due(uint64_t nowMicros);
+    // Forget the schedule: the next tick is due at once (after a pause).
+    void Restart();
+
+private:
+    FramePacer pacer_{1000000, FrameClock::FramesPerSecond};
+    uint64_t due_ = 0;        // when the next tick is due
+    bool haveDue_ = false;
 };
 
 }  // namespace pm

@@ -12,7 +12,6 @@
 #include <optional>
 #include <stdexcept>
 
-#include "shell/high_score.h"
 
 namespace pm {
 
@@ -22,7 +21,7 @@ namespace {
 // file is not a replay of ours.
 constexpr uint64_t MaxReplayBytes = 64ull << 20;
 
-constexpr ReplayEnd AllEnds[] = {ReplayEnd::Running, ReplayEnd::Escape, ReplayEnd::Mouse, ReplayEnd::Close};
+constexpr ReplayEnd AllEnds[] = {FrameEnd::GoingOn, ReplayEnd::Escape, ReplayEnd::Mouse, ReplayEnd::Close};
 
 std::optional<uint64_t> Unsigned(std::string_view word, uint64_t most) {
     if (word.empty() || word.size() > 20) return std::nullopt;
@@ -57,13 +56,13 @@ std::vector<std::string_view> Words(std::string_view line) {
 }
 
 // A short, escaped excerpt of a bad line for a message.
-std::string Quote(std::string_view text) { return sim::Quote(text, 24); }
+std::string Quote(std::string_view text) { return keys::Quote(text, 24); }
 
 }  // namespace
 
 const char* ReplayEndName(ReplayEnd end) {
     switch (end) {
-        case ReplayEnd::Running: return "running";
+        case FrameEnd::GoingOn: return "running";
         case ReplayEnd::Escape: return "escape";
         case ReplayEnd::Mouse: return "mouse";
         case ReplayEnd::Close: return "close";
@@ -75,16 +74,16 @@ std::string FormatReplay(const Replay& replay) {
     std::string text = std::string(ReplayMagic) + ' ' + std::to_string(ReplayVersion) + '\n';
     text += "seed " + std::to_string(replay.Seed) + '\n';
     text += "highscore " + std::to_string(replay.HighScore) + '\n';
-    for (const sim::ScriptSpan& span : replay.Keys.Spans) text += sim::FormatSpan(span) + '\n';
+    for (const keys::ScriptSpan& span : replay.Keys.Spans) text += keys::FormatSpan(span) + '\n';
     text += "end " + std::to_string(replay.EndFrame) + ' ' + ReplayEndName(replay.End) + ' ' +
             std::to_string(replay.EndHighScore) + '\n';
     return text;
 }
 
-bool ParseReplay(std::string_view text, Replay& replay, sim::ScriptError& error) {
+bool ParseReplay(std::string_view text, Replay& replay, keys::ScriptError& error) {
     replay = Replay{};
     enum class Expect { Magic, Seed, HighScore, Keys, Nothing } expect = Expect::Magic;
-    sim::LineReader lines(text);
+    keys::LineReader lines(text);
     int number = 0;
     auto fail = [&](std::string message) {
         error = {number, std::move(message)};
@@ -93,8 +92,8 @@ bool ParseReplay(std::string_view text, Replay& replay, sim::ScriptError& error)
     std::string_view line;
     while (lines.Next(line)) {
         number = lines.Number();
-        if (line.size() > sim::MaxScriptLineBytes)
-            return fail("the line is longer than " + std::to_string(sim::MaxScriptLineBytes) + " bytes");
+        if (line.size() > keys::MaxScriptLineBytes)
+            return fail("the line is longer than " + std::to_string(keys::MaxScriptLineBytes) + " bytes");
         if (line.find('\0') != std::string_view::npos) return fail("the line holds a NUL byte");
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (const size_t hash = line.find('#'); hash != std::string_view::npos) line = line.substr(0, hash);
@@ -151,10 +150,10 @@ bool ParseReplay(std::string_view text, Replay& replay, sim::ScriptError& error)
                     expect = Expect::Nothing;
                     break;
                 }
-                sim::ScriptSpan span;
+                keys::ScriptSpan span;
                 span.Line = number;
                 std::string message;
-                if (!sim::ParseSpanLine(line, span, message)) return fail(message);
+                if (!keys::ParseSpanLine(line, span, message)) return fail(message);
                 replay.Keys.Spans.push_back(std::move(span));
                 break;
             }
@@ -203,7 +202,7 @@ bool LoadReplay(const std::string& path, Replay& replay, std::string& message) {
         message = path + ": cannot read: " + std::strerror(errno);
         return false;
     }
-    sim::ScriptError error;
+    keys::ScriptError error;
     if (!ParseReplay(text, replay, error)) {
         message = path + " line " + std::to_string(error.Line) + ": " + error.Message;
         return false;
@@ -211,32 +210,32 @@ bool LoadReplay(const std::string& path, Replay& replay, std::string& message) {
     return true;
 }
 
-sim::ScriptSpan SpanOf(const FrameInput& input) {
-    sim::ScriptSpan span;
+keys::ScriptSpan SpanOf(const FrameInput& input) {
+    keys::ScriptSpan span;
     span.Count = 1;
-    for (uint8_t code : sim::NamedKeys())
+    for (uint8_t code : keys::NamedKeys())
         if (input.Keys[code] != 0) span.Keys.push_back(code);
     span.Mouse = input.MousePressed;
     return span;
 }
 
-FrameInput InputOf(const sim::ScriptSpan& span) {
+FrameInput InputOf(const keys::ScriptSpan& span) {
     FrameInput input;
     for (uint8_t key : span.Keys) input.Keys[key] = 128;
     input.MousePressed = span.Mouse;
     return input;
 }
 
-void ReplayRecorder::Begin(uint32_t seed, int32_t highScore) {
+void ReplayBuilder::Begin(uint32_t seed, int32_t highScore) {
     replay_ = Replay{};
     replay_.Seed = seed;
     replay_.HighScore = highScore;
     frames_ = 0;
 }
 
-void ReplayRecorder::Add(const FrameInput& input) {
-    sim::ScriptSpan span = SpanOf(input);
-    std::vector<sim::ScriptSpan>& spans = replay_.Keys.Spans;
+void ReplayBuilder::Add(const FrameInput& input) {
+    keys::ScriptSpan span = SpanOf(input);
+    std::vector<keys::ScriptSpan>& spans = replay_.Keys.Spans;
     if (!spans.empty() && spans.back().Keys == span.Keys && spans.back().Mouse == span.Mouse &&
         spans.back().Count < 4294967295u) {
         ++spans.back().Count;
@@ -246,7 +245,7 @@ void ReplayRecorder::Add(const FrameInput& input) {
     ++frames_;
 }
 
-Replay ReplayRecorder::Snapshot(ReplayEnd end, int32_t highScore) const {
+Replay ReplayBuilder::Snapshot(ReplayEnd end, int32_t highScore) const {
     Replay r = replay_;
     r.EndFrame = frames_;
     r.End = end;
@@ -274,7 +273,7 @@ WatchNote EndNote(const Replay& replay, const ReplayOutcome& outcome) {
 std::string CompareWithRecording(const Replay& replay, const ReplayOutcome& outcome) {
     // A session closed by its window and one still running when the file was
     // written both end when the frames do.
-    auto quiet = [](ReplayEnd e) { return e == ReplayEnd::Close || e == ReplayEnd::Running; };
+    auto quiet = [](ReplayEnd e) { return e == ReplayEnd::Close || e == FrameEnd::GoingOn; };
     const bool sameEnd = outcome.End == replay.End || (quiet(outcome.End) && quiet(replay.End));
     if (outcome.Frames == replay.EndFrame && sameEnd && outcome.HighScore == replay.EndHighScore) return {};
     const std::string recorded = "the file records its end at frame " + std::to_string(replay.EndFrame) + " (" +
@@ -284,24 +283,6 @@ std::string CompareWithRecording(const Replay& replay, const ReplayOutcome& outc
         return "the frames ran out at frame " + std::to_string(outcome.Frames) + ", but " + recorded;
     return "the replay ended at frame " + std::to_string(outcome.Frames) + " (" + ReplayEndName(outcome.End) +
            ", high score " + std::to_string(outcome.HighScore) + "), but " + recorded;
-}
-
-ScratchScoreFile::ScratchScoreFile(int32_t highScore) {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string folder = std::string(tmp && *tmp ? tmp : "/tmp") + "/pellimunch-replay.XXXXXX";
-    if (!::mkdtemp(folder.data())) throw std::runtime_error("cannot make a scratch folder in " + folder + ": " + std::strerror(errno));
-    folder_ = folder;
-    path_ = folder_ + "/score.dat";
-    std::string reason;
-    if (!WriteScoreFile(path_, highScore, &reason)) {
-        ::rmdir(folder_.c_str());
-        throw std::runtime_error("cannot write " + path_ + ": " + reason);
-    }
-}
-
-ScratchScoreFile::~ScratchScoreFile() {
-    ::unlink(path_.c_str());
-    ::rmdir(folder_.c_str());
 }
 
 }  // namespace pm

@@ -32,15 +32,17 @@ namespace pm {
 inline constexpr std::string_view ReplayMagic = "pellimunch-replay";
 inline constexpr int ReplayVersion = 1;
 
-enum class ReplayEnd : uint8_t { Running, Escape, Mouse, Close };
-const char* ReplayEndName(ReplayEnd end);
+// How a session ended: as the game's frames end it, or still running (a
+// file written at a game over, while the session went on).
+using ReplayEnd = FrameEnd;
+const char* ReplayEndName(ReplayEnd end);   // "running", "escape", "mouse", "close"
 
 struct Replay {
     uint32_t Seed = 0;
     int32_t HighScore = 0;         // the record when the session started
-    sim::Script Keys;              // every frame, in order
+    keys::Script Keys;              // every frame, in order
     uint64_t EndFrame = 0;         // frames the session ran
-    ReplayEnd End = ReplayEnd::Running;
+    ReplayEnd End = FrameEnd::GoingOn;
     int32_t EndHighScore = 0;      // the record when it ended
 };
 
@@ -49,18 +51,18 @@ std::string FormatReplay(const Replay& replay);
 // Parses a replay file's text; on failure fills `error` (with its line) and
 // returns false. A file of another version, a bad line or a missing end line
 // (a truncated file) is refused.
-bool ParseReplay(std::string_view text, Replay& replay, sim::ScriptError& error);
+bool ParseReplay(std::string_view text, Replay& replay, keys::ScriptError& error);
 
 // Reads and parses a replay file; on failure returns false with a one-line
 // message naming the file (and the line).
 bool LoadReplay(const std::string& path, Replay& replay, std::string& message);
 
 // The key-table entry and mouse press of one frame, as a replay keeps them.
-sim::ScriptSpan SpanOf(const FrameInput& input);
-FrameInput InputOf(const sim::ScriptSpan& span);
+keys::ScriptSpan SpanOf(const FrameInput& input);
+FrameInput InputOf(const keys::ScriptSpan& span);
 
 // Builds a replay frame by frame as the driver runs the game.
-class ReplayRecorder {
+class ReplayBuilder {
 public:
     void Begin(uint32_t seed, int32_t highScore);
     void Add(const FrameInput& input);
@@ -76,7 +78,7 @@ private:
 // Where a replay ends up when it is played back, against what it recorded.
 struct ReplayOutcome {
     uint64_t Frames = 0;
-    ReplayEnd End = ReplayEnd::Running;
+    ReplayEnd End = FrameEnd::GoingOn;
     int32_t HighScore = 0;
 };
 // How a watched replay ended, in words for the screen: "left with Escape at
@@ -87,20 +89,5 @@ WatchNote EndNote(const Replay& replay, const ReplayOutcome& outcome);
 // Empty when the outcome is the recorded one; otherwise one line saying how
 // it differs.
 std::string CompareWithRecording(const Replay& replay, const ReplayOutcome& outcome);
-
-// A high-score file of its own for playing a replay back: it starts with the
-// record the session started with, and the player's own file is never read
-// or written. Removed again when it goes.
-class ScratchScoreFile {
-public:
-    explicit ScratchScoreFile(int32_t highScore);   // throws std::runtime_error
-    ~ScratchScoreFile();
-    ScratchScoreFile(const ScratchScoreFile&) = delete;
-    ScratchScoreFile& operator=(const ScratchScoreFile&) = delete;
-    const std::string& Path() const { return path_; }
-
-private:
-    std::string folder_, path_;
-};
 
 }  // namespace pm

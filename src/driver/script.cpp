@@ -7,7 +7,7 @@
 
 #include "names.h"
 
-namespace pm::sim {
+namespace pm::keys {
 
 namespace {
 
@@ -207,4 +207,4 @@ const ScriptSpan* ScriptCursor::Next() {
     return &script_.Spans[span_];
 }
 
-}  // namespace pm::sim
+}  // namespace pm::keys

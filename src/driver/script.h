@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace pm::sim {
+namespace pm::keys {
 
 struct ScriptSpan {
     uint64_t Count = 0;
@@ -96,4 +96,4 @@ private:
     uint64_t usedInSpan_ = 0;
 };
 
-}  // namespace pm::sim
+}  // namespace pm::keys

@@ -31,27 +31,25 @@ bool WriteAll(int fd, std::string_view bytes) {
 
 }  // namespace
 
-int RemoveStaleTemporaries(const std::string& folder, std::initializer_list<std::string_view> names,
-                           int64_t minAgeSeconds) {
-    const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+int RemoveStaleTemporaries(const std::string& path, int64_t minAgeSeconds) {
+    const size_t slash = path.find_last_of('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (name.empty()) return 0;
+    const int dirFd = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd < 0) return 0;
     DIR* dir = ::fdopendir(dirFd);
     if (!dir) {
         ::close(dirFd);
         return 0;
     }
-    // mkstemp's six letters and digits after the name and a dot.
+    // A dot, the name, a dot and mkstemp's six letters and digits.
     auto ours = [&](std::string_view entry) {
-        for (std::string_view name : names) {
-            if (entry.size() != name.size() + 8 || entry[0] != '.' || entry.substr(1, name.size()) != name ||
-                entry[name.size() + 1] != '.')
-                continue;
-            bool random = true;
-            for (char c : entry.substr(name.size() + 2))
-                random = random && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'));
-            if (random) return true;
-        }
-        return false;
+        if (entry.size() != name.size() + 8 || entry[0] != '.' || entry.substr(1, name.size()) != name ||
+            entry[name.size() + 1] != '.')
+            return false;
+        for (char c : entry.substr(name.size() + 2))
+            if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return false;
+        return true;
     };
     const time_t now = ::time(nullptr);
     std::vector<std::string> stale;
@@ -64,7 +62,7 @@ int RemoveStaleTemporaries(const std::string& folder, std::initializer_list<std:
         stale.emplace_back(entry->d_name);
     }
     int removed = 0;
-    for (const std::string& name : stale) removed += ::unlinkat(dirFd, name.c_str(), 0) == 0;
+    for (const std::string& entry : stale) removed += ::unlinkat(dirFd, entry.c_str(), 0) == 0;
     ::closedir(dir);
     return removed;
 }

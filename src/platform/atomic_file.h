@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -17,13 +16,13 @@ namespace pm {
 // then as it was.
 bool ReplaceFile(const std::string& path, std::string_view bytes, std::string* reason = nullptr);
 
-// Removes what a save killed between making its temporary file and the
-// rename left behind: files named ".NAME.XXXXXX" (ReplaceFile's pattern) in
-// `folder`, for each NAME given, that are regular files of this user and
-// unchanged for at least `minAgeSeconds`. Returns how many went. Meant to
-// run under the folder's lock, where no live save of ours is writing one.
-int RemoveStaleTemporaries(const std::string& folder, std::initializer_list<std::string_view> names,
-                           int64_t minAgeSeconds = 60);
+// Removes what saves of `path` killed between making their temporary file
+// and the rename left behind: files named ".NAME.XXXXXX" (ReplaceFile's
+// pattern) beside it that are regular files of this user, unchanged for at
+// least `minAgeSeconds`. Returns how many went. Meant to run under the
+// folder's lock, where no live save of ours is writing one; the age spares
+// a writer that takes no lock (an older copy of the game).
+int RemoveStaleTemporaries(const std::string& path, int64_t minAgeSeconds = 60);
 
 // The folder part of a path ("." for a bare name).
 std::string FolderOf(const std::string& path);

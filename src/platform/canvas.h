@@ -46,9 +46,9 @@ bool CopySurface(Surface& dst, int32_t x, int32_t y, const Surface& src, const R
 
 // Something that watches every drawing call as the game makes it, before the
 // skip rule (the headless runner's trace).
-class DrawRecorder {
+class DrawObserver {
 public:
-    virtual ~DrawRecorder() = default;
+    virtual ~DrawObserver() = default;
     virtual void OnFill(const Rect& r, Rgb colour) = 0;
     virtual void OnCopy(bool keyed, const Surface& src, const Rect& sr, int32_t x, int32_t y) = 0;
     virtual void OnText(int32_t x, int32_t y, std::string_view utf8) = 0;

@@ -6,8 +6,7 @@
 
 namespace pm {
 
-HeadlessHost::HeadlessHost(std::string dataDir, std::string scoreFile)
-    : dataDir_(std::move(dataDir)), scoreFile_(std::move(scoreFile)) {}
+HeadlessHost::HeadlessHost(std::string dataDir) : dataDir_(std::move(dataDir)) {}
 
 Surface HeadlessHost::LoadBitmap(const BitmapSpec& spec) {
     if (dataDir_.empty()) {

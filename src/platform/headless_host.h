@@ -22,24 +22,22 @@ class HeadlessHost : public Host {
 public:
     // dataDir empty: blank surfaces filled with their colour key, no wave
     // files read. Otherwise the folder holding bmp/ and wav/.
-    explicit HeadlessHost(std::string dataDir = {}, std::string scoreFile = {});
+    explicit HeadlessHost(std::string dataDir = {});
 
-    uint64_t Seed = 1;
     std::array<uint8_t, 256> Keys{};       // the key table the next read returns
     bool MousePressed = false;             // reported (once) by the next pump
     bool CloseRequested = false;           // likewise, as a window close
     std::vector<SoundCall> SoundLog;       // cleared by the caller as it likes
-    DrawRecorder* DrawLog = nullptr;
+    DrawObserver* Draws = nullptr;
     TextRenderer* TextOut = nullptr;
     std::function<void(const Surface&)> OnPresent;
     std::vector<std::string> SaveErrors;   // message boxes that would show
     int32_t Presents = 0;
 
-    uint64_t ClockSeed() override { return Seed; }
     void OpenDisplay() override {}
     Surface LoadBitmap(const BitmapSpec& spec) override;
     TextRenderer* Text() override { return TextOut; }
-    DrawRecorder* Recorder() override { return DrawLog; }
+    DrawObserver* DrawLog() override { return Draws; }
     void OpenKeyboard() override {}
     void ReadKeyboard(std::array<uint8_t, 256>& keys) override { keys = Keys; }
     void OpenSound() override {}
@@ -50,11 +48,10 @@ public:
     void ShowCursor(bool) override {}
     void RestoreDisplay() override {}
     void Release() override {}
-    std::string ScoreFile() override { return scoreFile_; }
     void ShowSaveError(std::string_view title, std::string_view text) override;
 
 private:
-    std::string dataDir_, scoreFile_;
+    std::string dataDir_;
 };
 
 }  // namespace pm

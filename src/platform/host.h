@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/canvas.h"
+#include "platform/record_store.h"
 
 namespace pm {
 
@@ -82,20 +83,18 @@ struct HostEvents {
     bool FocusGained = false;
     bool FullScreenToggled = false; // Alt+Enter, already carried out by the host
     bool PadStart = false;          // a gamepad's Start went down (the driver decides what it means)
+    bool ResumeRequested = false;   // the pause notice's own button (the browser's)
 };
 
 class Host {
 public:
     virtual ~Host() = default;
 
-    // Seed for the random generator (the game uses seconds since midnight).
-    virtual uint64_t ClockSeed() = 0;
-
     // Display: the window (or nothing) and the five bitmaps.
     virtual void OpenDisplay() = 0;
     virtual Surface LoadBitmap(const BitmapSpec& spec) = 0;   // throws StartupError
     virtual TextRenderer* Text() = 0;                          // may be null
-    virtual DrawRecorder* Recorder() = 0;                      // may be null
+    virtual DrawObserver* DrawLog() = 0;                       // may be null
 
     // Keyboard.
     virtual void OpenKeyboard() = 0;
@@ -116,9 +115,21 @@ public:
     virtual void RestoreDisplay() = 0;
     virtual void Release() = 0;
 
-    // The high-score file and the one message the player can see.
-    virtual std::string ScoreFile() = 0;
+    // The record, kept in whatever store the driver gave (none: nothing is
+    // kept, and the game starts from its default).
+    void UseRecords(RecordStore* store) { records_ = store; }
+    virtual RecordRead LoadRecord() { return records_ ? records_->Load() : RecordRead{}; }
+    virtual RecordSave SaveRecord(int32_t record) {
+        return records_ ? records_->Save(record) : RecordSave{true, record, {}};
+    }
+
+    // The one message the player can see, and a line for whoever started
+    // the game from a terminal (standard error, the browser's console).
     virtual void ShowSaveError(std::string_view title, std::string_view text) = 0;
+    virtual void Say(const std::string& line);
+
+private:
+    RecordStore* records_ = nullptr;
 };
 
 }  // namespace pm

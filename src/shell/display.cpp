@@ -51,22 +51,22 @@ void FormMain::InitRects() {
 }
 
 void FormMain::FillRect(const Rect& r, Rgb colour) {
-    if (DrawRecorder* rec = HostPtr->Recorder()) rec->OnFill(r, colour);
+    if (DrawObserver* rec = HostPtr->DrawLog()) rec->OnFill(r, colour);
     FillSurface(BackBuffer, r, Rgb565(colour.R, colour.G, colour.B));
 }
 
 void FormMain::BltOpaque(int32_t x, int32_t y, const Surface& src, const Rect& sr) {
-    if (DrawRecorder* rec = HostPtr->Recorder()) rec->OnCopy(false, src, sr, x, y);
+    if (DrawObserver* rec = HostPtr->DrawLog()) rec->OnCopy(false, src, sr, x, y);
     CopySurface(BackBuffer, x, y, src, sr, false);
 }
 
 void FormMain::BltKeyed(int32_t x, int32_t y, const Surface& src, const Rect& sr) {
-    if (DrawRecorder* rec = HostPtr->Recorder()) rec->OnCopy(true, src, sr, x, y);
+    if (DrawObserver* rec = HostPtr->DrawLog()) rec->OnCopy(true, src, sr, x, y);
     CopySurface(BackBuffer, x, y, src, sr, true);
 }
 
 void FormMain::DrawText(int32_t x, int32_t y, std::string_view utf8) {
-    if (DrawRecorder* rec = HostPtr->Recorder()) rec->OnText(x, y, utf8);
+    if (DrawObserver* rec = HostPtr->DrawLog()) rec->OnText(x, y, utf8);
     if (TextRenderer* text = HostPtr->Text()) text->Draw(BackBuffer, x, y, utf8, TextColour);
 }
 

@@ -56,6 +56,11 @@ struct FrameInput {
     bool CloseRequested = false;
 };
 
+// How a frame ended the game, or that it goes on. Escape leaves at once,
+// before the frame is drawn; a mouse press and the window's close (or the
+// host's, at the end of a replay) at the end of the frame.
+enum class FrameEnd : uint8_t { GoingOn, Escape, Mouse, Close };
+
 // One of the fourteen sound buffers. Only its name: the record plays it
 // through the host, so a copy of the record holds no pointer into another.
 struct SoundBuffer {
@@ -165,29 +170,31 @@ public:
 
     // Host-side bookkeeping (not game state): what the shutdown may touch.
     bool HighScoreLoaded = false;   // never save over a record we did not read
-    bool ScoreFileUnreadable = false;   // score.dat exists but could not be read
-    int32_t SavedHighScore = 0;         // the record last read or saved
     bool Unloaded = false;
+    FrameEnd Ended = FrameEnd::GoingOn;   // how the game ended, once it has
+    int32_t KeptRecord = 0;               // what the shutdown asked the host to keep
     Rgb TextColour{255, 255, 255};
 
-    // ---- Shell: start-up, one frame, states (shell/startup.cpp) -----------
+    // ---- Shell: start-up, one frame, the ways out ------------------------
     // The driver's side of the game: Form_Load once, then Step once a frame
-    // while it returns true; Form_Unload at the end (a no-op when a quit in
-    // the game has run it already).
-    void Form_Load();        // start-up; on failure the shutdown, then throws
-    bool Step(const FrameInput& input);   // one frame; false once the game is over
-    void StartUp();          // the start-up sequence alone
+    // while it returns FrameEnd::GoingOn; Form_Unload at the end (a no-op
+    // when a quit in the game has run it already).
+    void Form_Load(uint32_t seed);   // start-up (shell/startup.cpp); on failure the shutdown, then throws
+    FrameEnd Step(const FrameInput& input);   // one frame (shell/frame.cpp)
+    void StartUp(uint32_t seed);     // the start-up sequence alone
     bool Frame();            // steps 3 to 14 of a frame; false after Escape
     void Form_MouseDown();
     void CloseWindow();      // the host closed the window (or a signal came)
     void Form_Unload();      // the shutdown; saves the high score
+    // Ends the game from outside a frame (a quit while the driver holds the
+    // game paused) the way a frame would have: Escape, mouse press or close.
+    FrameEnd Quit(FrameEnd how);
     void ResetGame();
 
-    // High-score file (shell/high_score.cpp).
+    // The record (shell/high_score.cpp).
     void LoadHighScore();
-    void SaveHighScore();           // at shutdown; reports a failure
-    void SaveRecordIfRaised();      // after a frame: a new record at once
-    bool StoreRecord(std::string& reason);   // never lowers the file's record
+    void SaveHighScore();            // at shutdown; reports a failure
+    int32_t RecordToKeep() const;    // what a shutdown now would keep
 
     // Title and game over (shell/title.cpp, shell/game_over.cpp).
     void TitleFrame();

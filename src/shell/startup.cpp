@@ -1,23 +1,24 @@
-// Start-up, one frame and the ways out. The game never loops by itself: a
-// driver (the window's, the runner's, a test's) calls Step once a frame, so
-// it can also pace the frames, hold them (pause) or run them flat out.
+// Start-up and the ways out: the load sequence, the mouse press, the
+// window's close and the shutdown that every one of them ends in.
 #include "shell/game_state.h"
 
 namespace pm {
 
-void FormMain::Form_Load() {
+void FormMain::Form_Load(uint32_t seed) {
     // A failure while starting (a missing bitmap, no sound device) still runs
     // the shutdown, which gives back whatever was set up; the caller reports it.
     try {
-        StartUp();
+        StartUp(seed);
     } catch (...) {
         Form_Unload();
         throw;
     }
 }
 
-void FormMain::StartUp() {
-    Rng.Seed(HostPtr->ClockSeed());
+void FormMain::StartUp(uint32_t seed) {
+    // The seed is the time of day as the driver read it (seconds since
+    // midnight), or a recorded session's own.
+    Rng.Seed(seed);
     GameState = State::Title;
     GroundFrame = 0;
     InitDisplay();
@@ -32,74 +33,6 @@ void FormMain::StartUp() {
     HostPtr->ShowCursor(false);
 }
 
-bool FormMain::Step(const FrameInput& input) {
-    // A failure inside a frame ends the game through the usual shutdown too.
-    try {
-        // 1. A mouse press at the end of the last frame has already shut down.
-        if (QuitFlag) return false;
-
-        // 2. The keyboard as the driver read it for this frame.
-        KeyState = input.Keys;
-        if (!Frame()) return false;
-
-        // 15. The window's messages: a mouse press or a close request shuts
-        // down here, after the whole frame has been shown.
-        if (input.MousePressed) {
-            Form_MouseDown();
-        } else if (input.CloseRequested) {
-            CloseWindow();
-        }
-        return !QuitFlag;
-    } catch (...) {
-        Form_Unload();
-        throw;
-    }
-}
-
-bool FormMain::Frame() {
-    // 3. Escape leaves at once, before anything is drawn.
-    if (KeyState[Key::Escape] != 0) {
-        Form_Unload();
-        return false;
-    }
-
-    // 4. Clear the screen.
-    FillRect(ScreenRect, Rgb{0, 0, 0});
-
-    // 5-6. The ground strip; the random number is drawn every frame so the
-    // sequence does not depend on whether the ground shakes.
-    const float r = Rnd();
-    const int32_t strip = static_cast<int32_t>(Int(GroundFrame / 2.0));
-    int32_t groundY = 467;
-    if (QuakeTimer > 0) groundY = CLng(467 + 7 * static_cast<double>(r));
-    BltOpaque(0, groundY, GroundSurface, GroundRects[strip]);
-
-    // 7. Background specks, beneath everything else.
-    UpdateSpecks();
-
-    // 8-9. The block of the current state.
-    ShowHighScore = True;
-    switch (GameState) {
-        case State::Title: TitleFrame(); break;
-        case State::Play: PlayFrame(); break;
-        case State::GameOver: GameOverFrame(); break;
-        default: break;
-    }
-
-    // 10. Status display, above the state's picture.
-    StatusDisplay();
-
-    // 11-13. The frame's clocks.
-    SpinAngle = static_cast<int16_t>((SpinAngle + 11) % 360);
-    ShineSweep = ShineSweep + 0.2f;
-    if (ShineSweep >= 40) ShineSweep = -16;
-    Blink = static_cast<int16_t>(~Blink);
-
-    // 14. Show the frame.
-    HostPtr->Present(BackBuffer);
-    return true;
-}
-
 void FormMain::Form_MouseDown() {
     QuitFlag = True;
     Form_Unload();
@@ -108,6 +41,17 @@ void FormMain::Form_MouseDown() {
 void FormMain::CloseWindow() {
     QuitFlag = True;
     Form_Unload();
+}
+
+FrameEnd FormMain::Quit(FrameEnd how) {
+    if (Ended != FrameEnd::GoingOn) return Ended;
+    switch (how) {
+        case FrameEnd::GoingOn: return Ended;
+        case FrameEnd::Escape: Form_Unload(); break;
+        case FrameEnd::Mouse: Form_MouseDown(); break;
+        case FrameEnd::Close: CloseWindow(); break;
+    }
+    return Ended = how;
 }
 
 void FormMain::Form_Unload() {

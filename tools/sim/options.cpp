@@ -6,6 +6,8 @@
 
 namespace pm::sim {
 
+using keys::Quote;
+
 namespace {
 
 // Plain decimal digits only: no sign, no spaces, no hex, within `max`.

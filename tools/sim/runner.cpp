@@ -10,14 +10,18 @@
 #include "bmp_shot.h"
 #include "driver/replay.h"
 #include "driver/script.h"
+#include "driver/session.h"
 #include "options.h"
 #include "platform/data_files.h"
 #include "platform/headless_host.h"
+#include "platform/score_file.h"
 #include "shell/game_state.h"
 #include "shot_text.h"
 #include "trace_writer.h"
 
 namespace pm::sim {
+
+using keys::MaxScriptBytes;
 
 namespace {
 
@@ -104,7 +108,7 @@ int RunMain(int argc, const char* const* argv, std::FILE* stdOut, std::FILE* err
         return 0;
     }
 
-    Script script;
+    keys::Script script;
     std::optional<Replay> replay;
     if (o.ReplayFile) {
         replay.emplace();
@@ -115,23 +119,21 @@ int RunMain(int argc, const char* const* argv, std::FILE* stdOut, std::FILE* err
     if (o.ScriptFile) {
         std::string text;
         if (!ReadScriptText(*o.ScriptFile, in, text, error)) return Fail(err, error);
-        ScriptError bad;
-        if (!ParseScript(text, script, bad)) {
+        keys::ScriptError bad;
+        if (!keys::ParseScript(text, script, bad)) {
             const std::string name = *o.ScriptFile == "-" ? "standard input" : *o.ScriptFile;
             return Fail(err, "script " + name + " line " + std::to_string(bad.Line) + ": " + bad.Message);
         }
     }
 
+    // The record: the replay's own, or score.dat (or the file named).
     const std::string folder = o.Dir.empty() ? MyPath() : o.Dir;
-    std::unique_ptr<ScratchScoreFile> scratch;
+    std::unique_ptr<RecordStore> record;
     if (replay) {
-        try {
-            scratch = std::make_unique<ScratchScoreFile>(replay->HighScore);
-        } catch (const std::exception& e) {
-            return Fail(err, e.what());
-        }
+        record = std::make_unique<FixedRecord>(replay->HighScore);
+    } else {
+        record = std::make_unique<ScoreFileRecord>(o.Score.empty() ? folder + "score.dat" : o.Score);
     }
-    const std::string scoreFile = scratch ? scratch->Path() : o.Score.empty() ? folder + "score.dat" : o.Score;
 
     TraceOut trace;
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> outFile(nullptr, &std::fclose);
@@ -143,13 +145,16 @@ int RunMain(int argc, const char* const* argv, std::FILE* stdOut, std::FILE* err
         trace.File = outFile.get();
     }
 
-    HeadlessHost host(folder, scoreFile);
-    host.Seed = o.Seed;
-    auto form = std::make_unique<FormMain>(host);
+    HeadlessHost host(folder);
+    host.UseRecords(record.get());
+    Session session(host, nullptr);
+    const uint64_t total = o.Frames ? *o.Frames : script.TotalFrames();
+    session.Follow(script, Source::Script, total);
+    const FormMain& form = session.Game();
 
     const Channels channels = o.Trace;
     DrawTrace draw;
-    if (channels.Draw) host.DrawLog = &draw;
+    if (channels.Draw) host.Draws = &draw;
 
     std::unique_ptr<TextRenderer> shotText;
     if (!o.Shots.empty()) shotText = MakeShotTextRenderer();
@@ -184,61 +189,42 @@ int RunMain(int argc, const char* const* argv, std::FILE* stdOut, std::FILE* err
         draw.Clear();
         if (!o.Shots.empty()) takeShots(f);
     };
-    host.OnPresent = [&](const Surface&) { endOfFrame(*form); };
+    host.OnPresent = [&](const Surface&) { endOfFrame(form); };
 
     // The game's own start-up; a failure runs the shutdown, which leaves the
     // high-score file alone when it was never read.
     try {
-        form->Form_Load();
+        session.Start(o.Seed);
     } catch (const std::exception& e) {
         return Fail(err, e.what());
     }
-    endOfFrame(*form);
+    endOfFrame(form);
 
-    const uint64_t total = o.Frames ? *o.Frames : script.TotalFrames();
-    ScriptCursor cursor(script);
-    const char* end = "script";
-    uint64_t endFrame = 0;
+    // The loop: each frame's keys and mouse press from the script, as fast
+    // as the machine goes; after the last one the window closes.
     try {
-        if (total == 0) {
-            // Nothing to play: the window is closed before the first frame.
-            form->CloseWindow();
-        }
-        // The loop: each frame's keys and mouse press from the script, as
-        // fast as the machine goes; after the last one the window closes.
-        for (uint64_t n = 1; n <= total; ++n) {
-            current = n;
-            FrameInput input;
-            if (const ScriptSpan* span = cursor.Next()) {
-                for (uint8_t key : span->Keys) input.Keys[key] = 128;
-                input.MousePressed = span->Mouse;
-            }
-            input.CloseRequested = n == total;
-            writeCurrent = channels.Any() && n % o.Every == 0;
-            host.DrawLog = channels.Draw && writeCurrent ? &draw : nullptr;
+        for (;;) {
+            current = session.Frames() + 1;
+            writeCurrent = channels.Any() && current % o.Every == 0;
+            host.Draws = channels.Draw && writeCurrent ? &draw : nullptr;
             if (shotText) {
                 // Each frame starts with a full clear, so text matters only
                 // in the frames that are saved.
                 bool shot = false;
-                for (const Shot& s : o.Shots) shot = shot || s.Frame == n;
+                for (const Shot& s : o.Shots) shot = shot || s.Frame == current;
                 host.TextOut = shot ? shotText.get() : nullptr;
             }
-
-            endFrame = n;
-            if (!form->Step(input)) {
-                // Escape leaves without the mouse press's QuitFlag.
-                end = !form->QuitFlag ? "escape" : input.MousePressed ? "mouse" : "script";
-                break;
-            }
-            form->SaveRecordIfRaised();
+            if (session.Run() == Session::Tick::Over) break;
         }
     } catch (const std::exception& e) {
         trace.Flush();
         return Fail(err, "frame " + std::to_string(current) + ": " + e.what());
     }
-    form->Form_Unload();   // already done by every way out; a no-op then
+    session.Finish();
 
-    AppendEndLine(trace.Pending, static_cast<int64_t>(endFrame), end, form->HighScore);
+    const uint64_t endFrame = session.Frames();
+    const char* end = session.End() == FrameEnd::Escape ? "escape" : session.End() == FrameEnd::Mouse ? "mouse" : "script";
+    AppendEndLine(trace.Pending, static_cast<int64_t>(endFrame), end, form.KeptRecord);
     trace.Flush();
     if (std::fflush(trace.File) != 0 || std::ferror(trace.File) || trace.Failed)
         return Fail(err, "cannot write the trace" + (o.Out.empty() ? std::string() : " to " + o.Out));
@@ -246,11 +232,7 @@ int RunMain(int argc, const char* const* argv, std::FILE* stdOut, std::FILE* err
 
     int status = 0;
     if (replay) {
-        ReplayOutcome outcome;
-        outcome.Frames = endFrame;
-        outcome.End = std::string_view(end) == "escape" ? ReplayEnd::Escape
-                      : std::string_view(end) == "mouse" ? ReplayEnd::Mouse : ReplayEnd::Close;
-        outcome.HighScore = form->HighScore;
+        const ReplayOutcome outcome{endFrame, session.End(), form.KeptRecord};
         const std::string differs = CompareWithRecording(*replay, outcome);
         if (!differs.empty()) {
             std::fprintf(err, "%s: replay %s: %s\n", Prog, o.ReplayFile->c_str(), differs.c_str());

@@ -1,16 +1,17 @@
+// Text for --shot pictures: the title's lines as the desktop renderer drew
+// them at build time, so the runner needs no font renderer.
+#include "platform/text_atlas.h"
 #include "shot_text.h"
 
-#include "platform/sdl/ttf_text.h"
+namespace pm {
+extern const AtlasLine TitleTextAtlas[];
+extern const size_t TitleTextAtlasCount;
+}  // namespace pm
 
 namespace pm::sim {
 
 std::unique_ptr<TextRenderer> MakeShotTextRenderer() {
-    // The game's own text: the same face and size as in the window.
-    const std::string font = sdl::FindGameFont();
-    if (font.empty()) return nullptr;
-    auto text = std::make_unique<sdl::TtfText>(12, font);
-    if (!text->Ready()) return nullptr;
-    return text;
+    return std::make_unique<AtlasText>(TitleTextAtlas, TitleTextAtlasCount);
 }
 
 }  // namespace pm::sim

@@ -41,7 +41,7 @@ void AppendState(std::string& out, const FormMain& form);
 void AppendSound(std::string& out, const std::vector<SoundCall>& calls);
 
 // Collects the drawing calls of one frame as the entries of the "draw" array.
-class DrawTrace : public DrawRecorder {
+class DrawTrace : public DrawObserver {
 public:
     void OnFill(const Rect& r, Rgb colour) override;
     void OnCopy(bool keyed, const Surface& src, const Rect& sr, int32_t x, int32_t y) override;

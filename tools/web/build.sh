@@ -30,16 +30,9 @@ else
     echo "== native tools in $native"
     cmake -S . -B "$native" -DCMAKE_BUILD_TYPE=Release -DPELLIMUNCH_TESTS=OFF >/dev/null
 fi
-cmake --build "$native" -j "$jobs" --target game_data pellimunch-textatlas
-
 # The atlas source is replaced only when it changes, so an unchanged font
 # does not rebuild the game.
-"$native/pellimunch-textatlas" "$native/title_text_atlas.cpp.new"
-if cmp -s "$native/title_text_atlas.cpp.new" "$native/title_text_atlas.cpp"; then
-    rm "$native/title_text_atlas.cpp.new"
-else
-    mv "$native/title_text_atlas.cpp.new" "$native/title_text_atlas.cpp"
-fi
+cmake --build "$native" -j "$jobs" --target game_data title_text_atlas
 
 echo "== WebAssembly in $out/wasm"
 emcmake cmake -S tools/web -B "$out/wasm" -DCMAKE_BUILD_TYPE=Release -DPM_NATIVE_DIR="$native" >/dev/null

@@ -17,7 +17,7 @@
 namespace {
 
 // Collects the text of every drawing call.
-struct TextLines : pm::DrawRecorder {
+struct TextLines : pm::DrawObserver {
     std::vector<std::string> Lines;
     void OnFill(const pm::Rect&, pm::Rgb) override {}
     void OnCopy(bool, const pm::Surface&, const pm::Rect&, int32_t, int32_t) override {}
@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
     // can never fall behind it.
     pm::HeadlessHost host;
     TextLines lines;
-    host.DrawLog = &lines;
+    host.Draws = &lines;
     auto form = std::make_unique<pm::FormMain>(host);
     form->DrawTitleText();
     if (lines.Lines.empty()) return Fail("the game draws no text");

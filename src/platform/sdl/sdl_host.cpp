@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 
 #include "platform/data_files.h"
 #include "platform/pause_overlay.h"
@@ -47,14 +46,9 @@ bool RendersOnTheProcessor(SDL_Renderer* renderer) {
 
 }  // namespace
 
-// A game run from its own folder keeps everything there; an installed one
-// reads its data from the shared folder and keeps the record in the
-// player's data folder.
-SdlHost::SdlHost() : folder_(DataFolder(MyPath())), scoreFile_(ScoreFilePath(MyPath())) {}
-
-// The player's data folder may not exist yet: the save creates it, and names
-// the folder it cannot create.
-std::string SdlHost::ScoreFile() { return scoreFile_; }
+// A game run from its own folder reads its data there; an installed one
+// from the shared folder.
+SdlHost::SdlHost() : folder_(DataFolder(MyPath())) {}
 
 SdlHost::~SdlHost() { Release(); }
 
@@ -78,15 +72,6 @@ void SdlHost::DisplayLost() {
     }
     std::fprintf(stderr, "pellimunch: the connection to the display broke; the game ends\n");
     std::fflush(stderr);
-}
-
-uint64_t SdlHost::ClockSeed() {
-    if (seed_) return *seed_;
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    return static_cast<uint64_t>(local.tm_hour) * 3600 + static_cast<uint64_t>(local.tm_min) * 60 +
-           static_cast<uint64_t>(local.tm_sec);
 }
 
 void SdlHost::OpenDisplay() {

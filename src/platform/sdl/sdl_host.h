@@ -36,11 +36,10 @@ public:
     SdlHost(const SdlHost&) = delete;
     SdlHost& operator=(const SdlHost&) = delete;
 
-    uint64_t ClockSeed() override;
     void OpenDisplay() override;
     Surface LoadBitmap(const BitmapSpec& spec) override;
     TextRenderer* Text() override { return text_.get(); }
-    DrawRecorder* Recorder() override { return nullptr; }
+    DrawObserver* DrawLog() override { return nullptr; }
     void OpenKeyboard() override;
     void ReadKeyboard(std::array<uint8_t, 256>& keys) override;
     void OpenSound() override;
@@ -51,15 +50,10 @@ public:
     void ShowCursor(bool show) override;
     void RestoreDisplay() override;
     void Release() override;
-    std::string ScoreFile() override;
     void ShowSaveError(std::string_view title, std::string_view text) override;
 
     // The window's icon: a sprite (white is transparent) of a loaded sheet.
     void SetIcon(const Surface& sheet, const Rect& sprite);
-
-    // A replay brings its own seed and its own high-score file.
-    void UseSeed(uint64_t seed) { seed_ = seed; }
-    void UseScoreFile(std::string path) { scoreFile_ = std::move(path); }
 
     // Run when the connection to the display breaks (the X server went
     // away), after which the process ends with status 1: it should save what
@@ -98,8 +92,6 @@ private:
     bool displayGone_ = false;
 
     std::string folder_;      // where bmp/ and wav/ are, with a trailing '/'
-    std::string scoreFile_;   // beside the game, or in the player's data folder
-    std::optional<uint64_t> seed_;
     bool videoStarted_ = false;
     SDL_Window* window_ = nullptr;
     SDL_Renderer* renderer_ = nullptr;

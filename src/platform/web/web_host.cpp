@@ -4,7 +4,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <utility>
 
 #include "platform/data_files.h"
@@ -20,24 +19,15 @@ EM_JS(void, pm_js_present, (const uint32_t* rgba, int width, int height), {
     Module.pmPage.present(rgba, width, height);
 });
 EM_JS(void, pm_js_cursor, (int show), { Module.pmPage.cursor(!!show); });
+EM_JS(void, pm_js_paused, (int paused), { Module.pmPage.paused(!!paused); });
+EM_JS(void, pm_js_muted, (int muted), { Module.pmPage.muted(!!muted); });
 EM_JS(void, pm_js_save_error, (const char* title, const char* text), {
     Module.pmPage.saveError(UTF8ToString(title), UTF8ToString(text));
 });
 
 namespace pm::web {
 
-WebHost::WebHost(std::string dataDir, std::string scoreFile)
-    : dataDir_(std::move(dataDir)), scoreFile_(std::move(scoreFile)), text_(TitleTextAtlas, TitleTextAtlasCount) {}
-
-uint64_t WebHost::ClockSeed() {
-    if (FixedSeed) return Seed;
-    // Seconds since midnight, local time, as on the desktop.
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    return static_cast<uint64_t>(local.tm_hour) * 3600 + static_cast<uint64_t>(local.tm_min) * 60 +
-           static_cast<uint64_t>(local.tm_sec);
-}
+WebHost::WebHost(std::string dataDir) : dataDir_(std::move(dataDir)), text_(TitleTextAtlas, TitleTextAtlasCount) {}
 
 void WebHost::OpenDisplay() {
     if (!widen_.empty()) return;
@@ -105,12 +95,20 @@ void WebHost::Present(const Surface& back) {
     PresentMs += emscripten_get_now() - t0;
 }
 
-HostEvents WebHost::PumpEvents() {
-    HostEvents events;
-    events.MousePressed = std::exchange(mousePressed_, false);
-    events.CloseRequested = std::exchange(closeRequested_, false);
-    return events;
+HostEvents WebHost::PumpEvents() { return std::exchange(pending_, HostEvents{}); }
+
+void WebHost::Pause(const Surface&) {
+    // The keys let go while the notice is up would never be heard.
+    Keys.Clear();
+    pm_js_paused(1);
 }
+
+void WebHost::Resume() {
+    Keys.Clear();
+    pm_js_paused(0);
+}
+
+void WebHost::SetVolume(int32_t, bool muted) { pm_js_muted(muted ? 1 : 0); }
 
 void WebHost::ShowCursor(bool show) { pm_js_cursor(show ? 1 : 0); }
 

@@ -1,8 +1,9 @@
 // The browser's host: the page's canvas shows the back buffer, the page's
 // key events fill the key table, the game's own mixer feeds WebAudio, and
-// the data files come from the site's packaged bmp/ and wav/. The high-score
-// file lives in the module's memory file system; the driver copies it to and
-// from the browser's storage.
+// the data files come from the site's packaged bmp/ and wav/. What happens on
+// the page (a click, the tab hidden, the pause notice's button) is reported
+// to the driver as values; the pause, the volume and full screen are the
+// page's overlays and controls.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/desktop.h"
 #include "platform/host.h"
 #include "platform/mixer.h"
 #include "platform/text_atlas.h"
@@ -18,23 +20,17 @@
 
 namespace pm::web {
 
-class WebHost : public Host {
+class WebHost : public Host, public DesktopControls {
 public:
-    WebHost(std::string dataDir, std::string scoreFile);
-
-    // Empty: no record is read or written.
-    void SetScoreFile(std::string file) { scoreFile_ = std::move(file); }
-
-    // A fixed seed (the page's test mode); otherwise the time of day.
-    bool FixedSeed = false;
-    uint64_t Seed = 1;
+    explicit WebHost(std::string dataDir);
 
     // What the page reports between frames.
     KeyTable Keys;
-    void MousePress() { mousePressed_ = true; }
-    void CloseRequest() { closeRequested_ = true; }
-    // Any pending mouse press or close request is forgotten (a new session).
-    void ForgetEvents() { mousePressed_ = closeRequested_ = false; }
+    void MousePress() { pending_.MousePressed = true; }
+    void FocusLoss() { pending_.FocusLost = true; }
+    void ResumeRequest() { pending_.ResumeRequested = true; }
+    // Any pending report is forgotten (a new session).
+    void ForgetEvents() { pending_ = HostEvents{}; }
 
     // Time spent showing frames (widening and the canvas), in ms.
     double PresentMs = 0;
@@ -42,11 +38,10 @@ public:
     // The audio callback: the next `frames` stereo frames of the mix.
     void Mix(int16_t* out, size_t frames) { mixer_.Mix(out, frames); }
 
-    uint64_t ClockSeed() override;
     void OpenDisplay() override;
     Surface LoadBitmap(const BitmapSpec& spec) override;
     TextRenderer* Text() override { return &text_; }
-    DrawRecorder* Recorder() override { return nullptr; }
+    DrawObserver* DrawLog() override { return nullptr; }
     void OpenKeyboard() override {}
     void ReadKeyboard(std::array<uint8_t, 256>& keys) override { Keys.Read(keys); }
     void OpenSound() override;
@@ -57,17 +52,22 @@ public:
     void ShowCursor(bool show) override;
     void RestoreDisplay() override {}
     void Release() override;
-    std::string ScoreFile() override { return scoreFile_; }
     void ShowSaveError(std::string_view title, std::string_view text) override;
 
+    // The page's overlays and controls.
+    void Pause(const Surface& lastFrame) override;
+    void Resume() override;
+    void SetVolume(int32_t percent, bool muted) override;
+    bool FullScreen() const override { return false; }   // the page's own button and Alt+Enter
+
 private:
-    std::string dataDir_, scoreFile_;
+    std::string dataDir_;
     AtlasText text_;
     Mixer mixer_;
     std::vector<uint32_t> widen_;   // RGB565 to the canvas's RGBA bytes
     std::vector<uint32_t> frame_;    // what the canvas is given
     std::vector<uint16_t> shown_;    // the back buffer of the last frame shown
-    bool mousePressed_ = false, closeRequested_ = false;
+    HostEvents pending_;
 };
 
 }  // namespace pm::web

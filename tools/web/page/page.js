@@ -67,7 +67,7 @@
     show("start", false);
     show("over", false);
     startAudio();
-    Module._pm_play();
+    Module._pm_play(muted ? 1 : 0);
   }
 
   function toggleFullScreen() {
@@ -113,8 +113,8 @@
       $("message-text").textContent = title + "\n" + text;
       show("message", true);
     },
-    toggleMute() {
-      muted = !muted;
+    muted(on) {
+      muted = on;
       if (volume) volume.gain.value = muted ? 0 : 1;
       try { window.localStorage.setItem("pellimunch/mute", muted ? "yes" : "no"); } catch (e) {}
     },

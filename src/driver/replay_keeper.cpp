@@ -1,0 +1,87 @@
+#include "driver/replay_keeper.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+
+#include "platform/atomic_file.h"
+#include "platform/score_file.h"
+#include "platform/score_path.h"
+
+namespace pm {
+
+ReplayKeeper::ReplayKeeper(std::string lastPath, std::string bestPath)
+    : lastPath_(std::move(lastPath)), bestPath_(std::move(bestPath)) {}
+
+void ReplayKeeper::Start(const FormMain& form) {
+    started_ = true;
+    lastState_ = form.GameState;
+    recordBeforeRun_ = form.HighScore;
+}
+
+void ReplayKeeper::Frame(const ReplayBuilder& session, const FormMain& form) {
+    if (!started_) return;
+    if (lastState_ == State::Title && form.GameState == State::Play) recordBeforeRun_ = form.HighScore;
+    // A run is over when its game over hands back to the title: the record
+    // has stopped climbing by then.
+    if (lastState_ == State::GameOver && form.GameState == State::Title)
+        RunEnded(session.Snapshot(FrameEnd::GoingOn, form.HighScore), form.HighScore);
+    lastState_ = form.GameState;
+}
+
+void ReplayKeeper::RunEnded(const Replay& sofar, int32_t record) {
+    Write(lastPath_, sofar);
+    if (record <= recordBeforeRun_ || bestPath_.empty()) return;
+    // A new record in this session; keep it unless the file already holds a
+    // better run (say, from before the score file was reset, or another copy
+    // of the game's). Mended: the look at the file and the write used to be
+    // apart, so a copy with a lower run could write over a higher one in
+    // between; both are under the folder's lock now, as score.dat's save is.
+    Write(bestPath_, sofar, [&] {
+        const std::optional<int32_t> best = ClaimedHighScore(bestPath_);
+        return !best || *best < record;
+    });
+}
+
+void ReplayKeeper::Finish(const ReplayBuilder& session, ReplayEnd end, const FormMain& form) {
+    if (!started_) return;
+    started_ = false;
+    const Replay whole = session.Snapshot(end, form.KeptRecord);
+    // A quit on the game-over screen ends a run too, with the record it
+    // earned: that session may be the best one.
+    if (lastState_ == State::GameOver) {
+        RunEnded(whole, form.KeptRecord);
+        return;
+    }
+    Write(lastPath_, whole);
+}
+
+void ReplayKeeper::Write(const std::string& path, const Replay& replay, const std::function<bool()>& wanted) {
+    if (path.empty()) return;
+    std::string reason;
+    // Mended: on a fresh account the data folder did not exist yet, and no
+    // replay was saved until a record made score.dat's save create it.
+    if (MakeFolderFor(path, &reason)) {
+        const FolderLock lock(FolderOf(path));
+        RemoveStaleTemporaries(path);
+        if (wanted && !wanted()) return;
+        if (ReplaceFile(path, FormatReplay(replay), &reason)) return;
+    } else {
+        reason = "cannot create the folder " + reason;
+    }
+    std::fprintf(stderr, "pellimunch: %s: %s; the replay was not saved\n", path.c_str(), reason.c_str());
+}
+
+std::optional<int32_t> ClaimedHighScore(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    Replay replay;
+    std::string message;
+    if (!LoadReplay(path, replay, message)) {
+        std::fprintf(stderr, "pellimunch: %s; it will be replaced by the next record\n", message.c_str());
+        return std::nullopt;
+    }
+    return replay.EndHighScore;
+}
+
+}  // namespace pm

@@ -1,0 +1,44 @@
+// Every session of the player's is kept as replays: last.replay holds the
+// session so far (rewritten at each game over and at the end, so a crash
+// loses at most the run being played), and best.replay the session up to the
+// end of the run that set the best record it has seen.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "driver/replay.h"
+
+namespace pm {
+
+class ReplayKeeper {
+public:
+    // Where the two files go; an empty path keeps that file from being written.
+    ReplayKeeper(std::string lastPath, std::string bestPath);
+
+    // After the start-up.
+    void Start(const FormMain& form);
+    // After each frame the game ran, with the session so far.
+    void Frame(const ReplayBuilder& session, const FormMain& form);
+    // When the session is over (the game has shut down).
+    void Finish(const ReplayBuilder& session, ReplayEnd end, const FormMain& form);
+
+private:
+    // Under the folder's lock, making the folder first; `wanted`, asked
+    // under the lock, may decide against the write.
+    void Write(const std::string& path, const Replay& replay, const std::function<bool()>& wanted = {});
+    void RunEnded(const Replay& sofar, int32_t record);
+
+    std::string lastPath_, bestPath_;
+    bool started_ = false;
+    int16_t lastState_ = 0;
+    int32_t recordBeforeRun_ = 0;
+};
+
+// The high score a replay file claims at its end, or nothing when there is no
+// such file or it is not a replay.
+std::optional<int32_t> ClaimedHighScore(const std::string& path);
+
+}  // namespace pm

@@ -1,0 +1,76 @@
+// The high-score file score.dat: one line holding the best score in the
+// number-to-text form, a trailing space and CR LF (" 1000 \r\n"), replaced
+// atomically and under a lock on its folder, so that no copy of the game ever
+// lowers it or leaves it half written.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/record_store.h"
+
+namespace pm {
+
+// The file's exact bytes for a score.
+std::string FormatScoreText(int32_t score);
+
+// Reads the number at the start of the file's text: leading spaces and tabs
+// are skipped and the number ends at a space, a comma or the end of the line.
+// An optional sign and at least one digit are required; anything else gives
+// no value. A number beyond 32 bits is held at the nearest 32-bit limit.
+std::optional<int32_t> ParseScoreText(std::string_view text);
+
+// Reads the file: Missing when there is no regular file of that name,
+// Invalid when it is empty or not a number, Unreadable when it cannot be
+// opened or read. Reasons do not name the file.
+RecordRead ReadScoreFile(const std::string& path);
+
+// Replaces the file atomically: a temporary file in the same folder is
+// written, flushed to disk and renamed over the old one, so a failure at any
+// point leaves the old file as it was. A file without write permission is
+// left alone and reported as a failure. Returns false with a reason on error.
+bool WriteScoreFile(const std::string& path, int32_t score, std::string* reason = nullptr);
+
+// An exclusive advisory lock on a folder, held for the object's life. The
+// folder, unlike the files in it, is never replaced by a rename, so every
+// copy of the game locks the same thing. Where the file system has no such
+// locks the save goes ahead without one: reading the file again just before
+// the write still keeps the higher record in all but a narrow race.
+class FolderLock {
+public:
+    explicit FolderLock(const std::string& folder);
+    ~FolderLock();
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+private:
+    int fd_;
+};
+
+// Saves a record so that what the file holds is never lowered, even with
+// several copies of the game playing from the same folder: the folder is
+// created if missing, then, under an exclusive advisory lock on the folder,
+// stale temporary files of killed saves are removed, the file is read again
+// and the higher of the two is written with WriteScoreFile. A file that
+// exists but cannot be read is not replaced.
+RecordSave SaveRecordKeepingHigher(const std::string& path, int32_t score);
+
+// score.dat as the game's record store. A file that could not be read at the
+// load is never replaced: the game plays on from its default and says so.
+class ScoreFileRecord : public RecordStore {
+public:
+    explicit ScoreFileRecord(std::string path) : path_(std::move(path)) {}
+    RecordRead Load() override;
+    RecordSave Save(int32_t record) override;
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+
+protected:
+    bool unreadable_ = false;   // the load found a file it could not read
+};
+
+}  // namespace pm
