@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/png_write.h"
 #include "platform/data_files.h"
 #include "platform/headless_host.h"
 #include "shell/game_state.h"
@@ -23,73 +24,6 @@ struct Picture {
     int W = 0, H = 0;
     std::vector<uint8_t> Px;   // W * H * 4
 };
-
-uint32_t Crc32(const std::string& bytes, uint32_t crc = 0) {
-    static uint32_t table[256];
-    static bool ready = false;
-    if (!ready) {
-        for (uint32_t n = 0; n < 256; ++n) {
-            uint32_t c = n;
-            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            table[n] = c;
-        }
-        ready = true;
-    }
-    crc = ~crc;
-    for (unsigned char b : bytes) crc = table[(crc ^ b) & 0xFF] ^ (crc >> 8);
-    return ~crc;
-}
-
-void Be32(std::string& s, uint32_t v) {
-    for (int i = 3; i >= 0; --i) s += static_cast<char>((v >> (8 * i)) & 0xFF);
-}
-
-void Chunk(std::string& png, const char* type, const std::string& data) {
-    Be32(png, static_cast<uint32_t>(data.size()));
-    const std::string body = std::string(type, 4) + data;
-    png += body;
-    Be32(png, Crc32(body));
-}
-
-// A PNG of the picture. The pixels go into stored (uncompressed) deflate
-// blocks: an icon is a few kilobytes either way, and no library is needed.
-std::string EncodePng(const Picture& p) {
-    std::string raw;
-    for (int y = 0; y < p.H; ++y) {
-        raw += '\0';   // no row filter
-        raw.append(reinterpret_cast<const char*>(&p.Px[static_cast<size_t>(y) * p.W * 4]), static_cast<size_t>(p.W) * 4);
-    }
-    std::string z = "\x78\x01";
-    for (size_t at = 0; at < raw.size() || at == 0; at += 65535) {
-        const size_t n = std::min<size_t>(65535, raw.size() - at);
-        const bool last = at + n >= raw.size();
-        z += static_cast<char>(last ? 1 : 0);
-        z += static_cast<char>(n & 0xFF);
-        z += static_cast<char>(n >> 8);
-        z += static_cast<char>(~n & 0xFF);
-        z += static_cast<char>((~n >> 8) & 0xFF);
-        z.append(raw, at, n);
-        if (last) break;
-    }
-    uint32_t a = 1, b = 0;
-    for (unsigned char c : raw) {
-        a = (a + c) % 65521;
-        b = (b + a) % 65521;
-    }
-    Be32(z, b << 16 | a);
-
-    std::string ihdr;
-    Be32(ihdr, static_cast<uint32_t>(p.W));
-    Be32(ihdr, static_cast<uint32_t>(p.H));
-    ihdr += '\x08';   // bits per channel
-    ihdr += '\x06';   // RGBA
-    ihdr += std::string(3, '\0');
-    std::string png = "\x89PNG\r\n\x1a\n";
-    Chunk(png, "IHDR", ihdr);
-    Chunk(png, "IDAT", z);
-    Chunk(png, "IEND", "");
-    return png;
-}
 
 // Area resampling with premultiplied alpha, so the transparent border does
 // not darken the ball's edge.
@@ -133,7 +67,7 @@ int main(int argc, char** argv) {
         pm::HeadlessHost host;
         pm::FormMain form(host);
         form.InitRects();
-        const pm::Rect r = form.BallRects[0];
+        const pm::Rect r = form.BallRects[pm::BallKind::Plain];
         const pm::Surface sheet = pm::LoadBmpFile(argv[1], pm::Bitmaps[0].Width, pm::Bitmaps[0].Height);
 
         const int w = r.Right - r.Left, h = r.Bottom - r.Top;
@@ -143,11 +77,11 @@ int main(int argc, char** argv) {
             for (int x = 0; x < w; ++x) {
                 const uint16_t p = sheet.At(r.Left + x, r.Top + y);
                 if (p == 0xFFFF) continue;   // the sheet's colour key
-                const uint32_t r5 = p >> 11, g6 = (p >> 5) & 0x3F, b5 = p & 0x1F;
+                const pm::Rgb c = pm::WidenRgb565(p);
                 uint8_t* o = &square.Px[(static_cast<size_t>(y + (side - h) / 2) * side + x + (side - w) / 2) * 4];
-                o[0] = static_cast<uint8_t>(r5 << 3 | r5 >> 2);
-                o[1] = static_cast<uint8_t>(g6 << 2 | g6 >> 4);
-                o[2] = static_cast<uint8_t>(b5 << 3 | b5 >> 2);
+                o[0] = c.R;
+                o[1] = c.G;
+                o[2] = c.B;
                 o[3] = 255;
             }
         }
@@ -155,7 +89,8 @@ int main(int argc, char** argv) {
         for (int size : IconSizes) {
             const std::filesystem::path dir = std::filesystem::path(argv[2]) / std::to_string(size);
             std::filesystem::create_directories(dir);
-            const std::string png = EncodePng(Resample(square, size));
+            const Picture icon = Resample(square, size);
+            const std::string png = pm::files::EncodePng(icon.W, icon.H, icon.Px);
             std::ofstream out(dir / "pellimunch.png", std::ios::binary | std::ios::trunc);
             out.write(png.data(), static_cast<std::streamsize>(png.size()));
             if (!out.flush()) {

@@ -44,6 +44,40 @@ inline constexpr int16_t Play = 1;
 inline constexpr int16_t GameOver = 3;
 }  // namespace State
 
+// What the ball has become (FormMain::BallKind). Each kind is also the
+// ball's picture in BallRects.
+namespace BallKind {
+inline constexpr int16_t Plain = 0;     // Up dashes
+inline constexpr int16_t Jumper = 1;    // Up high-jumps; falls faster, quakes the ground
+inline constexpr int16_t Shooter = 2;   // Up fires a copy of itself; floats
+}  // namespace BallKind
+
+// The other pictures of BallRects, after the three ball kinds.
+namespace BallPicture {
+inline constexpr int16_t Marker = 3;    // shows where a ball above the screen is
+inline constexpr int16_t Rival = 4;     // the rival's first frame; its second is Rival + 1
+}  // namespace BallPicture
+
+// The kinds of item (Item::Kind); each is also the item's picture in
+// ItemRects. Eating one of kinds 1 to 4 turns the ball into that kind; a
+// boosted kind sits two after its plain one.
+namespace ItemKind {
+inline constexpr int16_t Plain = 0;            // food: counts towards the chain
+inline constexpr int16_t Jumper = 1;
+inline constexpr int16_t Shooter = 2;
+inline constexpr int16_t BoostedJumper = 3;
+inline constexpr int16_t BoostedShooter = 4;
+inline constexpr int16_t Stagger = 5;          // makes the ball stagger when the mouth takes it
+}  // namespace ItemKind
+
+// Pop-up kinds (Popup::Kind): kinds 0 to 4 show the combo's place (the
+// fifth item and every later one shows kind 4); the stagger item has its own.
+namespace PopupKind {
+inline constexpr int16_t First = 0;            // also every pop-up in a fever
+inline constexpr int16_t Most = 4;
+inline constexpr int16_t Stagger = 5;
+}  // namespace PopupKind
+
 // Entries of LabelRects on the main sheet.
 namespace Label {
 enum Index : size_t {

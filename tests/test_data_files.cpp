@@ -10,23 +10,15 @@
 #include <fstream>
 #include <functional>
 
+#include "common/file_bytes.h"
 #include "platform/data_files.h"
 
 namespace pm {
 namespace {
 
-void Put16(std::string& b, size_t at, uint32_t v) {
-    b[at] = static_cast<char>(v & 0xFF);
-    b[at + 1] = static_cast<char>((v >> 8) & 0xFF);
-}
-void Put32(std::string& b, size_t at, uint32_t v) {
-    Put16(b, at, v & 0xFFFF);
-    Put16(b, at + 2, v >> 16);
-}
-void Append32(std::string& b, uint32_t v) {
-    b.append(4, '\0');
-    Put32(b, b.size() - 4, v);
-}
+using files::Put32;
+using files::Set16;
+using files::Set32;
 
 // A w x h BMP whose pixel (x, y) (top-left origin) has colour f(x, y).
 std::string MakeBmp(int32_t w, int32_t h, int bits, bool topDown, const std::function<Rgb(int, int)>& f,
@@ -37,14 +29,14 @@ std::string MakeBmp(int32_t w, int32_t h, int bits, bool topDown, const std::fun
     std::string b(offset + stride * h, '\0');
     b[0] = 'B';
     b[1] = 'M';
-    Put32(b, 2, static_cast<uint32_t>(b.size()));
-    Put32(b, 10, static_cast<uint32_t>(offset));
-    Put32(b, 14, 40);
-    Put32(b, 18, static_cast<uint32_t>(w));
-    Put32(b, 22, static_cast<uint32_t>(topDown ? -h : h));
-    Put16(b, 26, 1);
-    Put16(b, 28, static_cast<uint32_t>(bits));
-    Put32(b, 46, static_cast<uint32_t>(palette.size()));
+    Set32(b, 2, static_cast<uint32_t>(b.size()));
+    Set32(b, 10, static_cast<uint32_t>(offset));
+    Set32(b, 14, 40);
+    Set32(b, 18, static_cast<uint32_t>(w));
+    Set32(b, 22, static_cast<uint32_t>(topDown ? -h : h));
+    Set16(b, 26, 1);
+    Set16(b, 28, static_cast<uint32_t>(bits));
+    Set32(b, 46, static_cast<uint32_t>(palette.size()));
     for (size_t i = 0; i < palette.size(); ++i) {
         b[54 + 4 * i] = static_cast<char>(palette[i].B);
         b[55 + 4 * i] = static_cast<char>(palette[i].G);
@@ -128,39 +120,39 @@ TEST(BmpReader, RefusesDamagedFilesWithOneLineNamingTheFile) {
     EXPECT_EQ(BmpError(good, 5, 4), "bmp/main.bmp: wrong size 5 x 3, expected 5 x 4");
 
     std::string b = good;
-    Put16(b, 28, 16);
+    Set16(b, 28, 16);
     EXPECT_EQ(BmpError(b), "bmp/main.bmp: unsupported bit depth 16 (need 8, 24 or 32)");
     b = good;
-    Put32(b, 30, 1);   // run-length compressed
+    Set32(b, 30, 1);   // run-length compressed
     EXPECT_NE(BmpError(b).find("compress"), std::string::npos);
     b = good;
     b[0] = 'P';
     EXPECT_EQ(BmpError(b), "bmp/main.bmp: not a BMP file");
     b = good;
-    Put32(b, 14, 12);   // the old core header
+    Set32(b, 14, 12);   // the old core header
     EXPECT_NE(BmpError(b).find("unsupported bitmap header"), std::string::npos);
 
     // Absurd header values.
     b = good;
-    Put32(b, 22, 0x80000000u);   // the most negative height
+    Set32(b, 22, 0x80000000u);   // the most negative height
     EXPECT_NE(BmpError(b).find("wrong size"), std::string::npos);
     b = good;
-    Put32(b, 10, 0xFFFFFFF0u);   // pixel data far beyond the end
+    Set32(b, 10, 0xFFFFFFF0u);   // pixel data far beyond the end
     EXPECT_EQ(BmpError(b), "bmp/main.bmp: truncated: the pixel data is cut short");
     b = good;
-    Put32(b, 10, 4);   // pixel data inside the header
+    Set32(b, 10, 4);   // pixel data inside the header
     EXPECT_NE(BmpError(b).find("offset"), std::string::npos);
     b = good;
-    Put32(b, 14, 0xFFFFFFFFu);
+    Set32(b, 14, 0xFFFFFFFFu);
     EXPECT_NE(BmpError(b).find("truncated"), std::string::npos);
 
     // Paletted: a palette too large, and a pixel beyond a short palette.
     const std::vector<Rgb> two{{0, 0, 0}, {9, 9, 9}};
     std::string p = MakeBmp(5, 3, 8, false, [&](int, int) { return two[1]; }, two);
     ASSERT_EQ(BmpError(p), "");
-    Put32(p, 46, 257);
+    Set32(p, 46, 257);
     EXPECT_NE(BmpError(p).find("palette"), std::string::npos);
-    Put32(p, 46, 2);
+    Set32(p, 46, 2);
     p[p.size() - 4] = 7;   // a pixel of the first row uses entry 7
     EXPECT_NE(BmpError(p).find("beyond the palette"), std::string::npos);
 }
@@ -188,24 +180,24 @@ TEST(BmpReader, SurvivesCorruptedBytes) {
 std::string MakeWav(const std::string& samples, uint32_t rate = 11025, uint16_t channels = 1,
                     uint16_t bits = 8, uint16_t format = 1, const std::string& extra = std::string("LIST\x03\0\0\0abc", 11)) {
     std::string fmt(16, '\0');
-    Put16(fmt, 0, format);
-    Put16(fmt, 2, channels);
-    Put32(fmt, 4, rate);
-    Put32(fmt, 8, rate * channels * bits / 8);
-    Put16(fmt, 12, static_cast<uint32_t>(channels * bits / 8));
-    Put16(fmt, 14, bits);
+    Set16(fmt, 0, format);
+    Set16(fmt, 2, channels);
+    Set32(fmt, 4, rate);
+    Set32(fmt, 8, rate * channels * bits / 8);
+    Set16(fmt, 12, static_cast<uint32_t>(channels * bits / 8));
+    Set16(fmt, 14, bits);
     std::string b = "RIFF";
-    Append32(b, 0);
+    Put32(b, 0);
     b += "WAVE";
     b += "fmt ";
-    Append32(b, 16);
+    Put32(b, 16);
     b += fmt;
     b += extra;
     if (extra.size() % 2) b += '\0';   // the pad byte of an odd chunk
     b += "data";
-    Append32(b, static_cast<uint32_t>(samples.size()));
+    Put32(b, static_cast<uint32_t>(samples.size()));
     b += samples;
-    Put32(b, 4, static_cast<uint32_t>(b.size() - 8));
+    Set32(b, 4, static_cast<uint32_t>(b.size() - 8));
     return b;
 }
 
@@ -238,11 +230,11 @@ TEST(WavReader, RefusesWrongFormatsAndDamagedFiles) {
     }
     EXPECT_EQ(WavError(good.substr(0, good.size() - 1)), "wav/eat.wav: truncated: the 'data' chunk is cut short");
     std::string b = good;
-    Put32(b, 40, 0xFFFFFFFFu);   // the LIST chunk claims 4 GB
+    Set32(b, 40, 0xFFFFFFFFu);   // the LIST chunk claims 4 GB
     EXPECT_EQ(WavError(b), "wav/eat.wav: truncated: the 'LIST' chunk is cut short");
     b = good;
     b[36] = '\n';   // a chunk name with control bytes stays a one-line message
-    Put32(b, 40, 0xFFFFFFFFu);
+    Set32(b, 40, 0xFFFFFFFFu);
     EXPECT_EQ(WavError(b), "wav/eat.wav: truncated: the '?IST' chunk is cut short");
 }
 

@@ -9,34 +9,34 @@
 namespace pm {
 namespace {
 
-TEST(Formulas, PowerScoreRisesASemitoneAndAHalfPerEatenItem) {
-    EXPECT_EQ(PowerScore(11025, 0, 8), 11025);
-    EXPECT_EQ(PowerScore(11025, 1, 8), 12023);
-    EXPECT_EQ(PowerScore(11025, 2, 8), 13111);
-    EXPECT_EQ(PowerScore(11025, 3, 8), 14298);
-    EXPECT_EQ(PowerScore(11025, 8, 8), 22050);
-    EXPECT_EQ(PowerScore(11025, 16, 8), 44100);
-    EXPECT_EQ(PowerScore(11025, 24, 8), 88200);
-    EXPECT_LT(PowerScore(11025, 25, 8), 100000);
-    EXPECT_EQ(PowerScore(11025, 26, 8), 100000);
+TEST(Formulas, StepPitchRisesASemitoneAndAHalfPerEatenItem) {
+    EXPECT_EQ(StepPitch(11025, 0, 8), 11025);
+    EXPECT_EQ(StepPitch(11025, 1, 8), 12023);
+    EXPECT_EQ(StepPitch(11025, 2, 8), 13111);
+    EXPECT_EQ(StepPitch(11025, 3, 8), 14298);
+    EXPECT_EQ(StepPitch(11025, 8, 8), 22050);
+    EXPECT_EQ(StepPitch(11025, 16, 8), 44100);
+    EXPECT_EQ(StepPitch(11025, 24, 8), 88200);
+    EXPECT_LT(StepPitch(11025, 25, 8), 100000);
+    EXPECT_EQ(StepPitch(11025, 26, 8), 100000);
 }
 
-TEST(Formulas, PowerScoreIsCappedAtTheHighestPlaybackRate) {
-    EXPECT_EQ(PowerScore(11025, 30, 8), 100000);
-    EXPECT_EQ(PowerScore(11025, 200, 8), 100000);   // the exponent is cut to 24
-    EXPECT_EQ(PowerScore(11025, 32767, 8), 100000);
-    EXPECT_EQ(PowerScore(1, 32767, 1), 100000);
-    EXPECT_EQ(PowerScore(3, 25, 1), 100000);
-    EXPECT_EQ(PowerScore(5000, 8, 1), 100000);
-    EXPECT_EQ(PowerScore(390, 8, 1), 99840);   // just under the cap: kept
+TEST(Formulas, StepPitchIsCappedAtTheHighestPlaybackRate) {
+    EXPECT_EQ(StepPitch(11025, 30, 8), 100000);
+    EXPECT_EQ(StepPitch(11025, 200, 8), 100000);   // the exponent is cut to 24
+    EXPECT_EQ(StepPitch(11025, 32767, 8), 100000);
+    EXPECT_EQ(StepPitch(1, 32767, 1), 100000);
+    EXPECT_EQ(StepPitch(3, 25, 1), 100000);
+    EXPECT_EQ(StepPitch(5000, 8, 1), 100000);
+    EXPECT_EQ(StepPitch(390, 8, 1), 99840);   // just under the cap: kept
 }
 
-TEST(Formulas, PowerScoreMovesTheStaggerCryBySemitones) {
-    EXPECT_EQ(PowerScore(8805, -2, 12), 7844);
-    EXPECT_EQ(PowerScore(8805, -1, 12), 8311);
-    EXPECT_EQ(PowerScore(8805, 0, 12), 8805);
-    EXPECT_EQ(PowerScore(8805, 1, 12), 9329);
-    EXPECT_EQ(PowerScore(8805, 2, 12), 9883);
+TEST(Formulas, StepPitchMovesTheStaggerCryBySemitones) {
+    EXPECT_EQ(StepPitch(8805, -2, 12), 7844);
+    EXPECT_EQ(StepPitch(8805, -1, 12), 8311);
+    EXPECT_EQ(StepPitch(8805, 0, 12), 8805);
+    EXPECT_EQ(StepPitch(8805, 1, 12), 9329);
+    EXPECT_EQ(StepPitch(8805, 2, 12), 9883);
 }
 
 TEST(Formulas, LengthBonusTable) {

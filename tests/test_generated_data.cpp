@@ -71,15 +71,15 @@ Picture ParseBmp(const std::string& b) {
     return p;
 }
 
-const BitmapSpec& SpecOf(BitmapId id) {
-    return *std::find_if(Bitmaps.begin(), Bitmaps.end(), [id](const BitmapSpec& s) { return s.Id == id; });
+const BitmapFile& EntryOf(BitmapId id) {
+    return *std::find_if(Bitmaps.begin(), Bitmaps.end(), [id](const BitmapFile& s) { return s.Id == id; });
 }
 
 Picture LoadPicture(BitmapId id) {
-    const BitmapSpec& spec = SpecOf(id);
-    Picture p = ParseBmp(ReadAll(fs::path(PM_BUILD_DIR) / spec.File));
-    EXPECT_EQ(p.Width, spec.Width) << spec.File;
-    EXPECT_EQ(p.Height, spec.Height) << spec.File;
+    const BitmapFile& entry = EntryOf(id);
+    Picture p = ParseBmp(ReadAll(fs::path(PM_BUILD_DIR) / entry.File));
+    EXPECT_EQ(p.Width, entry.Width) << entry.File;
+    EXPECT_EQ(p.Height, entry.Height) << entry.File;
     return p;
 }
 
@@ -138,9 +138,9 @@ void ExpectSpritesInsideRects(const Picture& p, const std::vector<Rect>& rects, 
 }
 
 TEST(GeneratedBitmaps, HaveTheSizesTheGameLoads) {
-    for (const BitmapSpec& spec : Bitmaps) {
-        SCOPED_TRACE(spec.File);
-        LoadPicture(spec.Id);
+    for (const BitmapFile& entry : Bitmaps) {
+        SCOPED_TRACE(entry.File);
+        LoadPicture(entry.Id);
     }
 }
 
@@ -237,26 +237,26 @@ Wave ParseWav(const std::string& b) {
 }
 
 TEST(GeneratedSounds, AreEightBitMonoPcmAtTheirRates) {
-    for (const SoundSpec& spec : Sounds) {
-        SCOPED_TRACE(spec.File);
-        const Wave w = ParseWav(ReadAll(fs::path(PM_BUILD_DIR) / spec.File));
+    for (const SoundFile& entry : Sounds) {
+        SCOPED_TRACE(entry.File);
+        const Wave w = ParseWav(ReadAll(fs::path(PM_BUILD_DIR) / entry.File));
         EXPECT_EQ(w.FmtSize, 16u);
         EXPECT_EQ(w.Format, 1u);
         EXPECT_EQ(w.Channels, 1u);
         EXPECT_EQ(w.Bits, 8u);
         EXPECT_EQ(w.Align, 1u);
-        EXPECT_EQ(w.Rate, static_cast<uint32_t>(spec.Rate));
-        EXPECT_EQ(w.ByteRate, static_cast<uint32_t>(spec.Rate));
+        EXPECT_EQ(w.Rate, static_cast<uint32_t>(entry.Rate));
+        EXPECT_EQ(w.ByteRate, static_cast<uint32_t>(entry.Rate));
         // Short effects: a few hundredths of a second up to a couple of seconds.
-        EXPECT_GE(w.Data.size(), static_cast<size_t>(spec.Rate) / 40);
-        EXPECT_LE(w.Data.size(), static_cast<size_t>(spec.Rate) * 3);
+        EXPECT_GE(w.Data.size(), static_cast<size_t>(entry.Rate) / 40);
+        EXPECT_LE(w.Data.size(), static_cast<size_t>(entry.Rate) * 3);
     }
 }
 
 TEST(GeneratedSounds, AreLoudButDoNotClip) {
-    for (const SoundSpec& spec : Sounds) {
-        SCOPED_TRACE(spec.File);
-        const Wave w = ParseWav(ReadAll(fs::path(PM_BUILD_DIR) / spec.File));
+    for (const SoundFile& entry : Sounds) {
+        SCOPED_TRACE(entry.File);
+        const Wave w = ParseWav(ReadAll(fs::path(PM_BUILD_DIR) / entry.File));
         ASSERT_FALSE(w.Data.empty());
         int32_t run = 0, longest = 0, peak = 0;
         for (char c : w.Data) {
@@ -272,25 +272,25 @@ TEST(GeneratedSounds, AreLoudButDoNotClip) {
 
 // The bell rings through a whole dash.
 TEST(GeneratedSounds, BellLastsAboutASecond) {
-    const SoundSpec& bell = Sounds[static_cast<size_t>(SoundId::Bell)];
+    const SoundFile& bell = Sounds[static_cast<size_t>(SoundId::Bell)];
     const Wave w = ParseWav(ReadAll(fs::path(PM_BUILD_DIR) / bell.File));
     EXPECT_GE(w.Data.size(), static_cast<size_t>(bell.Rate) * 8 / 10);
 }
 
 // The game's own readers take every file, and see what the file holds.
 TEST(GeneratedData, LoadWithTheGamesReaders) {
-    for (const BitmapSpec& spec : Bitmaps) {
-        SCOPED_TRACE(spec.File);
-        const Surface s = LoadBmpFile(std::string(PM_BUILD_DIR) + spec.File, spec.Width, spec.Height);
-        const Picture p = LoadPicture(spec.Id);
+    for (const BitmapFile& entry : Bitmaps) {
+        SCOPED_TRACE(entry.File);
+        const Surface s = LoadBmpFile(std::string(PM_BUILD_DIR) + entry.File, entry.Width, entry.Height);
+        const Picture p = LoadPicture(entry.Id);
         ASSERT_EQ(s.Pixels.size(), p.Px.size());
         EXPECT_TRUE(s.Pixels == p.Px);
     }
-    for (const SoundSpec& spec : Sounds) {
-        SCOPED_TRACE(spec.File);
-        const WaveData w = LoadWavFile(std::string(PM_BUILD_DIR) + spec.File, spec.Rate);
-        EXPECT_EQ(w.Rate, spec.Rate);
-        EXPECT_EQ(w.Samples.size(), ParseWav(ReadAll(fs::path(PM_BUILD_DIR) / spec.File)).Data.size());
+    for (const SoundFile& entry : Sounds) {
+        SCOPED_TRACE(entry.File);
+        const WaveData w = LoadWavFile(std::string(PM_BUILD_DIR) + entry.File, entry.Rate);
+        EXPECT_EQ(w.Rate, entry.Rate);
+        EXPECT_EQ(w.Samples.size(), ParseWav(ReadAll(fs::path(PM_BUILD_DIR) / entry.File)).Data.size());
     }
 }
 
@@ -319,9 +319,9 @@ TEST(Generator, WritesTheSameBytesOnEveryRun) {
         EXPECT_TRUE(first[i].second == second[i].second) << first[i].first << " differs between runs";
     }
     // Exactly the files the game loads.
-    for (const BitmapSpec& s : Bitmaps)
+    for (const BitmapFile& s : Bitmaps)
         EXPECT_TRUE(std::any_of(first.begin(), first.end(), [&](const auto& f) { return f.first == s.File; })) << s.File;
-    for (const SoundSpec& s : Sounds)
+    for (const SoundFile& s : Sounds)
         EXPECT_TRUE(std::any_of(first.begin(), first.end(), [&](const auto& f) { return f.first == s.File; })) << s.File;
 }
 

@@ -127,9 +127,9 @@ TEST(ItemStream, TwoItemsEatenInOneFrameScoreTwentyAndTwentyFive) {
     EXPECT_EQ(f.FeverPoints, 10);   // only the fifth of the combo counts
     EXPECT_EQ(f.FeverGaugeTimer, 180);
     const std::vector<SoundCall> expected = {
-        {SoundId::Eat, SoundOp::Stop, 0},  {SoundId::Eat, SoundOp::Frequency, PowerScore(11025, 3, 8)},
+        {SoundId::Eat, SoundOp::Stop, 0},  {SoundId::Eat, SoundOp::Frequency, StepPitch(11025, 3, 8)},
         {SoundId::Eat, SoundOp::Pan, 0},   {SoundId::Eat, SoundOp::Play, 0},
-        {SoundId::Eat, SoundOp::Stop, 0},  {SoundId::Eat, SoundOp::Frequency, PowerScore(11025, 4, 8)},
+        {SoundId::Eat, SoundOp::Stop, 0},  {SoundId::Eat, SoundOp::Frequency, StepPitch(11025, 4, 8)},
         {SoundId::Eat, SoundOp::Pan, 25},  {SoundId::Eat, SoundOp::Play, 0}};
     EXPECT_EQ(g.SoundsOf(SoundId::Eat), expected);
     // The pop-ups count the combo; the fifth item's cheers.

@@ -155,5 +155,25 @@ TEST(Mixer, VolumeAndMuteActOnTheOutputOnly) {
     EXPECT_EQ(Mixer::VolumeGain(100, true), 0.0);
 }
 
+// The hosts hand the game's four buffer operations straight to Apply: each
+// reaches the named sound and no other.
+TEST(Mixer, ApplyRunsTheGamesOperationsOnTheNamedSound) {
+    Mixer m;
+    for (size_t i = 0; i < SoundCount; ++i) m.Load(i, Constant(1000));
+    const size_t bell = static_cast<size_t>(SoundId::Bell);
+    m.Apply(SoundId::Bell, SoundOp::Pan, -10000);
+    m.Apply(SoundId::Bell, SoundOp::Frequency, 22050);
+    m.Apply(SoundId::Bell, SoundOp::Play, 0);
+    std::vector<int16_t> out = Render(m, 8);
+    EXPECT_NEAR(out[14], 100 * 256 * Mixer::Headroom, 1.0);
+    EXPECT_EQ(out[15], 0) << "panned hard left";
+    for (size_t i = 0; i < SoundCount; ++i) EXPECT_EQ(m.Playing(i), i == bell) << i;
+    EXPECT_NEAR(m.Position(bell), 8 * 22050.0 / Mixer::OutputRate, 1e-9) << "at the new frequency";
+
+    m.Apply(SoundId::Bell, SoundOp::Stop, 0);
+    EXPECT_FALSE(m.Playing(bell));
+    EXPECT_EQ(Sounding(Render(m, 8)), 0u);
+}
+
 }  // namespace
 }  // namespace pm

@@ -237,7 +237,7 @@ TEST(PlayBall, StaggerBouncesBackWithSprayAndYelpInDrawOrder) {
     const float sprayVY = static_cast<float>(expect.Next() * 8.0 - 4.0);
     // The spray of five particles draws seven numbers each.
     for (int k = 0; k < 5 * 7; ++k) expect.Next();
-    const int32_t freq = PowerScore(8805, CInt(expect.Next() * 4.0 - 2.0), 12);
+    const int32_t freq = StepPitch(8805, CInt(expect.Next() * 4.0 - 2.0), 12);
 
     f.Stagger();
     EXPECT_EQ(f.StaggerTimer, 9);

@@ -440,8 +440,8 @@ TEST_F(ScoreFolder, FailedEarlySaveIsReportedOnceAtShutdown) {
 class BrokenDisplayHost : public HeadlessHost {
 public:
     using HeadlessHost::HeadlessHost;
-    Surface LoadBitmap(const BitmapSpec& spec) override {
-        throw StartupError(std::string(spec.File) + ": no such file");
+    Surface LoadBitmap(const BitmapFile& entry) override {
+        throw StartupError(std::string(entry.File) + ": no such file");
     }
 };
 

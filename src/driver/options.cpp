@@ -1,6 +1,9 @@
 #include "driver/options.h"
 
+#include <optional>
 #include <string_view>
+
+#include "platform/decimal.h"
 
 #ifndef PELLIMUNCH_VERSION
 #define PELLIMUNCH_VERSION "unknown"
@@ -9,14 +12,10 @@
 namespace pm {
 
 bool ParseInt(std::string_view text, int32_t low, int32_t high, int32_t& value) {
-    if (text.empty() || text.size() > 9) return false;
-    int32_t v = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return false;
-        v = v * 10 + (c - '0');
-    }
-    if (v < low || v > high) return false;
-    value = v;
+    if (high < 0) return false;
+    const std::optional<uint64_t> v = ParseDigits(text, static_cast<uint64_t>(high), 9);
+    if (!v || static_cast<int64_t>(*v) < low) return false;
+    value = static_cast<int32_t>(*v);
     return true;
 }
 

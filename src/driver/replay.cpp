@@ -12,6 +12,7 @@
 #include <optional>
 #include <stdexcept>
 
+#include "platform/decimal.h"
 
 namespace pm {
 
@@ -23,22 +24,10 @@ constexpr uint64_t MaxReplayBytes = 64ull << 20;
 
 constexpr ReplayEnd AllEnds[] = {FrameEnd::GoingOn, ReplayEnd::Escape, ReplayEnd::Mouse, ReplayEnd::Close};
 
-std::optional<uint64_t> Unsigned(std::string_view word, uint64_t most) {
-    if (word.empty() || word.size() > 20) return std::nullopt;
-    uint64_t value = 0;
-    for (char c : word) {
-        if (c < '0' || c > '9') return std::nullopt;
-        const uint64_t digit = static_cast<uint64_t>(c - '0');
-        if (value > (most - digit) / 10) return std::nullopt;
-        value = value * 10 + digit;
-    }
-    return value;
-}
-
 std::optional<int32_t> Signed32(std::string_view word) {
     const bool negative = !word.empty() && word[0] == '-';
     if (negative) word.remove_prefix(1);
-    const std::optional<uint64_t> v = Unsigned(word, negative ? 2147483648u : 2147483647u);
+    const std::optional<uint64_t> v = ParseDigits(word, negative ? 2147483648u : 2147483647u);
     if (!v) return std::nullopt;
     return static_cast<int32_t>(negative ? -static_cast<int64_t>(*v) : static_cast<int64_t>(*v));
 }
@@ -106,7 +95,7 @@ bool ParseReplay(std::string_view text, Replay& replay, keys::ScriptError& error
             case Expect::Magic: {
                 if (words[0] != ReplayMagic || words.size() != 2)
                     return fail("not a replay file: the first line must be \"pellimunch-replay 1\"");
-                const std::optional<uint64_t> version = Unsigned(words[1], 1000000);
+                const std::optional<uint64_t> version = ParseDigits(words[1], 1000000);
                 if (!version) return fail("bad format version " + Quote(words[1]));
                 if (*version != ReplayVersion)
                     return fail("format version " + std::to_string(*version) + "; this game reads version " +
@@ -116,7 +105,7 @@ bool ParseReplay(std::string_view text, Replay& replay, keys::ScriptError& error
             }
             case Expect::Seed: {
                 std::optional<uint64_t> seed;
-                if (words.size() == 2 && words[0] == "seed") seed = Unsigned(words[1], 4294967295u);
+                if (words.size() == 2 && words[0] == "seed") seed = ParseDigits(words[1], 4294967295u);
                 if (!seed) return fail("expected \"seed N\" (0 to 4294967295), found " + Quote(line));
                 replay.Seed = static_cast<uint32_t>(*seed);
                 expect = Expect::HighScore;
@@ -136,7 +125,7 @@ bool ParseReplay(std::string_view text, Replay& replay, keys::ScriptError& error
                     std::optional<int32_t> score;
                     const ReplayEnd* how = nullptr;
                     if (words.size() == 4) {
-                        frames = Unsigned(words[1], std::numeric_limits<int64_t>::max());
+                        frames = ParseDigits(words[1], std::numeric_limits<int64_t>::max());
                         for (const ReplayEnd& e : AllEnds)
                             if (words[2] == ReplayEndName(e)) how = &e;
                         score = Signed32(words[3]);

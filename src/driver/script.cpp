@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "names.h"
+#include "platform/decimal.h"
 
 namespace pm::keys {
 
@@ -60,19 +61,12 @@ bool ParseSpanLine(std::string_view line, ScriptSpan& span, std::string& message
     }
     const std::string_view count = words[0];
     uint64_t value = 0;
-    bool digitsOnly = !count.empty();
-    for (char c : count) {
-        if (c < '0' || c > '9') {
-            digitsOnly = false;
-            break;
-        }
-        value = value * 10 + static_cast<uint64_t>(c - '0');
-        if (value > MaxCount) {
-            message = "frame count " + Quote(count) + " is too large";
-            return false;
-        }
+    const DigitsRead read = ReadDigits(count, MaxCount, value);
+    if (read == DigitsRead::TooLarge) {
+        message = "frame count " + Quote(count) + " is too large";
+        return false;
     }
-    if (!digitsOnly) {
+    if (read == DigitsRead::NotDigits) {
         message = "frame count " + Quote(count) + " is not a positive integer";
         return false;
     }

@@ -9,6 +9,7 @@
 
 #include "driver/options.h"
 #include "platform/atomic_file.h"
+#include "platform/errno_text.h"
 #include "platform/score_path.h"
 
 namespace pm {
@@ -50,8 +51,6 @@ std::string Shown(std::string_view text) {
     if (text.size() > 40) out += "...";
     return out;
 }
-
-std::string ErrnoText(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
 
 }  // namespace
 

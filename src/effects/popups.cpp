@@ -17,15 +17,15 @@ void FormMain::SpawnPopup(int16_t count, int16_t special, float x, float y, int1
 
     int16_t kind;
     if (special != 0) {
-        kind = 5;
+        kind = PopupKind::Stagger;
     } else if (fever != 0) {
-        kind = 0;
+        kind = PopupKind::First;
     } else {
         // A negative count never comes from play; it is kept off the sprite
         // table all the same.
-        kind = count < 0 ? int16_t{0} : count;
-        if (count >= 4) {
-            kind = 4;
+        kind = count < 0 ? PopupKind::First : count;
+        if (count >= PopupKind::Most) {
+            kind = PopupKind::Most;
             Stop(FeverSound);
             Play(FeverSound);
         }

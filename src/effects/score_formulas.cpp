@@ -10,14 +10,15 @@
 
 namespace pm {
 
-// a * 2^(b / c).
+// hz raised by `steps` steps of an octave split into `perOctave`:
+// hz * 2^(steps / perOctave), in Hz.
 // Mended: capped at the highest frequency a sound buffer accepts, where a
 // higher one would be refused and end the game.
-int32_t PowerScore(int32_t a, int16_t b, int16_t c) {
-    double exponent = static_cast<double>(b) / static_cast<double>(c);
+int32_t StepPitch(int32_t hz, int16_t steps, int16_t perOctave) {
+    double exponent = static_cast<double>(steps) / static_cast<double>(perOctave);
     if (exponent > 24) exponent = 24;
-    const double v = static_cast<double>(a) * std::pow(2.0, exponent);
-    if (!(v < 100000)) return 100000;   // also catches a NaN from c = 0
+    const double v = static_cast<double>(hz) * std::pow(2.0, exponent);
+    if (!(v < 100000)) return 100000;   // also catches a NaN from perOctave = 0
     const int32_t r = CLng(v);
     return r < 100000 ? r : 100000;
 }

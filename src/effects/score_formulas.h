@@ -8,7 +8,9 @@
 
 namespace pm {
 
-int32_t PowerScore(int32_t a, int16_t b, int16_t c);
+// A sound's playback rate moved by steps of an octave (the eating sound
+// climbs with the combo, the stagger cry wobbles).
+int32_t StepPitch(int32_t hz, int16_t steps, int16_t perOctave);
 int32_t LengthBonus(int32_t n);
 int32_t PanFromX(float x);
 int16_t RectsOverlap(const Rect& r1, const Rect& r2);   // -1 or 0

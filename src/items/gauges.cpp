@@ -50,8 +50,8 @@ void FormMain::Gauges() {
 
     if (KindTimer > 0) {
         int32_t v = 255;
-        if (BallKind == 1 && KindTimer < 420) v = CLng((static_cast<double>(KindTimer) - 38) / 1.5);
-        if (BallKind == 2 && KindTimer < 382) v = CLng(static_cast<double>(KindTimer) / 1.5);
+        if (BallKind == BallKind::Jumper && KindTimer < 420) v = CLng((static_cast<double>(KindTimer) - 38) / 1.5);
+        if (BallKind == BallKind::Shooter && KindTimer < 382) v = CLng(static_cast<double>(KindTimer) / 1.5);
         WorkRect = GaugeRects[3];
         WorkRect.Right = v;
         if (v >= 0 && v < 255) {

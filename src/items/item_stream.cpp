@@ -26,19 +26,21 @@ void FormMain::ItemPass() {
             if (item.Delay > 0) continue;
             item.X = 765.0f;
             item.Y = static_cast<float>(Rnd() * 316.0 + 45);
-            item.Kind = 0;
+            item.Kind = ItemKind::Plain;
             item.VX = static_cast<float>(-2.75 - Rnd() / 2.0 - ChainCount / 110.0);
             // The odds are compared in single precision.
-            if (Rnd() > 0.97f) item.Kind = 1;
-            if (Rnd() > 0.965f) item.Kind = 2;
+            if (Rnd() > 0.97f) item.Kind = ItemKind::Jumper;
+            if (Rnd() > 0.965f) item.Kind = ItemKind::Shooter;
             const bool upgrade = Rnd() < 0.16f;
-            if (upgrade && item.Kind >= 1 && Level > 1) item.Kind = static_cast<int16_t>(item.Kind + 2);
+            // From level 2 a kind may come boosted.
+            if (upgrade && item.Kind >= ItemKind::Jumper && Level > 1)
+                item.Kind = static_cast<int16_t>(item.Kind + (ItemKind::BoostedJumper - ItemKind::Jumper));
             const bool stagger = Rnd() > 0.99f;
-            if (stagger && Level > 2) item.Kind = 5;
-            item.Plain = Bool(item.Kind == 0);
+            if (stagger && Level > 2) item.Kind = ItemKind::Stagger;
+            item.Plain = Bool(item.Kind == ItemKind::Plain);
             if (Fever != 0) {
                 item.Plain = False;
-                item.Kind = 0;
+                item.Kind = ItemKind::Plain;
                 item.VX = static_cast<float>(-4.4 - i * 2.6 / 99);
             }
             continue;   // a fresh item first moves in the next pass
@@ -59,28 +61,28 @@ void FormMain::ItemPass() {
         if (RectsOverlap(MouthRect, WorkRect) != 0) hit = 1;   // the mouth wins over the shot
 
         // A ball that has changed kind sees every item but the stagger one as plain.
-        if (BallKind != 0 && item.Kind != 5) item.Kind = 0;
+        if (BallKind != BallKind::Plain && item.Kind != ItemKind::Stagger) item.Kind = ItemKind::Plain;
 
         if (hit != 0) {
             ComboCount = ComboCount + 1;
             if (Fever == 0) {
-                if (item.Kind == 0) ChainCount = ChainCount + 1;
+                if (item.Kind == ItemKind::Plain) ChainCount = ChainCount + 1;
                 if (ComboCount >= 5) {
-                    if (BallKind == 0 || BallKind == 1) {
+                    if (BallKind == BallKind::Plain || BallKind == BallKind::Jumper) {
                         FeverPoints = static_cast<int16_t>(FeverPoints + 4);
-                    } else if (BallKind == 2 && KindBoost == 0) {
+                    } else if (BallKind == BallKind::Shooter && KindBoost == 0) {
                         FeverPoints = static_cast<int16_t>(FeverPoints + 2);
-                    } else if (BallKind == 2) {
+                    } else if (BallKind == BallKind::Shooter) {
                         FeverPoints = static_cast<int16_t>(FeverPoints + 1);
                     }
                     FeverGaugeTimer = 180;
                 }
             }
-            const bool mouthStagger = hit == 1 && item.Kind == 5;
+            const bool mouthStagger = hit == 1 && item.Kind == ItemKind::Stagger;
             if (mouthStagger) StaggerTimer = StaggerTimer + 600;
 
             Stop(EatSound);
-            SetFrequency(EatSound, PowerScore(11025, CInt(static_cast<double>(ComboCount) - 1), 8));
+            SetFrequency(EatSound, StepPitch(11025, CInt(static_cast<double>(ComboCount) - 1), 8));
             SetPan(EatSound, PanFromX(item.X));
             Play(EatSound);
 
@@ -88,10 +90,12 @@ void FormMain::ItemPass() {
             Score = AddLong(Score, Fever != 0 ? 5 : 5 * static_cast<int64_t>(ComboCount));
 
             switch (item.Kind) {
-                case 1: BallKind = 1; KindTimer = 560; break;
-                case 2: BallKind = 2; KindTimer = 460; break;
-                case 3: BallKind = 1; KindTimer = 620; KindBoost = True; break;
-                case 4: BallKind = 2; KindTimer = 900; KindBoost = True; break;
+                case ItemKind::Jumper: BallKind = BallKind::Jumper; KindTimer = 560; break;
+                case ItemKind::Shooter: BallKind = BallKind::Shooter; KindTimer = 460; break;
+                case ItemKind::BoostedJumper:
+                    BallKind = BallKind::Jumper; KindTimer = 620; KindBoost = True; break;
+                case ItemKind::BoostedShooter:
+                    BallKind = BallKind::Shooter; KindTimer = 900; KindBoost = True; break;
                 default: break;
             }
             item.X = Eaten;
@@ -115,7 +119,7 @@ void FormMain::ItemPass() {
         // Mended: a kind outside the table draws as plain food rather than
         // reading past it.
         const size_t kind = item.Kind >= 0 && item.Kind < static_cast<int16_t>(ItemRects.size())
-                                ? static_cast<size_t>(item.Kind) : 0;
+                                ? static_cast<size_t>(item.Kind) : static_cast<size_t>(ItemKind::Plain);
         BltKeyed(CLng(item.X), row, MainSurface, ItemRects[kind]);
     }
 }

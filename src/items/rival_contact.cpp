@@ -16,7 +16,7 @@ int32_t Sgn(double v) { return v > 0 ? 1 : (v < 0 ? -1 : 0); }
 
 void FormMain::RivalContact() {
     // The shooter and the high jump eat with a wider mouth.
-    if (BallKind == 2 || HighJump != 0) {
+    if (BallKind == BallKind::Shooter || HighJump != 0) {
         MouthRect = {CLng(static_cast<double>(BallX) - 27), CLng(static_cast<double>(BallY) - 44),
                      CLng(static_cast<double>(BallX) + 30), CLng(static_cast<double>(BallY) + 50)};
     } else {
@@ -34,7 +34,7 @@ void FormMain::RivalContact() {
 
     const int32_t d = DistanceSquared(static_cast<float>(static_cast<double>(BallX) - 6), BallY, RivalX, RivalY);
     if (d < 6300) {
-        if (BallKind == 1) {
+        if (BallKind == BallKind::Jumper) {
             if (Fever == 0) {
                 GraceTimer = GraceTimer + 25;
                 const int32_t s = -Sgn(static_cast<double>(BallX) - RivalX);   // away from the ball

@@ -36,7 +36,7 @@ void FormMain::RivalSpriteAndShot() {
     }
 
     const int16_t frame = RivalFrame == 1 ? 1 : 0;
-    BltKeyed(CLng(static_cast<double>(RivalX) - 40), row, MainSurface, BallRects[static_cast<size_t>(frame + 4)]);
+    BltKeyed(CLng(static_cast<double>(RivalX) - 40), row, MainSurface, BallRects[static_cast<size_t>(frame + BallPicture::Rival)]);
 
     if (ShotX != Parked) {
         ShotX = static_cast<float>(static_cast<double>(ShotX) + ShotVX);
@@ -47,7 +47,7 @@ void FormMain::RivalSpriteAndShot() {
         SpawnSpotSpray(1, static_cast<float>(-2.0 * ShotVX), static_cast<float>(2 * r - 1), 20, 4);
         if (ShotX < 765 && Blink != 0)
             BltKeyed(CLng(static_cast<double>(ShotX) - 42), CLng(static_cast<double>(ShotY) - 42), MainSurface,
-                     BallRects[2]);
+                     BallRects[BallKind::Shooter]);
         ShotRect = {CLng(static_cast<double>(ShotX) - 22), CLng(static_cast<double>(ShotY) - 44),
                     CLng(static_cast<double>(ShotX) + 30), CLng(static_cast<double>(ShotY) + 50)};
         if (KindBoost != 0) {
@@ -56,9 +56,9 @@ void FormMain::RivalSpriteAndShot() {
             const double a = SpinAngle * RadiansPerDegree;
             if (Blink == 0) {
                 BltKeyed(CLng(ShotX - 42.0 + 3 * std::cos(a)), CLng(ShotY - 42.0 + 80 * std::sin(a)), MainSurface,
-                         BallRects[2]);
+                         BallRects[BallKind::Shooter]);
                 BltKeyed(CLng(ShotX - 42.0 - 3 * std::cos(a)), CLng(ShotY - 42.0 - 80 * std::sin(a)), MainSurface,
-                         BallRects[2]);
+                         BallRects[BallKind::Shooter]);
             }
             ShotRect = {CLng(static_cast<double>(ShotX) - 23), CLng(static_cast<double>(ShotY) - 114),
                         CLng(static_cast<double>(ShotX) + 31), CLng(static_cast<double>(ShotY) + 110)};
@@ -66,18 +66,18 @@ void FormMain::RivalSpriteAndShot() {
     }
 
     // The boosted shooter: three copies circle the ball on a flat ellipse.
-    if (BallKind == 2 && KindBoost != 0 && Blink == 0) {
+    if (BallKind == BallKind::Shooter && KindBoost != 0 && Blink == 0) {
         for (int32_t j = 0; j <= 2; ++j) {
             const double a = (120 * j + SpinAngle) * RadiansPerDegree;
             BltKeyed(CLng(BallX - 42.0 + 16 * std::cos(a)), CLng(BallY - 42.0 + 8 * std::sin(a)), MainSurface,
-                     BallRects[2]);
+                     BallRects[BallKind::Shooter]);
         }
     }
 
     ParticlePlayStep();
 
     // The boosted jumper sparkles.
-    if (KindBoost != 0 && BallKind == 1) {
+    if (KindBoost != 0 && BallKind == BallKind::Jumper) {
         const double r1 = Rnd();
         const double r2 = Rnd();
         SpawnBallSpray(3, static_cast<float>(r1 * 3 - 1.5), static_cast<float>(r2 * 3 - 1.5), 10, 4);

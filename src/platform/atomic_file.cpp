@@ -11,11 +11,11 @@
 #include <ctime>
 #include <vector>
 
+#include "platform/errno_text.h"
+
 namespace pm {
 
 namespace {
-
-std::string ErrnoText(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
 
 bool WriteAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {

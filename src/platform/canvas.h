@@ -24,6 +24,14 @@ constexpr uint16_t Rgb565(uint8_t r, uint8_t g, uint8_t b) {
     return static_cast<uint16_t>(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
 }
 
+// A 5-6-5 pixel back to 8 bits a channel, the high bits repeated into the
+// low ones so that white stays white and black black.
+constexpr Rgb WidenRgb565(uint16_t p) {
+    const uint32_t r5 = p >> 11, g6 = (p >> 5) & 0x3F, b5 = p & 0x1F;
+    return Rgb{static_cast<uint8_t>(r5 << 3 | r5 >> 2), static_cast<uint8_t>(g6 << 2 | g6 >> 4),
+               static_cast<uint8_t>(b5 << 3 | b5 >> 2)};
+}
+
 struct Surface {
     std::string Name;           // the record's name, e.g. "MainSurface"
     int32_t Width = 0, Height = 0;

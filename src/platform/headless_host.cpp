@@ -8,16 +8,16 @@ namespace pm {
 
 HeadlessHost::HeadlessHost(std::string dataDir) : dataDir_(std::move(dataDir)) {}
 
-Surface HeadlessHost::LoadBitmap(const BitmapSpec& spec) {
+Surface HeadlessHost::LoadBitmap(const BitmapFile& entry) {
     if (dataDir_.empty()) {
-        const uint16_t fill = spec.Id == BitmapId::Main ? 0xFFFF : 0;
-        return Surface(spec.Surface, spec.Width, spec.Height, fill);
+        const uint16_t fill = entry.Id == BitmapId::Main ? 0xFFFF : 0;
+        return Surface(entry.Surface, entry.Width, entry.Height, fill);
     }
-    return LoadBmpFile(dataDir_ + spec.File, spec.Width, spec.Height);
+    return LoadBmpFile(dataDir_ + entry.File, entry.Width, entry.Height);
 }
 
-void HeadlessHost::LoadSound(const SoundSpec& spec) {
-    if (!dataDir_.empty()) LoadWavFile(dataDir_ + spec.File, spec.Rate);
+void HeadlessHost::LoadSound(const SoundFile& entry) {
+    if (!dataDir_.empty()) LoadWavFile(dataDir_ + entry.File, entry.Rate);
 }
 
 void HeadlessHost::Present(const Surface& backBuffer) {

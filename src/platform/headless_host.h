@@ -35,13 +35,13 @@ public:
     int32_t Presents = 0;
 
     void OpenDisplay() override {}
-    Surface LoadBitmap(const BitmapSpec& spec) override;
+    Surface LoadBitmap(const BitmapFile& entry) override;
     TextRenderer* Text() override { return TextOut; }
     DrawObserver* DrawLog() override { return Draws; }
     void OpenKeyboard() override {}
     void ReadKeyboard(std::array<uint8_t, 256>& keys) override { keys = Keys; }
     void OpenSound() override {}
-    void LoadSound(const SoundSpec& spec) override;
+    void LoadSound(const SoundFile& entry) override;
     void Sound(SoundId id, SoundOp op, int32_t value) override { SoundLog.push_back({id, op, value}); }
     void Present(const Surface& backBuffer) override;
     HostEvents PumpEvents() override;

@@ -24,13 +24,13 @@ struct StartupError : std::runtime_error {
 
 // The five bitmaps, in load order.
 enum class BitmapId : uint8_t { Main, Ground, PinkLine, Title, Scale };
-struct BitmapSpec {
+struct BitmapFile {
     BitmapId Id;
     const char* File;       // relative to the program folder
     const char* Surface;    // the record's name
     int32_t Width, Height;
 };
-inline constexpr std::array<BitmapSpec, 5> Bitmaps{{
+inline constexpr std::array<BitmapFile, 5> Bitmaps{{
     {BitmapId::Main, "bmp/main.bmp", "MainSurface", 493, 329},
     {BitmapId::Ground, "bmp/ground.bmp", "GroundSurface", 800, 176},
     {BitmapId::PinkLine, "bmp/pinkline.bmp", "PinkLineSurface", 367, 86},
@@ -43,13 +43,13 @@ enum class SoundId : uint8_t {
     Eat, Fever, HighJump, Quake, Charge, Land, Naki, Hit, Bomb, HighScore, Bonus, Bell, LevelUp, Oee
 };
 inline constexpr size_t SoundCount = 14;
-struct SoundSpec {
+struct SoundFile {
     SoundId Id;
     const char* File;       // relative to the program folder
     const char* Buffer;     // the record's name
     int32_t Rate;           // samples per second the file must have
 };
-inline constexpr std::array<SoundSpec, SoundCount> Sounds{{
+inline constexpr std::array<SoundFile, SoundCount> Sounds{{
     {SoundId::Eat, "wav/eat.wav", "EatSound", 11025},
     {SoundId::Fever, "wav/fever.wav", "FeverSound", 11025},
     {SoundId::HighJump, "wav/highjump.wav", "HighJumpSound", 11025},
@@ -92,7 +92,7 @@ public:
 
     // Display: the window (or nothing) and the five bitmaps.
     virtual void OpenDisplay() = 0;
-    virtual Surface LoadBitmap(const BitmapSpec& spec) = 0;   // throws StartupError
+    virtual Surface LoadBitmap(const BitmapFile& entry) = 0;   // throws StartupError
     virtual TextRenderer* Text() = 0;                          // may be null
     virtual DrawObserver* DrawLog() = 0;                       // may be null
 
@@ -102,7 +102,7 @@ public:
 
     // Sound: the device, the buffers and the four buffer operations.
     virtual void OpenSound() = 0;
-    virtual void LoadSound(const SoundSpec& spec) = 0;          // throws StartupError
+    virtual void LoadSound(const SoundFile& entry) = 0;          // throws StartupError
     virtual void Sound(SoundId id, SoundOp op, int32_t value) = 0;
 
     // Frame end: show the finished back buffer (no waiting; the driver keeps

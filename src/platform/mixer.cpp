@@ -35,6 +35,16 @@ void Mixer::SetFrequency(size_t i, int32_t hz) {
 
 void Mixer::SetPan(size_t i, int32_t pan) { voices_.at(i).Gain = PanGains(pan); }
 
+void Mixer::Apply(SoundId id, SoundOp op, int32_t value) {
+    const size_t i = static_cast<size_t>(id);
+    switch (op) {
+        case SoundOp::Stop: Stop(i); break;
+        case SoundOp::Frequency: SetFrequency(i, value); break;
+        case SoundOp::Pan: SetPan(i, value); break;
+        case SoundOp::Play: Play(i); break;
+    }
+}
+
 Mixer::Gains Mixer::PanGains(int32_t pan) {
     pan = std::clamp(pan, -PanLimit, PanLimit);
     const double attenuated = pan == PanLimit || pan == -PanLimit ? 0.0 : std::pow(10.0, -std::abs(pan) / 2000.0);

@@ -39,6 +39,8 @@ public:
     void SetFrequency(size_t i, int32_t hz);
     // Negative attenuates the right channel, positive the left, by |pan| / 100 dB.
     void SetPan(size_t i, int32_t pan);
+    // One of the game's four buffer operations (Host::Sound) on its sound.
+    void Apply(SoundId id, SoundOp op, int32_t value);
 
     // Renders `frames` interleaved stereo frames (left, right) into out.
     void Mix(int16_t* out, size_t frames);

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "platform/atomic_file.h"
+#include "platform/errno_text.h"
 #include "platform/score_path.h"
 #include "names.h"
 #include "shell/basic.h"
@@ -44,12 +45,6 @@ std::optional<int32_t> ParseScoreText(std::string_view text) {
     if (value < INT32_MIN) value = INT32_MIN;
     return static_cast<int32_t>(value);
 }
-
-namespace {
-
-std::string ErrnoText(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
-
-}  // namespace
 
 RecordRead ReadScoreFile(const std::string& path) {
     RecordRead result;

@@ -15,12 +15,11 @@ void BlendCoverage(Surface& dst, int32_t x, int32_t y, const TextCoverage& line,
             if (a == 0) continue;
             uint16_t& p = dst.At(static_cast<int32_t>(dx), static_cast<int32_t>(dy));
             // Expand the 5-6-5 pixel to 8 bits a channel, blend, pack again.
-            const uint32_t r5 = p >> 11, g6 = (p >> 5) & 0x3F, b5 = p & 0x1F;
-            const uint32_t br = (r5 << 3) | (r5 >> 2), bg = (g6 << 2) | (g6 >> 4), bb = (b5 << 3) | (b5 >> 2);
+            const Rgb under = WidenRgb565(p);
             const auto mix = [a](uint32_t fg, uint32_t bgc) {
                 return static_cast<uint8_t>((fg * a + bgc * (255 - a) + 127) / 255);
             };
-            p = Rgb565(mix(colour.R, br), mix(colour.G, bg), mix(colour.B, bb));
+            p = Rgb565(mix(colour.R, under.R), mix(colour.G, under.G), mix(colour.B, under.B));
         }
     }
 }

@@ -56,12 +56,12 @@ void FormMain::HorizontalMove() {
 
 void FormMain::KindTimerAndDrawBall() {
     bool draw = true;
-    if (BallKind != 0) {
+    if (BallKind != BallKind::Plain) {
         KindTimer = KindTimer - 1;
         // The ball blinks through the last 105 frames of its kind.
         if (KindTimer < 105 && Blink != 0) draw = false;
         if (KindTimer == 0) {
-            BallKind = 0;
+            BallKind = BallKind::Plain;
             KindBoost = False;
         }
     }
@@ -71,7 +71,7 @@ void FormMain::KindTimerAndDrawBall() {
     } else {
         // Above the top of the screen only a bobbing marker shows where it is.
         BltKeyed(CLng(BallX - 12.0), CLng(std::sin(BallY * RadiansPerDegree) * 7.0 + 7.0), MainSurface,
-                 BallRects[3]);
+                 BallRects[BallPicture::Marker]);
     }
 }
 
@@ -85,7 +85,7 @@ void FormMain::Stagger() {
         const float sprayVY = static_cast<float>(Rnd() * 8.0 - 4.0);
         SpawnBallSpray(4, sprayVX, sprayVY, 40, 4);
         Stop(OeeSound);
-        SetFrequency(OeeSound, PowerScore(8805, CInt(Rnd() * 4.0 - 2.0), 12));
+        SetFrequency(OeeSound, StepPitch(8805, CInt(Rnd() * 4.0 - 2.0), 12));
         SetPan(OeeSound, PanFromX(BallX));
         Play(OeeSound);
     }

@@ -25,10 +25,10 @@ void FormMain::VerticalMotion() {
     if (BallVY > 0 && HighJump != 0 && OnGround == 0) SlamTimer = 100;
 
     if (BallVY > 1) {
-        if (BallKind == 1) {
+        if (BallKind == BallKind::Jumper) {
             BallVY = BallVY + 1.47;
             if (KindBoost != 0 && BallY > 200 && BallVY > 0) BallVY = BallVY + 1;
-        } else if (BallKind == 2) {
+        } else if (BallKind == BallKind::Shooter) {
             // The shooter floats, most of all high up.
             if (BallY < 250) BallVY = BallVY - 0.2;
             BallVY = BallVY - 0.3;
@@ -37,8 +37,8 @@ void FormMain::VerticalMotion() {
 
     // A kind that runs out in mid high jump finishes the jump as a jumper
     // and ends at the landing.
-    if (HighJump != 0 && BallKind == 0) {
-        BallKind = 1;
+    if (HighJump != 0 && BallKind == BallKind::Plain) {
+        BallKind = BallKind::Jumper;
         KindTimer = 0;
     }
 
@@ -52,7 +52,7 @@ void FormMain::Landing() {
     BallY = 450;
     BallVY = 0;
 
-    if (BallKind == 1 && OnGround == 0) {
+    if (BallKind == BallKind::Jumper && OnGround == 0) {
         QuakeTimer = QuakeTimer + 25;
         if (RivalY == 450) RivalDizzyTimer = RivalDizzyTimer + 10;
     }
@@ -66,12 +66,12 @@ void FormMain::Landing() {
 
     if (HighJump != 0) {
         HighJump = False;
-        if (BallKind == 1) {
+        if (BallKind == BallKind::Jumper) {
             QuakeTimer = 100;
             SlamTimer = 2;
             if (KindTimer <= 0) {
                 KindTimer = 0;
-                BallKind = 0;
+                BallKind = BallKind::Plain;
             }
             if (RivalY >= 434) RivalDizzyTimer = RivalDizzyTimer + 160;
             if (RivalStunTimer < 90 || RivalAwayTimer > 0) Play(QuakeSound);

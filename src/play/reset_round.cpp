@@ -15,7 +15,7 @@ void FormMain::ResetRound() {
     Dashing = False;
     DashCooldown = 0;
     ComboCount = 0;
-    BallKind = 0;
+    BallKind = BallKind::Plain;
     KindTimer = 0;
     StaggerTimer = 0;
     QuakeTimer = 0;
@@ -56,7 +56,7 @@ void FormMain::ResetRound() {
     // before the specks so a seeded run replays the same field.
     for (Item& item : Items) {
         item.X = Parked;
-        item.Kind = 0;
+        item.Kind = ItemKind::Plain;
         item.Delay = CLng(Int(Rnd() * 150.0));
     }
     for (Popup& popup : Popups) popup.X = ParkedAt;

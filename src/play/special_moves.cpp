@@ -7,7 +7,7 @@
 namespace pm {
 
 void FormMain::UpKey() {
-    if (BallKind == 0) {
+    if (BallKind == BallKind::Plain) {
         if (ShotX == Parked && DashCooldown < 120 && HighJump == 0) {
             Dashing = True;
             BallVX = -50;
@@ -31,7 +31,7 @@ void FormMain::UpKey() {
             DashCooldown = DashCooldown + 40;
             if (DashCooldown > 540) DashCooldown = 540;
         }
-    } else if (BallKind == 1) {
+    } else if (BallKind == BallKind::Jumper) {
         // Only from the ground or while rising, and never on shaking ground.
         if (BallVY <= 0 && QuakeTimer == 0 && HighJump == 0) {
             BallVY = -30;
@@ -44,7 +44,7 @@ void FormMain::UpKey() {
                 ComboCount = 0;
             }
         }
-    } else if (BallKind == 2) {
+    } else if (BallKind == BallKind::Shooter) {
         if (ShotX == Parked) {
             ShotX = BallX;
             ShotY = BallY;

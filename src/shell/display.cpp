@@ -31,7 +31,7 @@ void FormMain::InitKeyboard() { HostPtr->OpenKeyboard(); }
 
 void FormMain::InitSound() {
     HostPtr->OpenSound();
-    for (const SoundSpec& spec : Sounds) HostPtr->LoadSound(spec);
+    for (const SoundFile& entry : Sounds) HostPtr->LoadSound(entry);
 }
 
 void FormMain::InitRects() {

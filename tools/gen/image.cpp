@@ -1,9 +1,10 @@
 #include "image.h"
-#include "bytes.h"
 
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+
+#include "common/bmp_write.h"
 
 namespace gen {
 
@@ -12,39 +13,8 @@ void Image::Fill(const Box& b, Color c) {
         for (int x = b.L; x < b.R; ++x) Set(x, y, c);
 }
 
-
 std::string Image::EncodeBmp() const {
-    const uint32_t rowBytes = (static_cast<uint32_t>(w_) * 3 + 3) & ~3u;
-    const uint32_t dataSize = rowBytes * static_cast<uint32_t>(h_);
-    std::string s;
-    s.reserve(54 + dataSize);
-    // BITMAPFILEHEADER
-    s += "BM";
-    Put32(s, 54 + dataSize);
-    Put32(s, 0);
-    Put32(s, 54);
-    // BITMAPINFOHEADER
-    Put32(s, 40);
-    Put32(s, static_cast<uint32_t>(w_));
-    Put32(s, static_cast<uint32_t>(h_));   // positive: bottom-up
-    Put16(s, 1);
-    Put16(s, 24);
-    Put32(s, 0);                           // BI_RGB
-    Put32(s, dataSize);
-    Put32(s, 2835);                        // 72 dpi
-    Put32(s, 2835);
-    Put32(s, 0);
-    Put32(s, 0);
-    for (int y = h_ - 1; y >= 0; --y) {
-        for (int x = 0; x < w_; ++x) {
-            const Color c = At(x, y);
-            s.push_back(static_cast<char>(c.B));
-            s.push_back(static_cast<char>(c.G));
-            s.push_back(static_cast<char>(c.R));
-        }
-        for (uint32_t p = static_cast<uint32_t>(w_) * 3; p < rowBytes; ++p) s.push_back(0);
-    }
-    return s;
+    return pm::files::EncodeBmp24(w_, h_, [this](int32_t x, int32_t y) { return At(x, y); });
 }
 
 void Layer::Rect(double x0, double y0, double x1, double y1, Color c) {

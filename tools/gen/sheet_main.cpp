@@ -9,10 +9,13 @@
 #include "font.h"
 #include "kit.h"
 #include "layout.h"
+#include "names.h"
 
 namespace gen {
 
 namespace L = layout;
+namespace BallKind = pm::BallKind;
+namespace ItemKind = pm::ItemKind;
 
 namespace {
 
@@ -22,8 +25,8 @@ using Pts = std::vector<std::pair<double, double>>;
 // ---- The ball ---------------------------------------------------------------
 
 // The hero: a round creature with a big mouth facing right (it eats what
-// comes from the right). Kind 0 plain, 1 the jumper (wings and springs),
-// 2 the shooter (a horn). `s` scales it about the origin for the life icon.
+// comes from the right). The plain kind, the jumper (wings and springs),
+// the shooter (a horn). `s` scales it about the origin for the life icon.
 struct Hero {
     double S = 1.0, Ox = 0, Oy = 0;
     double X(double x) const { return Ox + x * S; }
@@ -31,14 +34,16 @@ struct Hero {
     double R(double r) const { return r * S; }
 };
 
-Ramp HeroRamp(int kind) { return kind == 1 ? ramp::Leaf : kind == 2 ? ramp::Berry : ramp::Sun; }
+Ramp HeroRamp(int kind) {
+    return kind == BallKind::Jumper ? ramp::Leaf : kind == BallKind::Shooter ? ramp::Berry : ramp::Sun;
+}
 
 void DrawHero(Layer& l, int kind, const Hero& h, bool details = true) {
     const Ramp body = HeroRamp(kind);
     const double cx = 37, cy = 43, rx = 29, ry = 30;
 
     // Behind the body: the jumper's wing, the shooter's horn.
-    if (kind == 1) {
+    if (kind == BallKind::Jumper) {
         const Pts wing{{h.X(20), h.Y(36)}, {h.X(6), h.Y(30)}, {h.X(0.5), h.Y(19)}, {h.X(3), h.Y(8)},
                        {h.X(9), h.Y(2)}, {h.X(15), h.Y(8)}, {h.X(21), h.Y(3)}, {h.X(27), h.Y(12)}, {h.X(28), h.Y(24)}};
         l.Polygon(wing, ramp::Sky.Hi);
@@ -48,7 +53,7 @@ void DrawHero(Layer& l, int kind, const Hero& h, bool details = true) {
         l.Line(h.X(12), h.Y(8), h.X(20), h.Y(22), h.R(1.2), ramp::Sky.Mid);
         l.Line(h.X(21), h.Y(6), h.X(24), h.Y(20), h.R(1.2), ramp::Sky.Mid);
     }
-    if (kind == 2) {
+    if (kind == BallKind::Shooter) {
         const Pts horn{{h.X(40), h.Y(20)}, {h.X(66), h.Y(1.5)}, {h.X(54), h.Y(24)}};
         l.Polygon(horn, ramp::Ivory.Light);
         for (int i = 0; i < 4; ++i) {
@@ -61,7 +66,7 @@ void DrawHero(Layer& l, int kind, const Hero& h, bool details = true) {
     }
 
     // Feet or springs.
-    if (kind == 1) {
+    if (kind == BallKind::Jumper) {
         for (double fx : {26.0, 48.0}) {
             for (int k = 0; k < 4; ++k) {
                 const double y0 = 66 + 2.6 * k, y1 = y0 + 2.6;
@@ -121,14 +126,14 @@ void DrawHero(Layer& l, int kind, const Hero& h, bool details = true) {
     l.Ellipse(h.X(39), h.Y(26), h.R(3.6), h.R(5.2), kInk);
     if (details) {
         l.Rect(h.X(37), h.Y(22), h.X(38), h.Y(23), kOffWhite);
-        if (kind == 2) l.Line(h.X(27), h.Y(13), h.X(44), h.Y(17), h.R(2.6), kInk);   // a determined brow
+        if (kind == BallKind::Shooter) l.Line(h.X(27), h.Y(13), h.X(44), h.Y(17), h.R(2.6), kInk);   // a determined brow
         // A blush under the eye.
         l.Ellipse(h.X(26), h.Y(40), h.R(4.5), h.R(2.5), Mix(body.Mid, ramp::Berry.Light, 0.6));
     }
 }
 
 void DrawBalls(Image& img) {
-    for (int kind = 0; kind < 3; ++kind) {
+    for (int kind = BallKind::Plain; kind <= BallKind::Shooter; ++kind) {
         const Box b = L::Ball[static_cast<size_t>(kind)];
         Layer l(b.W(), b.H());
         DrawHero(l, kind, Hero{});
@@ -257,9 +262,10 @@ void Glow(Layer& l) {
 }
 
 Layer DrawItem(int kind) {
+    const bool boosted = kind == ItemKind::BoostedJumper || kind == ItemKind::BoostedShooter;
     Layer l(31, 31);
     switch (kind) {
-    case 0: {   // a ripe round fruit with a leaf
+    case ItemKind::Plain: {   // a ripe round fruit with a leaf
         l.Line(kItemX, 6, kItemX + 2, 1.5, 2.0, Rgb(120, 70, 30));
         l.Polygon({{kItemX + 2, 4}, {kItemX + 8, 0.5}, {kItemX + 12, 3}, {kItemX + 6, 7}}, ramp::Leaf.Mid);
         l.Line(kItemX + 3, 4, kItemX + 10, 2.5, 1.0, ramp::Leaf.Light);
@@ -267,21 +273,21 @@ Layer DrawItem(int kind) {
         l.Rect(kItemX - 1, 7, kItemX, 8, ramp::Apple.Dark);   // the dimple at the stem
         break;
     }
-    case 1:
-    case 3:
-        if (kind == 3) Glow(l);
+    case ItemKind::Jumper:
+    case ItemKind::BoostedJumper:
+        if (boosted) Glow(l);
         Orb(l, ramp::Leaf, 10.5);
-        UpArrow(l, kItemY - (kind == 3 ? 8 : 6), kOffWhite);
-        if (kind == 3) UpArrow(l, kItemY - 2, ramp::Leaf.Hi);
+        UpArrow(l, kItemY - (boosted ? 8 : 6), kOffWhite);
+        if (boosted) UpArrow(l, kItemY - 2, ramp::Leaf.Hi);
         break;
-    case 2:
-    case 4:
-        if (kind == 4) Glow(l);
+    case ItemKind::Shooter:
+    case ItemKind::BoostedShooter:
+        if (boosted) Glow(l);
         Orb(l, ramp::Berry, 10.5);
-        RightArrow(l, kItemX - (kind == 4 ? 8 : 5.5), kOffWhite);
-        if (kind == 4) RightArrow(l, kItemX - 2.5, ramp::Berry.Hi);
+        RightArrow(l, kItemX - (boosted ? 8 : 5.5), kOffWhite);
+        if (boosted) RightArrow(l, kItemX - 2.5, ramp::Berry.Hi);
         break;
-    case 5: {   // a suspicious mushroom with a skull on its stem
+    case ItemKind::Stagger: {   // a suspicious mushroom with a skull on its stem
         l.Rect(9, 14, 20, 27, ramp::Ivory.Light);
         l.Rect(9, 14, 11, 27, ramp::Ivory.Mid);
         l.Ellipse(14.5, 28, 7, 2.5, ramp::Ivory.Mid);
@@ -308,7 +314,7 @@ Layer DrawItem(int kind) {
         break;
     }
     l.Outline(kInk);
-    if (kind == 3 || kind == 4) {
+    if (boosted) {
         Sparkle(l, 26, 4, 3.6, ramp::Sun.Hi, kOffWhite);
         Sparkle(l, 4, 25, 2.6, ramp::Sun.Hi, kOffWhite);
     }

@@ -1,10 +1,13 @@
 #include "wave.h"
-#include "bytes.h"
+#include "common/file_bytes.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace gen {
+
+using pm::files::Put16;
+using pm::files::Put32;
 
 std::string EncodeWav(const Sound& snd) {
     const uint32_t n = static_cast<uint32_t>(snd.S.size());

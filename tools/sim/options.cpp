@@ -1,8 +1,10 @@
 #include "options.h"
 
+#include <optional>
 #include <string_view>
 
 #include "driver/script.h"
+#include "platform/decimal.h"
 
 namespace pm::sim {
 
@@ -12,16 +14,9 @@ namespace {
 
 // Plain decimal digits only: no sign, no spaces, no hex, within `max`.
 bool ParseUnsigned(std::string_view text, uint64_t max, uint64_t& value) {
-    if (text.empty() || text.size() > 20) return false;
-    uint64_t v = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return false;
-        const uint64_t digit = static_cast<uint64_t>(c - '0');
-        if (v > (max - digit) / 10) return false;
-        v = v * 10 + digit;
-    }
-    value = v;
-    return true;
+    const std::optional<uint64_t> v = ParseDigits(text, max);
+    if (v) value = *v;
+    return v.has_value();
 }
 
 bool ParseChannels(std::string_view text, Channels& channels) {

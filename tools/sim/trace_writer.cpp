@@ -275,8 +275,8 @@ const char* OpName(SoundOp op) {
 }
 
 const char* BufferName(SoundId id) {
-    for (const SoundSpec& spec : Sounds)
-        if (spec.Id == id) return spec.Buffer;
+    for (const SoundFile& entry : Sounds)
+        if (entry.Id == id) return entry.Buffer;
     return "?";
 }
 

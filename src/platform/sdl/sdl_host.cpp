@@ -26,6 +26,9 @@ constexpr const char* NoDisplayFound = "cannot start the video: no display found
 
 [[noreturn]] void SdlFailure(const std::string& what) { throw StartupError(what + ": " + SDL_GetError()); }
 
+// A colour as the 32-bit ARGB8888 pixel of the texture and the icon, alpha 0.
+uint32_t Argb(Rgb c) { return uint32_t{c.R} << 16 | uint32_t{c.G} << 8 | c.B; }
+
 // True when the renderer is OpenGL on a software rasteriser. A renderer the
 // player chose by name (SDL_RENDER_DRIVER) is always kept.
 bool RendersOnTheProcessor(SDL_Renderer* renderer) {
@@ -144,8 +147,8 @@ void SdlHost::OpenDisplay() {
     text_ = std::make_unique<TtfText>(12);
 }
 
-Surface SdlHost::LoadBitmap(const BitmapSpec& spec) {
-    return LoadBmpFile(folder_ + spec.File, spec.Width, spec.Height);
+Surface SdlHost::LoadBitmap(const BitmapFile& entry) {
+    return LoadBmpFile(folder_ + entry.File, entry.Width, entry.Height);
 }
 
 void SdlHost::OpenKeyboard() {
@@ -219,22 +222,16 @@ void SdlHost::AudioCallback(void* self, Uint8* stream, int len) {
                                             static_cast<size_t>(len) / (2 * sizeof(int16_t)));
 }
 
-void SdlHost::LoadSound(const SoundSpec& spec) {
-    const WaveData wave = LoadWavFile(folder_ + spec.File, spec.Rate);
+void SdlHost::LoadSound(const SoundFile& entry) {
+    const WaveData wave = LoadWavFile(folder_ + entry.File, entry.Rate);
     if (audio_) SDL_LockAudioDevice(audio_);
-    mixer_.Load(static_cast<size_t>(spec.Id), wave);
+    mixer_.Load(static_cast<size_t>(entry.Id), wave);
     if (audio_) SDL_UnlockAudioDevice(audio_);
 }
 
 void SdlHost::Sound(SoundId id, SoundOp op, int32_t value) {
-    const size_t i = static_cast<size_t>(id);
     if (audio_) SDL_LockAudioDevice(audio_);
-    switch (op) {
-        case SoundOp::Stop: mixer_.Stop(i); break;
-        case SoundOp::Frequency: mixer_.SetFrequency(i, value); break;
-        case SoundOp::Pan: mixer_.SetPan(i, value); break;
-        case SoundOp::Play: mixer_.Play(i); break;
-    }
+    mixer_.Apply(id, op, value);
     if (audio_) SDL_UnlockAudioDevice(audio_);
 }
 
@@ -251,11 +248,9 @@ void SdlHost::SetIcon(const Surface& sheet, const Rect& r) {
                                                 static_cast<size_t>(y - r.Top) * icon->pitch);
         for (int32_t x = r.Left; x < r.Right; ++x) {
             const uint16_t p = sheet.At(x, y);
-            const uint32_t r5 = p >> 11, g6 = (p >> 5) & 0x3F, b5 = p & 0x1F;
             // White is the sprite sheet's transparent colour.
             const uint32_t alpha = p == 0xFFFF ? 0 : 0xFF;
-            row[x - r.Left] = alpha << 24 | ((r5 << 3) | (r5 >> 2)) << 16 | ((g6 << 2) | (g6 >> 4)) << 8 |
-                              ((b5 << 3) | (b5 >> 2));
+            row[x - r.Left] = alpha << 24 | Argb(WidenRgb565(p));
         }
     }
     SDL_SetWindowIcon(window_, icon);
@@ -284,13 +279,9 @@ TextRenderer* SdlHost::LargeText() {
 void SdlHost::UploadFrame(const Surface& picture) {
     if (picture.Width != 800 || picture.Height != 600) throw StartupError("the back buffer is not 800 x 600");
     if (widen_.empty()) {
-        // Every RGB565 value to its 32-bit colour, the low bits filled from
-        // the high ones so white stays white.
+        // Every RGB565 value to its 32-bit colour.
         widen_.resize(65536);
-        for (uint32_t p = 0; p < 65536; ++p) {
-            const uint32_t r = (p >> 11) & 31, g = (p >> 5) & 63, b = p & 31;
-            widen_[p] = ((r << 3 | r >> 2) << 16) | ((g << 2 | g >> 4) << 8) | (b << 3 | b >> 2);
-        }
+        for (uint32_t p = 0; p < 65536; ++p) widen_[p] = Argb(WidenRgb565(static_cast<uint16_t>(p)));
     }
     void* pixels = nullptr;
     int pitch = 0;

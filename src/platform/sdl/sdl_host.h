@@ -37,13 +37,13 @@ public:
     SdlHost& operator=(const SdlHost&) = delete;
 
     void OpenDisplay() override;
-    Surface LoadBitmap(const BitmapSpec& spec) override;
+    Surface LoadBitmap(const BitmapFile& entry) override;
     TextRenderer* Text() override { return text_.get(); }
     DrawObserver* DrawLog() override { return nullptr; }
     void OpenKeyboard() override;
     void ReadKeyboard(std::array<uint8_t, 256>& keys) override;
     void OpenSound() override;
-    void LoadSound(const SoundSpec& spec) override;
+    void LoadSound(const SoundFile& entry) override;
     void Sound(SoundId id, SoundOp op, int32_t value) override;
     void Present(const Surface& backBuffer) override;
     HostEvents PumpEvents() override;

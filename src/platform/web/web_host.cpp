@@ -31,34 +31,27 @@ WebHost::WebHost(std::string dataDir) : dataDir_(std::move(dataDir)), text_(Titl
 
 void WebHost::OpenDisplay() {
     if (!widen_.empty()) return;
-    // The same widening as the desktop's: the high bits repeat into the low
-    // ones so white stays white. Bytes R, G, B, A in memory order.
+    // The same widening as the desktop's. Bytes R, G, B, A in memory order.
     widen_.resize(65536);
     for (uint32_t p = 0; p < 65536; ++p) {
-        const uint32_t r = (p >> 11) & 31, g = (p >> 5) & 63, b = p & 31;
-        widen_[p] = 0xFF000000u | ((b << 3 | b >> 2) << 16) | ((g << 2 | g >> 4) << 8) | (r << 3 | r >> 2);
+        const Rgb c = WidenRgb565(static_cast<uint16_t>(p));
+        widen_[p] = 0xFF000000u | uint32_t{c.B} << 16 | uint32_t{c.G} << 8 | c.R;
     }
     frame_.resize(800 * 600);
 }
 
-Surface WebHost::LoadBitmap(const BitmapSpec& spec) {
-    return LoadBmpFile(dataDir_ + spec.File, spec.Width, spec.Height);
+Surface WebHost::LoadBitmap(const BitmapFile& entry) {
+    return LoadBmpFile(dataDir_ + entry.File, entry.Width, entry.Height);
 }
 
 void WebHost::OpenSound() { mixer_ = Mixer(); }
 
-void WebHost::LoadSound(const SoundSpec& spec) {
-    mixer_.Load(static_cast<size_t>(spec.Id), LoadWavFile(dataDir_ + spec.File, spec.Rate));
+void WebHost::LoadSound(const SoundFile& entry) {
+    mixer_.Load(static_cast<size_t>(entry.Id), LoadWavFile(dataDir_ + entry.File, entry.Rate));
 }
 
 void WebHost::Sound(SoundId id, SoundOp op, int32_t value) {
-    const size_t i = static_cast<size_t>(id);
-    switch (op) {
-        case SoundOp::Stop: mixer_.Stop(i); break;
-        case SoundOp::Frequency: mixer_.SetFrequency(i, value); break;
-        case SoundOp::Pan: mixer_.SetPan(i, value); break;
-        case SoundOp::Play: mixer_.Play(i); break;
-    }
+    mixer_.Apply(id, op, value);
 }
 
 void WebHost::Present(const Surface& back) {

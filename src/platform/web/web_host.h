@@ -39,13 +39,13 @@ public:
     void Mix(int16_t* out, size_t frames) { mixer_.Mix(out, frames); }
 
     void OpenDisplay() override;
-    Surface LoadBitmap(const BitmapSpec& spec) override;
+    Surface LoadBitmap(const BitmapFile& entry) override;
     TextRenderer* Text() override { return &text_; }
     DrawObserver* DrawLog() override { return nullptr; }
     void OpenKeyboard() override {}
     void ReadKeyboard(std::array<uint8_t, 256>& keys) override { Keys.Read(keys); }
     void OpenSound() override;
-    void LoadSound(const SoundSpec& spec) override;
+    void LoadSound(const SoundFile& entry) override;
     void Sound(SoundId id, SoundOp op, int32_t value) override;
     void Present(const Surface& backBuffer) override;
     HostEvents PumpEvents() override;
