@@ -92,8 +92,10 @@ void Play(pm::sdl::SdlHost& host, const pm::Options& options, pm::SessionSetup s
     pm::Session session(host, &host, std::move(setup));
     session.Start(pm::ClockSeed());
     host.SetIcon(session.Game().MainSurface, session.Game().BallRects[0]);
-    // A lost display ends the process from inside whatever SDL call found it
-    // lost: the shutdown's saves run there, as for a closed window.
+    // Mended: a lost display used to end the process in Xlib without the
+    // shutdown, losing the record of a run in its game over and last.replay.
+    // It still ends the process, from inside whatever SDL call found it
+    // lost, but the shutdown's saves run there first, as for a closed window.
     host.OnDisplayLost([&session] {
         session.Close();
         session.Finish();
@@ -138,7 +140,8 @@ int main(int argc, char** argv) {
     }
     if (options.Help || options.Version) {
         const std::string text = options.Help ? pm::Usage() : std::string(pm::VersionText()) + "\n";
-        // A full disk or a closed pipe is a failure, not a quiet success.
+        // Mended: a full disk or a closed pipe used to end in a quiet exit
+        // status 0; it is a failure.
         if (std::fputs(text.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
             Say(std::string("cannot write to standard output: ") + std::strerror(errno));
             return 1;

@@ -34,9 +34,10 @@ void ReplayKeeper::RunEnded(const Replay& sofar, int32_t record) {
     if (record <= recordBeforeRun_ || bestPath_.empty()) return;
     // A new record in this session; keep it unless the file already holds a
     // better run (say, from before the score file was reset, or another copy
-    // of the game's). Mended: the look at the file and the write used to be
-    // apart, so a copy with a lower run could write over a higher one in
-    // between; both are under the folder's lock now, as score.dat's save is.
+    // of the game's).
+    // Mended: the look at the file and the write used to be apart, so a copy
+    // with a lower run could write over a higher one in between; both are
+    // under the folder's lock now, as score.dat's save is.
     Write(bestPath_, sofar, [&] {
         const std::optional<int32_t> best = ClaimedHighScore(bestPath_);
         return !best || *best < record;
