@@ -395,6 +395,7 @@ HostEvents SdlHost::PumpEvents() {
     HostEvents events;
     if (!videoStarted_) return events;
     bool redraw = false;
+    bool outOfSight = false;   // minimised or hidden at some moment of this pump
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         switch (event.type) {
@@ -410,8 +411,11 @@ HostEvents SdlHost::PumpEvents() {
                     // Only where the focus ended up counts: lost and found
                     // again within one pump is no loss (unless the window
                     // is out of sight, below).
-                    case SDL_WINDOWEVENT_FOCUS_LOST:
                     case SDL_WINDOWEVENT_MINIMIZED:
+                    case SDL_WINDOWEVENT_HIDDEN:
+                        outOfSight = true;
+                        [[fallthrough]];
+                    case SDL_WINDOWEVENT_FOCUS_LOST:
                         events.FocusLost = true;
                         events.FocusGained = false;
                         break;
@@ -451,8 +455,19 @@ HostEvents SdlHost::PumpEvents() {
     }
     // Mended: a focus gain in the same pump as the minimising used to clear
     // the loss, and a minimised window played on unseen. Whatever the focus
-    // does, a window that cannot be seen is a lost one.
-    if (window_ && (SDL_GetWindowFlags(window_) & (SDL_WINDOW_MINIMIZED | SDL_WINDOW_HIDDEN)) != 0) {
+    // does, a window that was out of sight in this pump, or still is, is a
+    // lost one.
+    // The X server is asked too: a window manager's iconify is not always
+    // told as one. Only once the window has been seen, so that a window
+    // manager still framing the new window is no loss.
+    if (const std::optional<bool> viewable = X11WindowViewable(window_)) {
+        if (*viewable)
+            seenViewable_ = true;
+        else if (seenViewable_)
+            outOfSight = true;
+    }
+    if (outOfSight ||
+        (window_ && (SDL_GetWindowFlags(window_) & (SDL_WINDOW_MINIMIZED | SDL_WINDOW_HIDDEN)) != 0)) {
         events.FocusLost = true;
         events.FocusGained = false;
     }

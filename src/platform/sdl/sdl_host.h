@@ -90,6 +90,7 @@ private:
     static SdlHost* watched_;   // the host whose display loss is watched
     std::function<void()> displayLost_;
     bool displayGone_ = false;
+    bool seenViewable_ = false;   // the X server has shown the window at least once
 
     std::string folder_;      // where bmp/ and wav/ are, with a trailing '/'
     bool videoStarted_ = false;

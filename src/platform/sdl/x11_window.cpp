@@ -4,6 +4,7 @@
 #include <dlfcn.h>
 
 #include <cstdlib>
+#include <optional>
 
 namespace pm::sdl {
 
@@ -100,6 +101,15 @@ bool X11WatchConnection(SDL_Window* window, void (*lost)()) {
     ConnectionLost = lost;
     Lib().SetIOErrorHandler(&OnIOError);
     return true;
+}
+
+std::optional<bool> X11WindowViewable(SDL_Window* window) {
+    Display* display = nullptr;
+    Window xwindow = 0;
+    if (!OnX11(window, display, xwindow)) return std::nullopt;
+    XWindowAttributes attributes{};
+    if (!Lib().GetWindowAttributes(display, xwindow, &attributes)) return std::nullopt;
+    return attributes.map_state == IsViewable;
 }
 
 bool X11WindowSize(SDL_Window* window, int& w, int& h) {
