@@ -3,9 +3,11 @@
 // them runs the shutdown, which saves the high score. Around it, the
 // desktop's part: the command line, the remembered settings, pause, mute,
 // the gamepad, and the replays (every session recorded; --replay watches one).
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <string>
@@ -90,14 +92,24 @@ void Play(pm::sdl::SdlHost& host, const pm::Options& options, pm::SessionSetup s
     pm::Session session(host, &host, std::move(setup));
     session.Start(pm::ClockSeed());
     host.SetIcon(session.Game().MainSurface, session.Game().BallRects[0]);
+    // Mended: a lost display used to end the process in Xlib without the
+    // shutdown, losing the record of a run in its game over and last.replay.
+    // It still ends the process, from inside whatever SDL call found it
+    // lost, but the shutdown's saves run there first, as for a closed window.
+    host.OnDisplayLost([&session] {
+        session.Close();
+        session.Finish();
+    });
     Loop(session, {});
+    host.OnDisplayLost(nullptr);
 }
 
 // Plays a recorded session back in the window, from its seed and the record
 // it started with; the player's own record is never read or written. The
 // keyboard only steers the watching: Escape stops, F held runs four frames a
-// tick, P pauses. At the recording's end the last frame stays up until the
-// player leaves.
+// tick, P pauses; a band along the top says so. At the recording's end the
+// last frame stays up, under a notice of how it ended, until the player
+// leaves.
 int Watch(pm::sdl::SdlHost& host, const std::string& file, pm::SessionSetup setup) {
     pm::Replay replay;
     std::string message;
@@ -105,7 +117,7 @@ int Watch(pm::sdl::SdlHost& host, const std::string& file, pm::SessionSetup setu
     pm::FixedRecord record(replay.HighScore);
     host.UseRecords(&record);
     pm::Session session(host, &host, std::move(setup));
-    session.Follow(replay.Keys, pm::Source::Watch, replay.EndFrame);
+    session.Watch(replay);
     session.Start(replay.Seed);
     host.SetIcon(session.Game().MainSurface, session.Game().BallRects[0]);
     Loop(session, file);
@@ -126,12 +138,14 @@ int main(int argc, char** argv) {
         Say(error + " (pellimunch --help lists the options)");
         return 2;
     }
-    if (options.Help) {
-        std::fputs(pm::Usage(), stdout);
-        return 0;
-    }
-    if (options.Version) {
-        std::printf("%s\n", pm::VersionText());
+    if (options.Help || options.Version) {
+        const std::string text = options.Help ? pm::Usage() : std::string(pm::VersionText()) + "\n";
+        // Mended: a full disk or a closed pipe used to end in a quiet exit
+        // status 0; it is a failure.
+        if (std::fputs(text.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
+            Say(std::string("cannot write to standard output: ") + std::strerror(errno));
+            return 1;
+        }
         return 0;
     }
 

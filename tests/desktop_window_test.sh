@@ -186,6 +186,7 @@ xdotool key alt+Return
 sleep 1
 [ "$(geometry)" = "1280x800" ] || fail "the second Alt+Enter gave $(geometry), not 1280x800"
 check_whole "full screen again" root
+check_playing "after Alt+Enter twice"
 
 # A 10 ms tap of Escape quits.
 xdotool windowfocus --sync "$window"
@@ -202,6 +203,7 @@ xdotool key alt+Return
 sleep 1
 [ "$(geometry)" = "800x600" ] || fail "Alt+Enter under openbox gave $(geometry), not 800x600"
 check_whole "window, openbox" "$window"
+check_playing "after Alt+Enter under openbox"
 
 # Minimised: paused; shown again it waits for P.
 xdotool windowminimize --sync "$window"

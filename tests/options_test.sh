@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The game's command line, run for real and without a display: --help and
-# --version answer on stdout and exit 0, the version is the one project()
+# --version answer on stdout and exit 0 (1 with one line when stdout fails), the version is the one project()
 # gives in CMakeLists.txt, every bad command line gets one line on stderr
 # and exit status 2, and the man page documents every option --help lists.
 # Usage: options_test.sh BUILD_DIR SOURCE_DIR
@@ -29,6 +29,20 @@ head -n1 "$work/out" | grep -q '^usage: pellimunch ' || fail "--help does not st
 version=$(sed -n 's/^project(Pellimunch VERSION \([0-9.]*\).*/\1/p' "$source_dir/CMakeLists.txt")
 run --version
 [ "$(cat "$work/out")" = "pellimunch $version" ] || fail "--version says \"$(cat "$work/out")\", not \"pellimunch $version\""
+
+# A failed write to standard output is a failure: exit 1, one line on stderr.
+if [ -w /dev/full ]; then
+    for args in --help --version "$build/pellimunch-sim --help"; do
+        case $args in
+            */*) $args >/dev/full 2>"$work/err" ;;   # the runner
+            *) env -u DISPLAY -u WAYLAND_DISPLAY XDG_CONFIG_HOME="$work/config" "$game" "$args" >/dev/full 2>"$work/err" ;;
+        esac
+        status=$?
+        [ "$status" -eq 1 ] || fail "\"$args\" to a full disk exited with $status, not 1"
+        [ "$(wc -l <"$work/err")" -eq 1 ] && grep -q "cannot write to standard output" "$work/err" ||
+            fail "\"$args\" to a full disk said \"$(cat "$work/err")\""
+    done
+fi
 
 # Each bad command line: exit 2, nothing on stdout, one line on stderr that
 # names what is wrong.
@@ -60,4 +74,4 @@ for option in $(grep -o -- '--[a-z]*' "$work/out" | sort -u); do
 done
 
 [ "$failures" -eq 0 ] || exit 1
-echo "PASS: --help, --version ($version), bad options exit 2 with one line, the man page has every option"
+echo "PASS: --help, --version ($version), both failing on a full disk, bad options exit 2 with one line, the man page has every option"

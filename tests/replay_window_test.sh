@@ -4,13 +4,14 @@
 # move, give the run up, the game over sets a new record, back to the title,
 # Escape. Then last.replay and best.replay are replayed by the runner, and
 # last.replay is watched in the window (fast-forwarded), which must report
-# the same end. Runs under Xvfb. Usage: replay_window_test.sh BUILD_DIR SOURCE_DIR
+# the same end, on screen too: a band saying it is a replay while it runs,
+# and a notice of how it ended at its end. Runs under Xvfb. Usage: replay_window_test.sh BUILD_DIR SOURCE_DIR
 set -u
 
 build=${1:?usage: replay_window_test.sh BUILD_DIR SOURCE_DIR}
 # shellcheck source=support/xvfb.sh
 source "$(dirname "$0")/support/xvfb.sh"
-pm_need_tools Xvfb xdotool || exit 1
+pm_need_tools Xvfb xdotool import convert || exit 1
 
 pm_scratch replay
 work=$WORK
@@ -84,6 +85,15 @@ GAME_PID=$!
 window=$(timeout 20 xdotool search --sync --name '^Pellimunch$' 2>/dev/null | head -n1)
 [ -n "$window" ] || fail "no window appeared for the replay"
 timeout 5 xdotool windowfocus --sync "$window" 2>/dev/null
+# The screen says it is a replay: REPLAY in yellow at the top left.
+yellow() {   # WxH+X+Y of the 800 x 600 screen: the share of yellow pixels
+    convert "$work/shot.png" -crop "$1" +repage -fx '(r > 0.8 && g > 0.7 && b < 0.5) ? 1 : 0' -format '%[fx:mean]' info:
+}
+sleep 1
+import -window root "$work/shot.png" || fail "cannot take a screenshot"
+band=$(yellow 60x18+0+0)
+echo "watching: $band of the top left corner is yellow"
+awk -v b="$band" 'BEGIN { exit !(b > 0.05) }' || fail "no REPLAY at the top left while watching"
 xdotool keydown f
 for _ in $(seq 300); do
     grep -q 'ended at frame' "$work/watch.out" && break
@@ -92,6 +102,14 @@ done
 xdotool keyup f
 grep -q 'ended at frame' "$work/watch.out" || fail "the watched replay did not end within 30 s"
 kill -0 "$GAME_PID" 2>/dev/null || fail "the window closed at the replay's end instead of holding its last frame"
+# The end notice: REPLAY OVER in large yellow letters across the middle, and
+# "as recorded" in green under it.
+sleep 0.5
+import -window root "$work/shot.png" || fail "cannot take a screenshot"
+over=$(yellow 400x50+200+210)
+green=$(convert "$work/shot.png" -crop 200x20+300+300 +repage -fx '(g > 0.7 && r < 0.5 && b < 0.5) ? 1 : 0' -format '%[fx:mean]' info:)
+echo "the end: $over of the title's place is yellow, $green of the verdict's green"
+awk -v o="$over" -v g="$green" 'BEGIN { exit !(o > 0.05 && g > 0.01) }' || fail "no end notice saying the replay went as recorded"
 hold Escape 0.3
 wait_exit 10
 [ "$status" = 0 ] || fail "watching did not quit with status 0"

@@ -1,15 +1,21 @@
 // The picture on the desktop: its place in a window of any size, the notice
-// over a paused game, and the check for a graphics device.
+// over a paused game and over a watched replay, and the check for a
+// graphics device.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <vector>
+
+#include "driver/replay.h"
 
 #include "platform/letterbox.h"
 #include "platform/pause_overlay.h"
 #include "platform/render_device.h"
+#include "platform/watch_overlay.h"
 
 namespace pm {
 namespace {
@@ -104,6 +110,60 @@ TEST(PauseOverlay, DarkensACopyAndCentresTheNotice) {
     // No font: the darkened picture alone.
     const Surface plain = PausedPicture(last, nullptr, nullptr);
     EXPECT_EQ(plain.At(400, y), Rgb565(25, 12, 6));
+}
+
+// Block text that also keeps the lines it was asked to write.
+class KeptText : public BlockText {
+public:
+    void Draw(Surface& dst, int32_t x, int32_t y, std::string_view utf8, Rgb colour) override {
+        BlockText::Draw(dst, x, y, utf8, colour);
+        if (x > 0) Lines.emplace_back(utf8);   // DrawCentred measures at x 0 first
+    }
+    std::vector<std::string> Lines;
+};
+
+TEST(WatchOverlay, ABandWhileWatchingAndHowItEndedAtTheEnd) {
+    Surface frame("BackBuffer", 800, 600, Rgb565(200, 100, 50));
+    const Surface before = frame;
+    KeptText large, small;
+    WatchNote note;
+    Surface shown = WatchingPicture(frame, note, &large, &small);
+    EXPECT_EQ(frame.Pixels, before.Pixels);
+    // A quarter as bright along the top, the rest as the game drew it.
+    EXPECT_EQ(shown.At(799, 0), Rgb565(50, 25, 12));
+    EXPECT_EQ(shown.At(799, WatchBandHeight - 1), Rgb565(50, 25, 12));
+    EXPECT_EQ(shown.At(0, WatchBandHeight), frame.At(0, 0));
+    EXPECT_EQ(shown.At(400, 599), frame.At(0, 0));
+    EXPECT_EQ(shown.At(10, 5), 0xFFFF);   // REPLAY's ink
+    EXPECT_EQ(small.Lines, (std::vector<std::string>{"REPLAY", "F held: fast    P: pause    Esc: leave"}));
+
+    note.Fast = true;
+    small.Lines.clear();
+    WatchingPicture(frame, note, &large, &small);
+    EXPECT_EQ(small.Lines.at(0), "REPLAY x4");
+
+    // The end: the notice over the darkened frame, with what differs.
+    const Replay recorded{1, 0, {}, 90, ReplayEnd::Escape, 500};
+    ReplayOutcome outcome{90, ReplayEnd::Escape, 500};
+    note = EndNote(recorded, outcome);
+    small.Lines.clear();
+    shown = WatchingPicture(frame, note, &large, &small);
+    EXPECT_EQ(small.Lines, (std::vector<std::string>{"REPLAY", "left with Escape at frame 90, high score 500",
+                                                     "as recorded", "Esc: leave"}));
+    EXPECT_EQ(large.Lines, std::vector<std::string>{"REPLAY OVER"});
+    EXPECT_EQ(shown.At(799, WatchEndTop - 1), Rgb565(100, 50, 25));
+    EXPECT_EQ(shown.At(799, WatchEndTop), Rgb565(12, 6, 3));
+
+    outcome = {40, ReplayEnd::Close, 20};
+    note = EndNote(recorded, outcome);
+    EXPECT_FALSE(note.AsRecorded);
+    small.Lines.clear();
+    WatchingPicture(frame, note, &large, &small);
+    EXPECT_EQ(small.Lines,
+              (std::vector<std::string>{"REPLAY", "the recording ran out at frame 40, high score 20",
+                                        "NOT as recorded:", "the frames ran out at frame 40",
+                                        "but the file records its end at frame 90 (escape, high score 500)",
+                                        "Esc: leave"}));
 }
 
 TEST(RenderDevice, OnlyADeviceThisUserMayOpenCounts) {

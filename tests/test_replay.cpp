@@ -3,14 +3,19 @@
 // keeps last.replay current and best.replay at the best run.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
+#include <thread>
 
 #include "driver/replay.h"
 #include "driver/replay_keeper.h"
 #include "harness.h"
+#include "platform/atomic_file.h"
+#include "platform/score_file.h"
 
 namespace pm {
 namespace {
@@ -235,6 +240,7 @@ protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() / ("pm-sessions-" + std::to_string(::getpid()));
         fs::create_directories(dir_);
+        folder_ = dir_;
     }
     void TearDown() override { fs::remove_all(dir_); }
 
@@ -262,8 +268,8 @@ protected:
         form.KeptRecord = form.HighScore;
         s.Finish(sofar, ReplayEnd::Escape, form);
     }
-    std::string Last() const { return (dir_ / "last.replay").string(); }
-    std::string Best() const { return (dir_ / "best.replay").string(); }
+    std::string Last() const { return (folder_ / "last.replay").string(); }
+    std::string Best() const { return (folder_ / "best.replay").string(); }
     Replay Read(const std::string& path) const {
         Replay r;
         std::string message;
@@ -272,6 +278,7 @@ protected:
     }
 
     fs::path dir_;
+    fs::path folder_ = dir_;   // where the replays go
 };
 
 TEST_F(Sessions, BestReplayIsNeverReplacedByALowerRun) {
@@ -312,6 +319,51 @@ TEST_F(Sessions, LastReplayIsOnDiskFromTheFirstGameOver) {
     const Replay r = Read(Last());
     EXPECT_EQ(r.End, FrameEnd::GoingOn);
     EXPECT_EQ(r.EndFrame, 4u);
+}
+
+// A fresh account: no data folder yet, and no record to make score.dat's
+// save create it. The replays make it; a killed save's leftover beside them
+// goes at the next write, a fresh one (perhaps still being written) stays.
+TEST_F(Sessions, ReplaysMakeTheirFolderAndClearAKilledSavesLeftovers) {
+    folder_ = dir_ / "share" / "pellimunch";
+    Session(1000, 1000);
+    EXPECT_EQ(Read(Last()).EndHighScore, 1000);
+
+    const auto put = [&](const char* name, std::chrono::seconds age) {
+        std::ofstream(folder_ / name) << "pellimunch-replay 1\n";
+        fs::last_write_time(folder_ / name, fs::file_time_type::clock::now() - age);
+    };
+    put(".last.replay.Xy12Zw", std::chrono::minutes(5));
+    put(".best.replay.Xy12Zw", std::chrono::minutes(5));
+    put(".last.replay.Fresh1", std::chrono::seconds(0));
+    Session(1000, 2000);
+    EXPECT_FALSE(fs::exists(folder_ / ".last.replay.Xy12Zw"));
+    EXPECT_FALSE(fs::exists(folder_ / ".best.replay.Xy12Zw"));
+    EXPECT_TRUE(fs::exists(folder_ / ".last.replay.Fresh1"));
+    EXPECT_EQ(Read(Best()).EndHighScore, 2000);
+}
+
+// Two copies of the game keeping their best runs: the look at best.replay
+// and the write are one step under the folder's lock, so a lower run never
+// lands over a higher one written in between.
+TEST_F(Sessions, BestReplayIsWrittenUnderTheFoldersLock) {
+    std::optional<FolderLock> other(std::in_place, dir_.string());
+    std::atomic<bool> done{false};
+    std::thread copy([&] {
+        Session(1000, 4000);
+        done = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_FALSE(done);
+    EXPECT_FALSE(fs::exists(Best()));
+    // The other copy keeps a higher run while it holds the lock.
+    Replay higher;
+    higher.EndHighScore = 9000;
+    ASSERT_TRUE(ReplaceFile(Best(), FormatReplay(higher)));
+    other.reset();
+    copy.join();
+    EXPECT_EQ(Read(Best()).EndHighScore, 9000);
+    EXPECT_EQ(Read(Last()).EndHighScore, 4000);
 }
 
 }  // namespace

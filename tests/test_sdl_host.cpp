@@ -37,6 +37,18 @@ protected:
         return true;
     }
 
+    // A key down and up again, as events only.
+    static void Tap(SDL_Scancode code, SDL_Keycode sym) {
+        for (Uint32 type : {SDL_KEYDOWN, SDL_KEYUP}) {
+            SDL_Event e{};
+            e.type = type;
+            e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+            e.key.keysym.scancode = code;
+            e.key.keysym.sym = sym;
+            ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError();
+        }
+    }
+
     sdl::SdlHost host;
     Session session{host, &host};
     FormMain& form = session.Game();
@@ -121,14 +133,7 @@ TEST_F(SdlHostRig, AKeyTappedBetweenTwoFramesStillCounts) {
     ASSERT_TRUE(Play(2));
     // Down and up again before the next frame: SDL's key state never shows
     // it, only its events do.
-    for (Uint32 type : {SDL_KEYDOWN, SDL_KEYUP}) {
-        SDL_Event e{};
-        e.type = type;
-        e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-        e.key.keysym.scancode = SDL_SCANCODE_LSHIFT;
-        e.key.keysym.sym = SDLK_LSHIFT;
-        ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError();
-    }
+    Tap(SDL_SCANCODE_LSHIFT, SDLK_LSHIFT);
     HostEvents events;
     const FrameInput tapped = GatherInput(host, events);
     EXPECT_EQ(tapped.Keys[42], 128);
@@ -151,6 +156,42 @@ TEST_F(SdlHostRig, ThePictureFollowsTheWindowsSize) {
     SDL_SetWindowSize(window, 640, 800);
     ASSERT_TRUE(Play(1));
     EXPECT_EQ(host.PicturePlace(), (Box{0, 160, 640, 480}));
+}
+
+// A window out of sight pauses the game whatever the focus does meanwhile:
+// a focus gain in the same pump as the minimising, or later, while it is
+// still hidden.
+TEST_F(SdlHostRig, AHiddenWindowPausesWhateverTheFocusDoes) {
+    Start();
+    ASSERT_TRUE(Play(2));
+    SDL_Window* window = SDL_GetWindowFromID(1);
+    ASSERT_NE(window, nullptr);
+    auto windowEvent = [&](SDL_WindowEventID id) {
+        SDL_Event e{};
+        e.type = SDL_WINDOWEVENT;
+        e.window.windowID = SDL_GetWindowID(window);
+        e.window.event = static_cast<Uint8>(id);
+        ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError();
+    };
+    SDL_HideWindow(window);
+    windowEvent(SDL_WINDOWEVENT_MINIMIZED);
+    windowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
+    EXPECT_EQ(session.Run(), Session::Tick::Paused);
+
+    EXPECT_EQ(session.Run(), Session::Tick::Paused);
+
+    // P (or a pad's Start, which reaches a hidden window) resumes only until
+    // the next pump finds the window still out of sight.
+    Tap(SDL_SCANCODE_P, SDLK_p);
+    EXPECT_EQ(session.Run(), Session::Tick::Resumed);
+    windowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
+    EXPECT_EQ(session.Run(), Session::Tick::Paused);
+
+    // Shown again, the game waits for P as after any lost focus.
+    SDL_ShowWindow(window);
+    windowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
+    EXPECT_EQ(session.Run(), Session::Tick::Paused);
+    EXPECT_FALSE(Play(1));
 }
 
 }  // namespace

@@ -163,7 +163,7 @@ TEST_F(SettingsFolder, BrokenOrUnreadableFilesWarnWithTheFileName) {
     EXPECT_EQ(r.Warning, path_ + ": not a regular file; using the default settings");
     std::string why;
     EXPECT_FALSE(SaveSettings(path_, DesktopSettings{}, &why));
-    EXPECT_EQ(why, path_ + ": not a regular file");
+    EXPECT_EQ(why, path_ + ": not a regular file; the game could not read it, so it is left as it is");
     fs::remove(path_);
 
     if (::geteuid() != 0) {   // root reads anything
@@ -173,9 +173,50 @@ TEST_F(SettingsFolder, BrokenOrUnreadableFilesWarnWithTheFileName) {
         EXPECT_EQ(r.Values, DesktopSettings{});
         EXPECT_EQ(r.Warning, path_ + ": cannot open: Permission denied; using the default settings");
         fs::permissions(dir_ / "pellimunch", fs::perms::owner_read | fs::perms::owner_exec);
+        fs::permissions(path_, fs::perms::owner_read);
         EXPECT_FALSE(SaveSettings(path_, DesktopSettings{}, &why));
         EXPECT_EQ(why.rfind(path_ + ": cannot create a temporary file: ", 0), 0u) << why;
     }
+}
+
+// A file the game could not read is the player's, not ours to replace with
+// the defaults; one it read, even with broken lines, is saved over.
+TEST_F(SettingsFolder, AFileThatCouldNotBeReadIsNeverReplaced) {
+    DesktopSettings mine;
+    mine.Volume = 9;
+    auto keptAsItIs = [&](const std::string& bytes, const char* what) {
+        std::string why;
+        EXPECT_FALSE(SaveSettings(path_, mine, &why)) << what;
+        EXPECT_NE(why.find("so it is left as it is"), std::string::npos) << what << ": " << why;
+        std::ifstream in(path_, std::ios::binary);
+        std::stringstream back;
+        back << in.rdbuf();
+        EXPECT_EQ(back.str(), bytes) << what;
+    };
+    const std::string large = "[sound]\nvolume = 3\n" + std::string(70 * 1024, '#');
+    Put(large);
+    keptAsItIs(large, "over 64 KiB");
+
+    if (::geteuid() != 0) {   // root reads anything
+        const std::string hidden = "[window]\nscale = 4\n";
+        Put(hidden);
+        fs::permissions(path_, fs::perms::owner_write);   // mode 200
+        keptAsItIs(hidden, "write-only");
+        fs::permissions(path_, fs::perms::owner_read | fs::perms::owner_write);
+    }
+
+    Put("[sound]\nvolume = loud\n");
+    std::string why;
+    EXPECT_TRUE(SaveSettings(path_, mine, &why)) << why;
+    EXPECT_EQ(LoadSettings(path_).Values, mine);
+}
+
+TEST_F(SettingsFolder, AByteOrderMarkIsSkipped) {
+    Put("\xEF\xBB\xBF[window]\r\nfullscreen = no\r\nscale = 3\r\n");
+    const SettingsRead r = LoadSettings(path_);
+    EXPECT_EQ(r.Warning, "");
+    EXPECT_FALSE(r.Values.FullScreen);
+    EXPECT_EQ(r.Values.Scale, 3);
 }
 
 }  // namespace

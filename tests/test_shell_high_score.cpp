@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -333,6 +334,34 @@ TEST_F(ScoreFolder, SaveWaitsForTheFolderLock) {
     ::close(held);
     saver.join();
     EXPECT_EQ(Bytes(), " 999 \r\n");
+}
+
+// A save killed between making its temporary file and the rename leaves
+// ".score.dat.XXXXXX"; the next save removes such leftovers, and only those:
+// of that name and pattern, regular files of ours, a minute old at least.
+TEST_F(ScoreFolder, StaleTemporariesOfAKilledSaveGoAtTheNextSave) {
+    const auto put = [&](const std::string& name, int ageSeconds) {
+        std::ofstream(dir_ / name) << " 17 ";
+        const auto when = fs::file_time_type::clock::now() - std::chrono::seconds(ageSeconds);
+        fs::last_write_time(dir_ / name, when);
+    };
+    put(".score.dat.Ab3dE9", 3600);     // a killed save's
+    put(".score.dat.zzzzzz", 61);
+    put(".score.dat.Qq7Rr8", 5);        // perhaps a save still writing
+    put(".score.dat.bak123x", 3600);    // not the pattern
+    put(".score.dat.ab-123", 3600);
+    put(".other.dat.Ab3dE9", 3600);     // another file's
+    put("score.dat.Ab3dE9", 3600);
+    fs::create_directory(dir_ / ".score.dat.Dir123");
+    fs::create_symlink(dir_ / "other.dat", dir_ / ".score.dat.Lnk123");
+    fs::last_write_time(dir_ / ".score.dat.Dir123", fs::file_time_type::clock::now() - std::chrono::hours(1));
+
+    ASSERT_TRUE(SaveRecordKeepingHigher(path_, 5).Ok);
+    std::vector<std::string> left = Entries();
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{".other.dat.Ab3dE9", ".score.dat.Dir123", ".score.dat.Lnk123",
+                                              ".score.dat.Qq7Rr8", ".score.dat.ab-123", ".score.dat.bak123x",
+                                              "score.dat", "score.dat.Ab3dE9"}));
 }
 
 TEST_F(ScoreFolder, NamedPipeInPlaceOfTheFileIsRefusedWithoutWaiting) {

@@ -7,6 +7,7 @@
 #   - the save-error box draws the same picture in the C and a UTF-8 locale,
 #     with text in it, and SIGTERM still ends the game while it is up;
 #   - a broken data file shows its one line in a box too, closed by Enter;
+#   - a lost display saves score.dat and last.replay, then exits 1;
 #   - standard error holds nothing but the game's own lines (no sound device
 #     here, so no library chatter about it either).
 # Usage: window_records.sh BUILD_DIR SOURCE_DIR
@@ -209,6 +210,43 @@ else
         only_own_words && pass
     fi
 fi
+
+# --- a lost display ---------------------------------------------------------------
+# The X server goes away under the game: it saves what a clean shutdown saves
+# (score.dat and last.replay, which the runner replays to its end), says so
+# in one line and exits 1. Each case has an X server of its own to lose.
+lost_display() {   # NAME SCORE-BYTES EXPECTED-BYTES [run]
+    if [ -n "$2" ]; then new_case "$1" "$2"; else new_case "$1"; fi
+    [ -n "$XVFB_PID" ] && { kill "$XVFB_PID"; wait "$XVFB_PID" 2>/dev/null; }
+    pm_start_xvfb "$work" || { XVFB_PID=; fail "no X server"; return; }
+    start SDL_AUDIODRIVER=dummy
+    local w
+    w=$(main_window)
+    [ -n "$w" ] || { fail "no window appeared"; return; }
+    sleep 0.5
+    if [ $# -gt 3 ]; then
+        # A run given up: killed in its game over, before the title is back.
+        timeout 5 xdotool windowfocus --sync "$w" 2>/dev/null
+        hold Shift_L 0.3
+        sleep 0.3
+        hold Delete 0.1
+    fi
+    kill "$XVFB_PID"
+    wait "$XVFB_PID" 2>/dev/null
+    XVFB_PID=
+    finish 100 || { fail "still running 10 s after the X server went"; return; }
+    [ "$STATUS" = 1 ] || { fail "exit status $STATUS, expected 1"; return; }
+    holds "$3" || { fail "score.dat holds [$(bytes)]"; return; }
+    grep -q '^pellimunch: the connection to the display broke' "$work/game.err" || { fail "no line says why"; return; }
+    only_own_words || return
+    [ -s "$prog/last.replay" ] || { fail "no last.replay"; return; }
+    tail -n1 "$prog/last.replay" | grep -q '^end [0-9]* close ' || { fail "last.replay ends with [$(tail -n1 "$prog/last.replay")]"; return; }
+    "$build/pellimunch-sim" --replay "$prog/last.replay" --trace none --dir "$build/" >/dev/null 2>"$work/sim.err" ||
+        { fail "the runner does not replay last.replay to its end: $(cat "$work/sim.err")"; return; }
+    pass
+}
+lost_display "a lost display on the title" '' ' 1000 \r\n'
+lost_display "a lost display in a game over" '-5 \r\n' ' 0 \r\n' run
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

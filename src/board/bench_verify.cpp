@@ -39,7 +39,7 @@ pm::Replay Session(uint32_t seed, uint64_t frames) {
         } else {
             const auto& m = moves[(x >> 8) % 6];
             for (uint8_t k : m)
-                if (k) span.Keys.push_back(k);
+                if (k) span.Keys.Add(k);
             span.Count = 3 + (x >> 20) % 40;
         }
         span.Count = std::min<uint64_t>(span.Count, frames - total);

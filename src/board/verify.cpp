@@ -46,12 +46,12 @@ std::string RunHash(const Replay& replay, uint64_t frames) {
     for (const keys::ScriptSpan& original : replay.Keys.Spans) {
         if (frames == 0) break;
         keys::ScriptSpan span = original;
-        span.Count = std::min(span.Count, frames);
+        span.Count = static_cast<uint32_t>(std::min<uint64_t>(span.Count, frames));
         frames -= span.Count;
         if (span.Count == 0) continue;
-        std::vector<uint8_t> keys = span.Keys;
+        std::vector<uint8_t> keys;
+        for (uint8_t k : span.Keys) keys.push_back(k);
         std::sort(keys.begin(), keys.end());
-        keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
         std::string frame;
         for (uint8_t k : keys) frame += std::to_string(k) + ',';
         if (span.Mouse) frame += 'm';

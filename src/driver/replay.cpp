@@ -450,6 +450,23 @@ Replay ReplayBuilder::Snapshot(ReplayEnd end, int32_t highScore) const {
     return r;
 }
 
+std::string DescribeEnd(const ReplayOutcome& outcome) {
+    const char* how = outcome.End == ReplayEnd::Escape  ? "left with Escape"
+                      : outcome.End == ReplayEnd::Mouse ? "left with a mouse click"
+                                                        : "the recording ran out";
+    return std::string(how) + " at frame " + std::to_string(outcome.Frames) + ", high score " +
+           std::to_string(outcome.HighScore);
+}
+
+WatchNote EndNote(const Replay& replay, const ReplayOutcome& outcome) {
+    WatchNote note;
+    note.Ended = true;
+    note.HowItEnded = DescribeEnd(outcome);
+    note.Difference = CompareWithRecording(replay, outcome);
+    note.AsRecorded = note.Difference.empty();
+    return note;
+}
+
 std::string CompareWithRecording(const Replay& replay, const ReplayOutcome& outcome) {
     // A session closed by its window and one still running when the file was
     // written both end when the frames do.

@@ -25,6 +25,7 @@
 #include <string_view>
 
 #include "driver/script.h"
+#include "platform/watch_overlay.h"
 #include "shell/game_state.h"
 
 namespace pm {
@@ -113,6 +114,11 @@ struct ReplayOutcome {
     ReplayEnd End = FrameEnd::GoingOn;
     int32_t HighScore = 0;
 };
+// How a watched replay ended, in words for the screen: "left with Escape at
+// frame 1234, high score 5000".
+std::string DescribeEnd(const ReplayOutcome& outcome);
+// The note the watching window shows at the replay's end.
+WatchNote EndNote(const Replay& replay, const ReplayOutcome& outcome);
 // Empty when the outcome is the recorded one; otherwise one line saying how
 // it differs.
 std::string CompareWithRecording(const Replay& replay, const ReplayOutcome& outcome);

@@ -5,6 +5,8 @@
 #include <cstdio>
 
 #include "platform/atomic_file.h"
+#include "platform/score_file.h"
+#include "platform/score_path.h"
 
 namespace pm {
 
@@ -31,9 +33,15 @@ void ReplayKeeper::RunEnded(const Replay& sofar, int32_t record) {
     Write(lastPath_, sofar);
     if (record <= recordBeforeRun_ || bestPath_.empty()) return;
     // A new record in this session; keep it unless the file already holds a
-    // better run (say, from before the score file was reset).
-    if (const std::optional<int32_t> best = ClaimedHighScore(bestPath_); best && *best >= record) return;
-    Write(bestPath_, sofar);
+    // better run (say, from before the score file was reset, or another copy
+    // of the game's).
+    // Mended: the look at the file and the write used to be apart, so a copy
+    // with a lower run could write over a higher one in between; both are
+    // under the folder's lock now, as score.dat's save is.
+    Write(bestPath_, sofar, [&] {
+        const std::optional<int32_t> best = ClaimedHighScore(bestPath_);
+        return !best || *best < record;
+    });
 }
 
 void ReplayKeeper::Finish(const ReplayBuilder& session, ReplayEnd end, const FormMain& form) {
@@ -49,11 +57,20 @@ void ReplayKeeper::Finish(const ReplayBuilder& session, ReplayEnd end, const For
     Write(lastPath_, whole);
 }
 
-void ReplayKeeper::Write(const std::string& path, const Replay& replay) {
+void ReplayKeeper::Write(const std::string& path, const Replay& replay, const std::function<bool()>& wanted) {
     if (path.empty()) return;
     std::string reason;
-    if (!ReplaceFile(path, FormatReplay(replay), &reason))
-        std::fprintf(stderr, "pellimunch: %s: %s; the replay was not saved\n", path.c_str(), reason.c_str());
+    // Mended: on a fresh account the data folder did not exist yet, and no
+    // replay was saved until a record made score.dat's save create it.
+    if (MakeFolderFor(path, &reason)) {
+        const FolderLock lock(FolderOf(path));
+        RemoveStaleTemporaries(path);
+        if (wanted && !wanted()) return;
+        if (ReplaceFile(path, FormatReplay(replay), &reason)) return;
+    } else {
+        reason = "cannot create the folder " + reason;
+    }
+    std::fprintf(stderr, "pellimunch: %s: %s; the replay was not saved\n", path.c_str(), reason.c_str());
 }
 
 std::optional<int32_t> ClaimedHighScore(const std::string& path) {

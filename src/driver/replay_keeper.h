@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -25,7 +26,9 @@ public:
     void Finish(const ReplayBuilder& session, ReplayEnd end, const FormMain& form);
 
 private:
-    void Write(const std::string& path, const Replay& replay);
+    // Under the folder's lock, making the folder first; `wanted`, asked
+    // under the lock, may decide against the write.
+    void Write(const std::string& path, const Replay& replay, const std::function<bool()>& wanted = {});
     void RunEnded(const Replay& sofar, int32_t record);
 
     std::string lastPath_, bestPath_;

@@ -18,9 +18,15 @@ void Session::Follow(const keys::Script& script, Source source, uint64_t frames,
     closeAtEnd_ = closeAtEnd;
 }
 
+void Session::Watch(const Replay& recording) {
+    Follow(recording.Keys, Source::Watch, recording.EndFrame);
+    watchedRecording_ = &recording;
+}
+
 void Session::Start(uint32_t seed) {
     form_->Form_Load(seed);
     savedRecord_ = form_->HighScore;
+    if (source_ == Source::Watch) ShowWatching();
     if (source_ != Source::Player) return;
     recording_.Begin(seed, form_->HighScore);
     if (setup_.Keeper) setup_.Keeper->Start(*form_);
@@ -129,6 +135,10 @@ Session::Tick Session::WatchFrames(const FrameInput& live) {
         return Tick::Held;
     }
     const int32_t steps = live.Keys[Key::F] != 0 ? FastWatchFrames : 1;
+    if (note_.Fast != (steps > 1)) {
+        note_.Fast = steps > 1;
+        ShowWatching();
+    }
     for (int32_t i = 0; i < steps && !watched_; ++i) {
         const keys::ScriptSpan* span = frames_ < total_ ? cursor_->Next() : nullptr;
         if (!span) {
@@ -160,6 +170,18 @@ Session::Tick Session::WatchFrames(const FrameInput& live) {
 
 void Session::EndWatch(FrameEnd end, uint64_t frames) {
     watched_ = ReplayOutcome{frames, end, form_->RecordToKeep()};
+    if (watchedRecording_) {
+        note_ = EndNote(*watchedRecording_, *watched_);
+    } else {
+        note_.Ended = true;
+        note_.HowItEnded = DescribeEnd(*watched_);
+    }
+    ShowWatching();
+}
+
+// Every frame the host shows while watching carries the note.
+void Session::ShowWatching() {
+    if (desktop_) desktop_->ShowWatching(&note_);
 }
 
 void Session::Pause() {
@@ -204,6 +226,7 @@ void Session::Close() {
 void Session::Finish() {
     form_->Form_Unload();   // already done by every way out; a no-op then
     over_ = true;
+    if (source_ == Source::Watch && desktop_) desktop_->ShowWatching(nullptr);
     if (source_ == Source::Player && setup_.Keeper) setup_.Keeper->Finish(recording_, form_->Ended, *form_);
 }
 

@@ -55,6 +55,9 @@ public:
     // to run (0: as many as the script holds; past its end no key is down).
     // A Script closes the window after its last frame when `closeAtEnd`.
     void Follow(const keys::Script& script, Source source, uint64_t frames = 0, bool closeAtEnd = true);
+    // Before Start: a recording shown to a player, who sees that it is one
+    // and, at its end, how it ended against how it was recorded.
+    void Watch(const Replay& recording);
 
     // The game's start-up. Throws what the start-up throws; the game has
     // shut down by then.
@@ -97,6 +100,7 @@ private:
     Tick ScriptFrame();
     Tick WatchFrames(const FrameInput& live);
     void EndWatch(FrameEnd end, uint64_t frames);
+    void ShowWatching();
     void KeepRaisedRecord();
     void Pause();
     void Resume();
@@ -122,6 +126,8 @@ private:
     int32_t savedRecord_ = 0;
     ReplayBuilder recording_;
     std::optional<ReplayOutcome> watched_;
+    const Replay* watchedRecording_ = nullptr;
+    WatchNote note_;
 };
 
 // A recording run through the game from its seed and the record it started

@@ -65,6 +65,9 @@ SettingsRead ParseSettings(std::string_view text) {
 
     std::string section;
     int32_t number = 0;
+    // Mended: a byte order mark, as some editors write, used to turn the
+    // first line into an unknown one and lose the section it opened.
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
     size_t start = 0;
     while (start <= text.size()) {
         const size_t end = text.find('\n', start);
@@ -140,16 +143,18 @@ std::string SettingsPath(const std::function<const char*(const char*)>& getEnv) 
     return base + "pellimunch/settings.ini";
 }
 
-SettingsRead LoadSettings(const std::string& path) {
-    SettingsRead read;
-    if (path.empty()) return read;
+namespace {
+
+enum class FileRead { Missing, Read, Unreadable };
+
+// The whole file into `text`; `why` says what stopped it when unreadable.
+FileRead ReadSettingsFile(const std::string& path, std::string& text, std::string& why) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
-        if (errno != ENOENT) read.Warning = path + ": " + ErrnoText("cannot open") + "; using the default settings";
-        return read;
+        if (errno == ENOENT) return FileRead::Missing;
+        why = ErrnoText("cannot open");
+        return FileRead::Unreadable;
     }
-    std::string text;
-    std::string why;
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
         why = ErrnoText("cannot examine");
@@ -173,9 +178,24 @@ SettingsRead LoadSettings(const std::string& path) {
         }
     }
     ::close(fd);
-    if (!why.empty()) {
+    return why.empty() ? FileRead::Read : FileRead::Unreadable;
+}
+
+}  // namespace
+
+SettingsRead LoadSettings(const std::string& path) {
+    SettingsRead read;
+    if (path.empty()) return read;
+    std::string text;
+    std::string why;
+    switch (ReadSettingsFile(path, text, why)) {
+    case FileRead::Missing:
+        return read;
+    case FileRead::Unreadable:
         read.Warning = path + ": " + why + "; using the default settings";
         return read;
+    case FileRead::Read:
+        break;
     }
     read = ParseSettings(text);
     if (!read.Warning.empty()) read.Warning = path + ": " + read.Warning;
@@ -188,6 +208,15 @@ bool SaveSettings(const std::string& path, const DesktopSettings& settings, std:
         return false;
     };
     if (path.empty()) return fail("no place for settings (neither XDG_CONFIG_HOME nor HOME is set)");
+    // Mended: a file the game could not read (no read permission, too large,
+    // not a file) used to be replaced by the defaults at the next M press or
+    // option; the player's own file is worth more than our settings, as with
+    // the high-score file.
+    std::string text;
+    std::string unreadable;
+    if (ReadSettingsFile(path, text, unreadable) == FileRead::Unreadable)
+        return fail(unreadable + "; the game could not read it, so it is left as it is");
+
     std::string folderWhy;
     if (!MakeFolderFor(path, &folderWhy)) return fail("cannot make the folder " + folderWhy);
 

@@ -9,7 +9,8 @@
 //   mute = no
 //
 // A file that is broken in any way costs a one-line warning and the default
-// for whatever could not be read; it never stops the game.
+// for whatever could not be read; it never stops the game. A file that could
+// not be read at all is never replaced. A UTF-8 byte order mark is skipped.
 #pragma once
 
 #include <functional>
@@ -39,7 +40,8 @@ std::string SettingsPath(const std::function<const char*(const char*)>& getEnv);
 SettingsRead LoadSettings(const std::string& path);
 
 // Writes the file atomically (a new file renamed over the old one), making
-// its folder first. False with a reason on failure.
+// its folder first. A file that is there but cannot be read (no permission,
+// too large, not a regular file) is left alone. False with a reason on failure.
 bool SaveSettings(const std::string& path, const DesktopSettings& settings, std::string* reason = nullptr);
 
 }  // namespace pm

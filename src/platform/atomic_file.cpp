@@ -1,5 +1,6 @@
 #include "platform/atomic_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,6 +8,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <vector>
 
 #include "platform/errno_text.h"
 
@@ -27,6 +30,42 @@ bool WriteAll(int fd, std::string_view bytes) {
 }
 
 }  // namespace
+
+int RemoveStaleTemporaries(const std::string& path, int64_t minAgeSeconds) {
+    const size_t slash = path.find_last_of('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (name.empty()) return 0;
+    const int dirFd = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0) return 0;
+    DIR* dir = ::fdopendir(dirFd);
+    if (!dir) {
+        ::close(dirFd);
+        return 0;
+    }
+    // A dot, the name, a dot and mkstemp's six letters and digits.
+    auto ours = [&](std::string_view entry) {
+        if (entry.size() != name.size() + 8 || entry[0] != '.' || entry.substr(1, name.size()) != name ||
+            entry[name.size() + 1] != '.')
+            return false;
+        for (char c : entry.substr(name.size() + 2))
+            if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return false;
+        return true;
+    };
+    const time_t now = ::time(nullptr);
+    std::vector<std::string> stale;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (!ours(entry->d_name)) continue;
+        struct stat st {};
+        if (::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        if (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) continue;
+        if (now - st.st_mtime < minAgeSeconds) continue;   // perhaps a save still writing
+        stale.emplace_back(entry->d_name);
+    }
+    int removed = 0;
+    for (const std::string& entry : stale) removed += ::unlinkat(dirFd, entry.c_str(), 0) == 0;
+    ::closedir(dir);
+    return removed;
+}
 
 std::string FolderOf(const std::string& path) {
     const size_t slash = path.find_last_of('/');

@@ -2,6 +2,7 @@
 // happens in between (a full disk, a crash, the power).
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,14 @@ namespace pm {
 // not a regular file. Returns false with a reason on error; the old file is
 // then as it was.
 bool ReplaceFile(const std::string& path, std::string_view bytes, std::string* reason = nullptr);
+
+// Removes what saves of `path` killed between making their temporary file
+// and the rename left behind: files named ".NAME.XXXXXX" (ReplaceFile's
+// pattern) beside it that are regular files of this user, unchanged for at
+// least `minAgeSeconds`. Returns how many went. Meant to run under the
+// folder's lock, where no live save of ours is writing one; the age spares
+// a writer that takes no lock (an older copy of the game).
+int RemoveStaleTemporaries(const std::string& path, int64_t minAgeSeconds = 60);
 
 // The folder part of a path ("." for a bare name).
 std::string FolderOf(const std::string& path);

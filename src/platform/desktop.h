@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "platform/canvas.h"
+#include "platform/watch_overlay.h"
 
 namespace pm {
 
@@ -31,6 +32,9 @@ public:
     virtual void SetVolume(int32_t percent, bool muted) = 0;
     // Whether the window fills the screen now (after Alt+Enter, say).
     virtual bool FullScreen() const = 0;
+    // While a replay is watched, every frame shown carries the note (drawn
+    // on a copy); null when the game is played.
+    virtual void ShowWatching(const WatchNote* note) { (void)note; }
 };
 
 }  // namespace pm

@@ -79,7 +79,7 @@ struct WaveData {
 struct HostEvents {
     bool MousePressed = false;      // any button, anywhere in the window
     bool CloseRequested = false;    // the window's close box, or SIGINT/SIGTERM
-    bool FocusLost = false;         // the window lost the keyboard or was minimised
+    bool FocusLost = false;         // the window lost the keyboard, or is minimised or hidden (every pump)
     bool FocusGained = false;
     bool FullScreenToggled = false; // Alt+Enter, already carried out by the host
     bool PadStart = false;          // a gamepad's Start went down (the driver decides what it means)

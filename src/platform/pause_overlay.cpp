@@ -4,17 +4,11 @@
 
 namespace pm {
 
-namespace {
-
-// Each 5-6-5 channel shifted right by `shift`: half as bright for 1, an
-// eighth for 3.
 uint16_t Darker(uint16_t p, int shift) {
     const uint16_t r = static_cast<uint16_t>((p >> 11) >> shift), g = static_cast<uint16_t>(((p >> 5) & 0x3F) >> shift),
                    b = static_cast<uint16_t>((p & 0x1F) >> shift);
     return static_cast<uint16_t>(r << 11 | g << 5 | b);
 }
-
-}  // namespace
 
 void DrawCentred(Surface& dst, TextRenderer& text, int32_t y, std::string_view utf8, Rgb colour) {
     // The renderer has no measure of its own: draw the line once on black to

@@ -12,6 +12,10 @@ namespace pm {
 // The band of the notice, in picture rows.
 inline constexpr int32_t PauseBandTop = 240, PauseBandBottom = 350;
 
+// A 5-6-5 pixel with each channel shifted right by `shift`: half as bright
+// for 1, an eighth for 3.
+uint16_t Darker(uint16_t pixel, int shift);
+
 // `large` writes the word PAUSED, `small` the line under it; either may be
 // null (no font: the darkened picture and its band still say enough).
 Surface PausedPicture(const Surface& last, TextRenderer* large, TextRenderer* small);

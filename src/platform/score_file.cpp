@@ -105,6 +105,9 @@ RecordSave SaveRecordKeepingHigher(const std::string& path, int32_t score) {
         return result;
     }
     FolderLock lock(FolderOf(path));
+    // Mended: a save killed before its rename left its temporary file for
+    // good; the next save clears away such leftovers of ours.
+    RemoveStaleTemporaries(path);
     int32_t best = score;
     const RecordRead now = ReadScoreFile(path);
     if (now.Status == RecordStatus::Ok && now.Value > best) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/folder_lock.h"
 #include "platform/record_store.h"
 
 namespace pm {
@@ -36,8 +37,9 @@ bool WriteScoreFile(const std::string& path, int32_t score, std::string* reason 
 // Saves a record so that what the file holds is never lowered, even with
 // several copies of the game playing from the same folder: the folder is
 // created if missing, then, under an exclusive advisory lock on the folder,
-// the file is read again and the higher of the two is written with
-// WriteScoreFile. A file that exists but cannot be read is not replaced.
+// stale temporary files of killed saves are removed, the file is read again
+// and the higher of the two is written with WriteScoreFile. A file that
+// exists but cannot be read is not replaced.
 RecordSave SaveRecordKeepingHigher(const std::string& path, int32_t score);
 
 // score.dat as the game's record store. A file that could not be read at the

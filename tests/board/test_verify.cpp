@@ -82,7 +82,7 @@ Recorded Record(const Golden& g, const std::string& scratch) {
     EXPECT_TRUE(pm::keys::ParseScript(Slurp(keys), replay.Keys, bad)) << bad.Message;
     const uint64_t scripted = replay.Keys.TotalFrames();
     if (g.Frames != "-" && std::stoull(g.Frames) > scripted)
-        replay.Keys.Spans.push_back({std::stoull(g.Frames) - scripted, {}, false, 0});
+        replay.Keys.Spans.push_back({static_cast<uint32_t>(std::stoull(g.Frames) - scripted), 0, {}, false});
     // {"frame":N,"end":"script|escape|mouse","HighScore":H}
     const std::string& end = r.Lines.back();
     const auto field = [&](const char* name) {
@@ -181,7 +181,7 @@ TEST(BoardVerify, ForgedEndsAndLimitsAreCaught) {
     pm::Replay longer;
     pm::board::Check(rec.ReplayText, longer);
     longer.HighScore = 0;
-    longer.Keys.Spans.push_back({600, {}, false, 0});
+    longer.Keys.Spans.push_back({600, 0, {}, false});
     longer.EndFrame += 600;
     longer.EndHighScore = v.Best.Score;   // from 0 the record climbs to the game's score
     const pm::board::Verification stolen = pm::board::VerifyReplay(pm::FormatReplay(longer));

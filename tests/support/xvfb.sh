@@ -7,6 +7,9 @@
 # Returns 1 with a message when it does not come up.
 pm_start_xvfb() {   # WORKDIR [SCREEN]
     local work=$1 screen=${2:-800x600x24}
+    # A display file left by an earlier server would be read before the new
+    # one has its number (the redirection below happens in the child).
+    rm -f "$work/display"
     Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp 3>"$work/display" 2>"$work/xvfb.err" &
     XVFB_PID=$!
     for _ in $(seq 100); do

@@ -103,7 +103,9 @@ int RunMain(int argc, const char* const* argv, std::FILE* stdOut, std::FILE* err
         return 1;
     }
     if (o.Help) {
-        std::fputs(Usage(), stdOut);
+        // Mended: a failed write of the usage used to exit 0.
+        if (std::fputs(Usage(), stdOut) < 0 || std::fflush(stdOut) != 0)
+            return Fail(err, std::string("cannot write to standard output: ") + std::strerror(errno));
         return 0;
     }
 

@@ -5,6 +5,7 @@
 
 #include "platform/data_files.h"
 #include "platform/pause_overlay.h"
+#include "platform/watch_overlay.h"
 #include "platform/render_device.h"
 #include "platform/score_path.h"
 #include "platform/sdl/keymap.h"
@@ -54,6 +55,28 @@ SdlHost::SdlHost() : folder_(DataFolder(MyPath())) {}
 
 SdlHost::~SdlHost() { Release(); }
 
+SdlHost* SdlHost::watched_ = nullptr;
+
+// Xlib calls this, from inside whichever SDL call found the connection
+// broken, and ends the process after it. Nothing of the display may be
+// touched again: the host forgets it, so that the shutdown run by the hook
+// closes only the sound and saves.
+void SdlHost::DisplayLost() {
+    SdlHost* host = watched_;
+    watched_ = nullptr;   // a second break (from the hook itself) only ends
+    if (host) {
+        host->displayGone_ = true;
+        host->videoStarted_ = false;
+        host->window_ = nullptr;
+        host->renderer_ = nullptr;
+        host->texture_ = nullptr;
+        host->paused_ = false;
+        if (host->displayLost_) host->displayLost_();
+    }
+    std::fprintf(stderr, "pellimunch: the connection to the display broke; the game ends\n");
+    std::fflush(stderr);
+}
+
 void SdlHost::OpenDisplay() {
     // Desktop full screen never changes the monitor's mode, so switching
     // away must not minimise the game.
@@ -80,6 +103,8 @@ void SdlHost::OpenDisplay() {
     window_ = SDL_CreateWindow("Pellimunch", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, windowed_.W, windowed_.H,
                                SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
     if (!window_) SdlFailure("cannot open the window");
+    watched_ = this;
+    X11WatchConnection(window_, &SdlHost::DisplayLost);
     if (!SDL_getenv("SDL_RENDER_DRIVER") && !HasRenderDevice()) {
         // No graphics device: OpenGL could only draw on the processor, and
         // loading it would cost more than the whole game. Straight to SDL's
@@ -234,8 +259,20 @@ void SdlHost::SetIcon(const Surface& sheet, const Rect& r) {
 
 void SdlHost::Present(const Surface& back) {
     if (!renderer_) return;
-    UploadFrame(back);
+    UploadFrame(watching_ ? WatchingPicture(back, *watching_, LargeText(), text_.get()) : back);
     ShowTexture();
+}
+
+void SdlHost::ShowWatching(const WatchNote* note) {
+    if (note)
+        watching_ = *note;
+    else
+        watching_.reset();
+}
+
+TextRenderer* SdlHost::LargeText() {
+    if (!largeText_ && text_ && text_->Ready()) largeText_ = std::make_unique<TtfText>(40, text_->FontFile());
+    return largeText_.get();
 }
 
 // The picture widened to 32 bits straight into the texture's own pixels.
@@ -335,8 +372,8 @@ void SdlHost::Pause(const Surface& lastFrame) {
     if (!renderer_ || lastFrame.Width != 800 || lastFrame.Height != 600) return;
     // The notice over a darkened copy of the last frame; the texture keeps
     // it for as long as the pause lasts.
-    if (!largeText_ && text_ && text_->Ready()) largeText_ = std::make_unique<TtfText>(40, text_->FontFile());
-    UploadFrame(PausedPicture(lastFrame, largeText_.get(), text_.get()));
+    const Surface& shown = watching_ ? WatchingPicture(lastFrame, *watching_, LargeText(), text_.get()) : lastFrame;
+    UploadFrame(PausedPicture(shown, LargeText(), text_.get()));
     ShowTexture();
 }
 
@@ -358,6 +395,7 @@ HostEvents SdlHost::PumpEvents() {
     HostEvents events;
     if (!videoStarted_) return events;
     bool redraw = false;
+    bool outOfSight = false;   // minimised or hidden at some moment of this pump
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         switch (event.type) {
@@ -371,9 +409,13 @@ HostEvents SdlHost::PumpEvents() {
                 switch (event.window.event) {
                     case SDL_WINDOWEVENT_CLOSE: events.CloseRequested = true; break;
                     // Only where the focus ended up counts: lost and found
-                    // again within one pump is no loss.
-                    case SDL_WINDOWEVENT_FOCUS_LOST:
+                    // again within one pump is no loss (unless the window
+                    // is out of sight, below).
                     case SDL_WINDOWEVENT_MINIMIZED:
+                    case SDL_WINDOWEVENT_HIDDEN:
+                        outOfSight = true;
+                        [[fallthrough]];
+                    case SDL_WINDOWEVENT_FOCUS_LOST:
                         events.FocusLost = true;
                         events.FocusGained = false;
                         break;
@@ -410,6 +452,24 @@ HostEvents SdlHost::PumpEvents() {
             default:
                 break;
         }
+    }
+    // Mended: a focus gain in the same pump as the minimising used to clear
+    // the loss, and a minimised window played on unseen. Whatever the focus
+    // does, a window that was out of sight in this pump, or still is, is a
+    // lost one.
+    // The X server is asked too: a window manager's iconify is not always
+    // told as one. Only once the window has been seen, so that a window
+    // manager still framing the new window is no loss.
+    if (const std::optional<bool> viewable = X11WindowViewable(window_)) {
+        if (*viewable)
+            seenViewable_ = true;
+        else if (seenViewable_)
+            outOfSight = true;
+    }
+    if (outOfSight ||
+        (window_ && (SDL_GetWindowFlags(window_) & (SDL_WINDOW_MINIMIZED | SDL_WINDOW_HIDDEN)) != 0)) {
+        events.FocusLost = true;
+        events.FocusGained = false;
     }
     if (redraw) {
         NoteRealSize();
@@ -461,10 +521,13 @@ void SdlHost::Release() {
     largeText_.reset();
     text_.reset();
     videoStarted_ = false;
-    if (started) SDL_Quit();
+    if (watched_ == this) watched_ = nullptr;
+    // SDL's own shutdown would talk to a display that is gone.
+    if (started && !displayGone_) SDL_Quit();
 }
 
 void SdlHost::ShowSaveError(std::string_view title, std::string_view text) {
+    if (displayGone_) return;   // nowhere to show it; the line on standard error stays
     if (window_) SDL_HideWindow(window_);
     // Without a display the line on standard error is all there is.
     ShowErrorBox(title, text);

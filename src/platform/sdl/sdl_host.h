@@ -9,6 +9,7 @@
 
 #include <csignal>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -54,6 +55,12 @@ public:
     // The window's icon: a sprite (white is transparent) of a loaded sheet.
     void SetIcon(const Surface& sheet, const Rect& sprite);
 
+    // Run when the connection to the display breaks (the X server went
+    // away), after which the process ends with status 1: it should save what
+    // a clean shutdown saves. The host has let go of the display by then, so
+    // the game's own shutdown may run. Only one host is watched at a time.
+    void OnDisplayLost(std::function<void()> save) { displayLost_ = std::move(save); }
+
     // The player's choices for the window and the sound; before start-up.
     void Choose(const DesktopSettings& settings) { choice_ = settings; }
 
@@ -61,6 +68,7 @@ public:
     void Resume() override;
     void SetVolume(int32_t percent, bool muted) override;
     bool FullScreen() const override { return fullScreen_; }
+    void ShowWatching(const WatchNote* note) override;
 
     // Where the picture went in the last frame shown, in window pixels.
     const Box& PicturePlace() const { return place_; }
@@ -73,9 +81,16 @@ private:
     void NoteRealSize();
     void ShowTexture();
     void UploadFrame(const Surface& picture);
+    TextRenderer* LargeText();
     void OpenPad(int deviceIndex);
     void ClosePad(SDL_JoystickID id);
     static void AudioCallback(void* self, Uint8* stream, int len);
+    static void DisplayLost();
+
+    static SdlHost* watched_;   // the host whose display loss is watched
+    std::function<void()> displayLost_;
+    bool displayGone_ = false;
+    bool seenViewable_ = false;   // the X server has shown the window at least once
 
     std::string folder_;      // where bmp/ and wav/ are, with a trailing '/'
     bool videoStarted_ = false;
@@ -96,6 +111,7 @@ private:
 
     bool paused_ = false;
     std::unique_ptr<TtfText> largeText_;
+    std::optional<WatchNote> watching_;
 
     TapLatch taps_;
     bool padsStarted_ = false;

@@ -3,6 +3,9 @@
 #include <SDL_syswm.h>
 #include <dlfcn.h>
 
+#include <cstdlib>
+#include <optional>
+
 namespace pm::sdl {
 
 namespace {
@@ -14,6 +17,7 @@ struct Xlib {
     decltype(&XInternAtom) InternAtom = nullptr;
     decltype(&XGetWindowProperty) GetWindowProperty = nullptr;
     decltype(&XFree) Free = nullptr;
+    decltype(&XSetIOErrorHandler) SetIOErrorHandler = nullptr;
     bool Ready = false;
 };
 
@@ -26,6 +30,7 @@ const Xlib& Lib() {
         x.InternAtom = reinterpret_cast<decltype(x.InternAtom)>(dlsym(handle, "XInternAtom"));
         x.GetWindowProperty = reinterpret_cast<decltype(x.GetWindowProperty)>(dlsym(handle, "XGetWindowProperty"));
         x.Free = reinterpret_cast<decltype(x.Free)>(dlsym(handle, "XFree"));
+        x.SetIOErrorHandler = reinterpret_cast<decltype(x.SetIOErrorHandler)>(dlsym(handle, "XSetIOErrorHandler"));
         x.Ready = x.GetWindowAttributes && x.InternAtom && x.GetWindowProperty && x.Free;
         return x;
     }();
@@ -75,6 +80,36 @@ WindowManager X11WindowManager(SDL_Window* window) {
         x.Free(data);
     }
     return found ? WindowManager::FullScreen : WindowManager::NoFullScreen;
+}
+
+namespace {
+
+void (*ConnectionLost)() = nullptr;
+
+// Xlib ends the process when this returns, so it must not.
+int OnIOError(Display*) {
+    if (ConnectionLost) ConnectionLost();
+    std::_Exit(1);
+}
+
+}  // namespace
+
+bool X11WatchConnection(SDL_Window* window, void (*lost)()) {
+    Display* display = nullptr;
+    Window xwindow = 0;
+    if (!OnX11(window, display, xwindow) || !Lib().SetIOErrorHandler) return false;
+    ConnectionLost = lost;
+    Lib().SetIOErrorHandler(&OnIOError);
+    return true;
+}
+
+std::optional<bool> X11WindowViewable(SDL_Window* window) {
+    Display* display = nullptr;
+    Window xwindow = 0;
+    if (!OnX11(window, display, xwindow)) return std::nullopt;
+    XWindowAttributes attributes{};
+    if (!Lib().GetWindowAttributes(display, xwindow, &attributes)) return std::nullopt;
+    return attributes.map_state == IsViewable;
 }
 
 bool X11WindowSize(SDL_Window* window, int& w, int& h) {

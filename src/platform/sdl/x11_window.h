@@ -6,6 +6,8 @@
 
 #include <SDL_video.h>
 
+#include <optional>
+
 namespace pm::sdl {
 
 enum class WindowManager {
@@ -16,6 +18,15 @@ enum class WindowManager {
 };
 
 WindowManager X11WindowManager(SDL_Window* window);
+
+// Calls `lost` when the connection to the window's X server breaks (the
+// server ended, or the network went); the process ends with status 1 after
+// it, and `lost` must make no more calls to Xlib. False when not on X.
+bool X11WatchConnection(SDL_Window* window, void (*lost)());
+
+// Whether the X server shows the window now (mapped, and so are the window
+// manager's frames around it); nothing when not on X.
+std::optional<bool> X11WindowViewable(SDL_Window* window);
 
 // The window's size as the X server has it; false when not on X.
 bool X11WindowSize(SDL_Window* window, int& w, int& h);
