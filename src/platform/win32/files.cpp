@@ -7,6 +7,7 @@
 #undef ReplaceFile
 
 #include <string>
+#include <vector>
 
 #include "platform/atomic_file.h"
 #include "platform/data_files.h"
@@ -41,6 +42,37 @@ std::string UniqueSuffix() {
 }
 
 }  // namespace
+
+int RemoveStaleTemporaries(const std::string& path, int64_t minAgeSeconds) {
+    // ReplaceFile's own pattern: ".NAME.<unique>.tmp" beside the file.
+    const size_t slash = path.find_last_of("/\\");
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    if (name.empty()) return 0;
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = FindFirstFileW(win32::Wide(folder + "." + name + ".*.tmp").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    FILETIME nowTime{};
+    GetSystemTimeAsFileTime(&nowTime);
+    const auto ticks = [](const FILETIME& t) {
+        return static_cast<int64_t>(static_cast<uint64_t>(t.dwHighDateTime) << 32 | t.dwLowDateTime);
+    };
+    const int64_t now = ticks(nowTime);
+    constexpr int64_t TicksPerSecond = 10000000;   // FILETIME counts 100 ns
+    std::vector<std::wstring> stale;
+    do {
+        if (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) continue;
+        if (now - ticks(found.ftLastWriteTime) < minAgeSeconds * TicksPerSecond) continue;   // perhaps still written
+        stale.push_back(win32::Wide(folder) + found.cFileName);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    int removed = 0;
+    for (const std::wstring& file : stale) {
+        SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+        removed += DeleteFileW(file.c_str()) ? 1 : 0;
+    }
+    return removed;
+}
 
 std::string FolderOf(const std::string& path) {
     const size_t slash = path.find_last_of("/\\");
