@@ -155,10 +155,18 @@ box_in_locale() {   # LOCALE OUT.png
     sleep 0.5
     timeout 5 xdotool windowfocus --sync "$w" 2>/dev/null
     hold Escape 0.3
-    for _ in $(seq 100); do
+    # On a busy machine the focus may not have reached the window in time
+    # for the Escape: while the game's window is all there is, it is given
+    # the focus and the key again every five seconds.
+    for i in $(seq 150); do
         box=$(xdotool search --onlyvisible --pid "$GAME_PID" 2>/dev/null | grep -vx "$w" | head -n1)
-        [ -z "$box" ] && box=$(xdotool search --onlyvisible --pid "$GAME_PID" 2>/dev/null | head -n1)
+        [ -z "$box" ] && ! xdotool search --onlyvisible --pid "$GAME_PID" 2>/dev/null | grep -qx "$w" &&
+            box=$(xdotool search --onlyvisible --pid "$GAME_PID" 2>/dev/null | head -n1)
         [ -n "$box" ] && break
+        if [ $((i % 25)) = 0 ] && xdotool search --onlyvisible --pid "$GAME_PID" 2>/dev/null | grep -qx "$w"; then
+            timeout 5 xdotool windowfocus --sync "$w" 2>/dev/null
+            hold Escape 0.3
+        fi
         sleep 0.2
     done
     [ -n "$box" ] || { fail "no box appeared after the failed save"; return; }

@@ -80,9 +80,21 @@ std::string RunHash(const Replay& replay, uint64_t frames) {
 
 Verification Check(std::string_view text, Replay& replay) {
     Verification v;
+    // What the file says of its end, before its keys: a claim past the
+    // table's limit is too long whatever the keys hold.
+    const std::optional<ReplayEndLine> claimed = ReplayEndOf(text, text, true);
+    if (claimed && claimed->Frames > MaxSessionFrames) {
+        v.Result = Verdict::TooLong;
+        v.Message = "the session is longer than the table takes (" + std::to_string(MaxSessionFrames) +
+                    " frames, five hours)";
+        return v;
+    }
     keys::ScriptError error;
     if (!ParseReplay(text, replay, error)) {
         v.Message = "line " + std::to_string(error.Line) + ": " + error.Message;
+        // The reader refuses keys that do not add up to the end line: a
+        // well-formed file that was edited, not a broken one.
+        if (claimed && error.Message.find("the end line says") != std::string::npos) v.Result = Verdict::Mismatch;
         return v;
     }
     v.Seed = replay.Seed;
