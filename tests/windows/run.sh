@@ -82,6 +82,8 @@ mkdir -p "$prefix.home"
 as_player() { "${player[@]}" env HOME="$prefix.home" WINEPREFIX="$prefix" WINEDEBUG=-all "$@"; }
 if [ ! -f "$prefix/system.reg" ]; then
     as_player wineboot -i >"$work/wineboot.out" 2>&1 || fail "wineboot could not make the prefix"
+    # A new prefix goes on setting itself up after wineboot returns.
+    as_player wineserver -w
 fi
 as_player wineserver -p 60
 stop_wine() { as_player wineserver -k 2>/dev/null; pm_scratch_cleanup; }
@@ -128,10 +130,19 @@ pm_start_xvfb "$work" 1024x768x24 || exit 1
 start_game() {   # OUT ARGS...: starts the game in the background, waits for its window
     local out=$1
     shift
-    started=$(date +%s%N)
-    as_player wine "$game/pellimunch.exe" "$@" >"$work/$out.out" 2>"$work/$out.err" &
-    GAME_PID=$!
-    window=$(timeout 90 xdotool search --sync --onlyvisible --name '^Pellimunch$' 2>/dev/null | head -n1)
+    # The first window in a freshly made prefix may never come while Wine
+    # finishes setting the prefix up; a second start then shows it.
+    for attempt in 1 2; do
+        started=$(date +%s%N)
+        as_player wine "$game/pellimunch.exe" "$@" >"$work/$out.out" 2>"$work/$out.err" &
+        GAME_PID=$!
+        window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Pellimunch$' 2>/dev/null | head -n1)
+        [ -n "$window" ] && break
+        echo "NOTE: no window in 60 s ($out, start $attempt)"
+        kill "$GAME_PID" 2>/dev/null
+        wait "$GAME_PID" 2>/dev/null
+        as_player wineserver -w
+    done
     [ -n "$window" ] || fail "no window appeared ($out)"
     shown_ms=$(( ($(date +%s%N) - started) / 1000000 ))
     # The title's picture: the window is no longer all black.
