@@ -94,6 +94,7 @@ struct Page {
     bool Running = false;
     bool LoopStarted = false;
     FrameStats Stats;
+    double Ticks = 0;   // the session's ticks, each one a read of the keys
 };
 
 Page* ThePage = nullptr;
@@ -133,6 +134,7 @@ bool StartSession(Page& p, pm::RecordStore& record, uint32_t seed, const pm::key
 // the picture handed to the canvas.
 pm::Session::Tick TimedTick(Page& p) {
     const double t0 = emscripten_get_now();
+    p.Ticks += 1;
     const pm::Session::Tick tick = p.Session->Run();
     if (p.Session->FramesLastTick() > 0) {
         p.Stats.Add(emscripten_get_now() - t0);
@@ -340,6 +342,7 @@ EMSCRIPTEN_KEEPALIVE double pm_probe(int what) {
         case 12: return p.Stats.MaxMs;
         case 13: return p.Stats.Over1Ms;
         case 14: return p.Host.PresentMs;
+        case 15: return p.Ticks;
         case 20: return p.Watching ? 1 : 0;
         default: return 0;
     }

@@ -96,11 +96,16 @@ function assertSamePicture(actual, expected, what) {
 
 
 
-// Holds a key for `ms` (at least a few frames: the game reads keys once a frame).
+// Holds a key for `ms` (at least a few frames: the game reads keys once a
+// tick). A press that came before any tick heard the last release would be
+// the same held key to the game, so the hold ends only when a tick has read
+// the release, or the session is over.
 async function hold(page, key, ms = 120) {
   await page.keyboard.down(key);
   await sleep(ms);
   await page.keyboard.up(key);
+  const ticks = await probe(page, "ticks");
+  await waitFor(page, `a tick after ${key} was let go`, (n) => window.pellimunch.probe("ticks") > n || !window.pellimunch.probe("running"), ticks);
 }
 
 async function runTestMode(seed, scriptFile, stop) {

@@ -271,7 +271,7 @@
   }
 
   const probes = { frame: 0, gameState: 1, ballX: 2, score: 3, highScore: 4, running: 5, paused: 6,
-                   frames: 10, workMs: 11, maxWorkMs: 12, framesOver1Ms: 13, presentMs: 14 };
+                   frames: 10, workMs: 11, maxWorkMs: 12, framesOver1Ms: 13, presentMs: 14, ticks: 15 };
   window.pellimunch = {
     figures,
     probe(name) { return Module._pm_probe(probes[name]); },
