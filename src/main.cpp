@@ -43,12 +43,8 @@ void ReportFrames(const pm::Session& session) {
 
 int main(int argc, char** argv) {
     pm::Options options;
-    std::string error;
-    if (!pm::ParseOptions(argc, argv, options, error)) {
-        pm::SayLine(error + " (pellimunch --help lists the options)");
-        return 2;
-    }
-    if (options.Help || options.Version) return pm::PrintHelpOrVersion(options);
+    int status = 0;
+    if (!pm::ReadDesktopOptions(argc, argv, options, status)) return status;
 
     struct sigaction action {};
     action.sa_handler = pm::sdl::RequestStop;
@@ -83,11 +79,8 @@ int main(int argc, char** argv) {
                 session->Finish();
             });
         };
-        if (options.Replay) {
-            if (!pm::WatchDesktop(run, *options.Replay, setup, error)) return Fail(error);
-            return 0;
-        }
-        pm::PlayDesktop(run, options, setup);
+        std::string error;
+        if (!pm::RunDesktop(run, options, setup, error)) return Fail(error);
     } catch (const std::exception& e) {
         return Fail(e.what());
     }

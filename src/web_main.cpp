@@ -18,6 +18,7 @@
 
 #include "driver/driver.h"
 #include "driver/replay.h"
+#include "driver/replay_keeper.h"
 #include "driver/script.h"
 #include "driver/session.h"
 #include "names.h"
@@ -50,33 +51,26 @@ struct FrameStats {
 struct BoardLink {
     pm::keys::Script WatchedKeys;
     pm::FixedRecord WatchedRecord;
-    int16_t LastState = 0;
-    int32_t RecordBeforeRun = 0;
+    pm::RunEnds Runs;
     std::string Best;   // the session up to the run that set the best, as a replay
 
     void Start(const pm::FormMain& form) {
-        LastState = form.GameState;
-        RecordBeforeRun = form.HighScore;
+        Runs.Start(form);
         Best.clear();
     }
     void NewBest(const pm::Session& session, pm::FrameEnd end, int32_t record) {
         Best = pm::FormatReplay(session.Recording().Snapshot(end, record));
         pm_js_new_best(record);
     }
-    // After each frame the player played: a run ends when its game over
-    // hands back to the title, a best when it ends above where it started.
+    // After each frame the player played.
     void Frame(const pm::Session& session) {
         const pm::FormMain& form = session.Game();
-        if (LastState == pm::State::Title && form.GameState == pm::State::Play) RecordBeforeRun = form.HighScore;
-        if (LastState == pm::State::GameOver && form.GameState == pm::State::Title && form.HighScore > RecordBeforeRun)
-            NewBest(session, pm::FrameEnd::GoingOn, form.HighScore);
-        LastState = form.GameState;
+        if (Runs.Frame(form) && Runs.Raised(form.HighScore)) NewBest(session, pm::FrameEnd::GoingOn, form.HighScore);
     }
-    // A quit on the game-over screen ends a run too, with the record it earned.
     void Finish(const pm::Session& session) {
         const pm::FormMain& form = session.Game();
-        if (LastState == pm::State::GameOver && form.KeptRecord > RecordBeforeRun)
-            NewBest(session, form.Ended, form.KeptRecord);
+        if (Runs.QuitInGameOver() && Runs.Raised(form.KeptRecord)) NewBest(session, form.Ended, form.KeptRecord);
+        Runs.Stop();
     }
 };
 // -----------------------------------------------------------------------------

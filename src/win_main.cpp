@@ -31,12 +31,8 @@ int Fail(const std::string& message) {
 int main(int argc, char** argv) {
     pm::win32::UseParentConsole();
     pm::Options options;
-    std::string error;
-    if (!pm::ParseOptions(argc, argv, options, error)) {
-        pm::SayLine(error + " (pellimunch --help lists the options)");
-        return 2;
-    }
-    if (options.Help || options.Version) return pm::PrintHelpOrVersion(options);
+    int status = 0;
+    if (!pm::ReadDesktopOptions(argc, argv, options, status)) return status;
 
     try {
         // score.dat, settings.ini and the replays keep together: beside the
@@ -46,11 +42,8 @@ int main(int argc, char** argv) {
         pm::win32::WinHost host;
         host.Choose(setup.Settings);
         pm::DesktopRun run{host, host, scoreFile, {}, {}};
-        if (options.Replay) {
-            if (!pm::WatchDesktop(run, *options.Replay, setup, error)) return Fail(error);
-            return 0;
-        }
-        pm::PlayDesktop(run, options, setup);
+        std::string error;
+        if (!pm::RunDesktop(run, options, setup, error)) return Fail(error);
     } catch (const std::exception& e) {
         return Fail(e.what());
     }

@@ -20,6 +20,8 @@ void SayLine(const std::string& message) {
     std::fflush(stderr);
 }
 
+namespace {
+
 int PrintHelpOrVersion(const Options& options) {
     const std::string text = options.Help ? Usage() : std::string(VersionText()) + "\n";
     // Mended: a full disk or a closed pipe used to end in a quiet exit
@@ -29,6 +31,20 @@ int PrintHelpOrVersion(const Options& options) {
         return 1;
     }
     return 0;
+}
+
+}  // namespace
+
+bool ReadDesktopOptions(int argc, char** argv, Options& options, int& status) {
+    std::string error;
+    if (!ParseOptions(argc, argv, options, error)) {
+        SayLine(error + " (pellimunch --help lists the options)");
+        status = 2;
+        return false;
+    }
+    if (!options.Help && !options.Version) return true;
+    status = PrintHelpOrVersion(options);
+    return false;
 }
 
 SessionSetup DesktopSetup(const Options& options, const std::string& settingsFile) {
@@ -80,8 +96,6 @@ void Loop(DesktopRun& run, Session& session, const std::string& watching) {
     if (run.Around) run.Around(nullptr);
 }
 
-}  // namespace
-
 void PlayDesktop(DesktopRun& run, const Options& options, SessionSetup setup) {
     ScoreFileRecord record(run.ScoreFile);
     run.GameHost.UseRecords(&record);
@@ -114,6 +128,14 @@ bool WatchDesktop(DesktopRun& run, const std::string& which, SessionSetup setup,
         std::fflush(stdout);
     }
     run.GameHost.UseRecords(nullptr);
+    return true;
+}
+
+}  // namespace
+
+bool RunDesktop(DesktopRun& run, const Options& options, SessionSetup setup, std::string& error) {
+    if (options.Replay) return WatchDesktop(run, *options.Replay, std::move(setup), error);
+    PlayDesktop(run, options, std::move(setup));
     return true;
 }
 

@@ -16,9 +16,11 @@ namespace pm {
 // One line on standard error ("pellimunch: ..."), whatever the message holds.
 void SayLine(const std::string& message);
 
-// --help or --version: the text on standard output; 1 with a line on
-// standard error when it cannot be written, else 0.
-int PrintHelpOrVersion(const Options& options);
+// The command line, or how the program ends at once: false with the exit
+// status in `status` after a bad option (2, said on standard error) and
+// after --help or --version (their text on standard output: 0, or 1 with a
+// line on standard error when it cannot be written).
+bool ReadDesktopOptions(int argc, char** argv, Options& options, int& status);
 
 // The remembered settings with the command line over them; what the command
 // line changes is remembered at once, and later changes (M, Alt+Enter) when
@@ -39,13 +41,12 @@ struct DesktopRun {
     std::function<void(const Session&)> Ticked;
 };
 
-// Plays the game for the player until a way out; the record in score.dat,
-// the session as last.replay (or `options.Record`) and best.replay.
-void PlayDesktop(DesktopRun& run, const Options& options, SessionSetup setup);
-
-// Watches a replay file ("best" and "last" name the ones beside score.dat)
-// from its seed and the record it started with; the player's own record is
-// never read or written. False with `error` when the file is no replay.
-bool WatchDesktop(DesktopRun& run, const std::string& which, SessionSetup setup, std::string& error);
+// Without --replay, plays the game for the player until a way out: the
+// record in score.dat, the session as last.replay (or `options.Record`) and
+// best.replay. With it, watches that replay file ("best" and "last" name the
+// ones beside score.dat) from its seed and the record it started with; the
+// player's own record is never read or written. False with `error` when the
+// file is no replay.
+bool RunDesktop(DesktopRun& run, const Options& options, SessionSetup setup, std::string& error);
 
 }  // namespace pm

@@ -13,25 +13,29 @@ namespace pm {
 ReplayKeeper::ReplayKeeper(std::string lastPath, std::string bestPath)
     : lastPath_(std::move(lastPath)), bestPath_(std::move(bestPath)) {}
 
-void ReplayKeeper::Start(const FormMain& form) {
+void RunEnds::Start(const FormMain& form) {
     started_ = true;
     lastState_ = form.GameState;
     recordBeforeRun_ = form.HighScore;
 }
 
-void ReplayKeeper::Frame(const ReplayBuilder& session, const FormMain& form) {
-    if (!started_) return;
+bool RunEnds::Frame(const FormMain& form) {
+    if (!started_) return false;
     if (lastState_ == State::Title && form.GameState == State::Play) recordBeforeRun_ = form.HighScore;
-    // A run is over when its game over hands back to the title: the record
-    // has stopped climbing by then.
-    if (lastState_ == State::GameOver && form.GameState == State::Title)
-        RunEnded(session.Snapshot(FrameEnd::GoingOn, form.HighScore), form.HighScore);
+    const bool ended = lastState_ == State::GameOver && form.GameState == State::Title;
     lastState_ = form.GameState;
+    return ended;
+}
+
+void ReplayKeeper::Start(const FormMain& form) { runs_.Start(form); }
+
+void ReplayKeeper::Frame(const ReplayBuilder& session, const FormMain& form) {
+    if (runs_.Frame(form)) RunEnded(session.Snapshot(FrameEnd::GoingOn, form.HighScore), form.HighScore);
 }
 
 void ReplayKeeper::RunEnded(const Replay& sofar, int32_t record) {
     Write(lastPath_, sofar);
-    if (record <= recordBeforeRun_ || bestPath_.empty()) return;
+    if (!runs_.Raised(record) || bestPath_.empty()) return;
     // A new record in this session; keep it unless the file already holds a
     // better run (say, from before the score file was reset, or another copy
     // of the game's).
@@ -45,12 +49,13 @@ void ReplayKeeper::RunEnded(const Replay& sofar, int32_t record) {
 }
 
 void ReplayKeeper::Finish(const ReplayBuilder& session, ReplayEnd end, const FormMain& form) {
-    if (!started_) return;
-    started_ = false;
+    if (!runs_.Started()) return;
     const Replay whole = session.Snapshot(end, form.KeptRecord);
-    // A quit on the game-over screen ends a run too, with the record it
-    // earned: that session may be the best one.
-    if (lastState_ == State::GameOver) {
+    // A quit on the game-over screen ends a run too: that session may be
+    // the best one.
+    const bool runEnded = runs_.QuitInGameOver();
+    runs_.Stop();
+    if (runEnded) {
         RunEnded(whole, form.KeptRecord);
         return;
     }

@@ -13,6 +13,30 @@
 
 namespace pm {
 
+// Follows the player's runs through a session's frames: a run ends when its
+// game over hands back to the title (the record has stopped climbing by
+// then), or when the session is quit on the game-over screen, with the
+// record the run earned. The replays beside score.dat and the page's world
+// table keep a session by these ends.
+class RunEnds {
+public:
+    // After the start-up.
+    void Start(const FormMain& form);
+    // After each frame the player played: true when a run ended with it.
+    bool Frame(const FormMain& form);
+    // After the last frame: true when the session was quit in a game over.
+    bool QuitInGameOver() const { return started_ && lastState_ == State::GameOver; }
+    // A record above the one the run started from.
+    bool Raised(int32_t record) const { return record > recordBeforeRun_; }
+    bool Started() const { return started_; }
+    void Stop() { started_ = false; }
+
+private:
+    bool started_ = false;
+    int16_t lastState_ = 0;
+    int32_t recordBeforeRun_ = 0;
+};
+
 class ReplayKeeper {
 public:
     // Where the two files go; an empty path keeps that file from being written.
@@ -32,9 +56,7 @@ private:
     void RunEnded(const Replay& sofar, int32_t record);
 
     std::string lastPath_, bestPath_;
-    bool started_ = false;
-    int16_t lastState_ = 0;
-    int32_t recordBeforeRun_ = 0;
+    RunEnds runs_;
 };
 
 // The high score a replay file claims at its end, or nothing when there is no

@@ -123,6 +123,36 @@ def check(build):
     return 1 if failed else 0
 
 
+def check_elsewhere(runner, where):
+    """Every stored replay run by RUNNER (another build of the runner: the
+    browser's under node, Windows' under Wine) must give the very trace
+    stored, byte for byte. WHERE names that build in the lines said."""
+    _, replays = read_list()
+    failed = 0
+    started = time.monotonic()
+    with tempfile.TemporaryDirectory() as tmp:
+        for r in replays:
+            whole = hashlib.sha256()
+            last = b""
+            try:
+                for line in trace(runner, r, tmp):
+                    whole.update(line)
+                    last = line
+            except RuntimeError as e:
+                failed += 1
+                print(f"FAIL  {e}")
+                continue
+            if whole.hexdigest() == r.sha:
+                print(f"ok    {where} {r.name}: {last.decode().strip()}")
+            else:
+                failed += 1
+                cr = " (CR found in the trace)" if b"\r" in last else ""
+                print(f"FAIL  {where} {r.name}: trace {whole.hexdigest()} differs from the stored {r.sha}{cr}")
+    print(f"{len(replays) - failed} of {len(replays)} stored replays identical under {where} "
+          f"({time.monotonic() - started:.1f} s)")
+    return 1 if failed else 0
+
+
 def record(build, names):
     header, replays = read_list()
     unknown = set(names) - {r.name for r in replays}

@@ -13,6 +13,8 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 cd "$root"
 # shellcheck source=tools/deps.sh
 source tools/deps.sh
+# shellcheck source=tools/native_tools.sh
+source tools/native_tools.sh
 # shellcheck source=tools/web/deps.sh
 source tools/web/deps.sh
 pm_install_packages "${PM_RUN_PACKAGES[@]}"
@@ -23,16 +25,9 @@ mkdir -p "$out"
 out=$(cd "$out" && pwd)
 jobs=2
 
-if [ -n "${PM_NATIVE_BUILD_DIR:-}" ]; then
-    native=$(cd "$PM_NATIVE_BUILD_DIR" && pwd)
-else
-    native=$out/native
-    echo "== native tools in $native"
-    cmake -S . -B "$native" -DCMAKE_BUILD_TYPE=Release -DPELLIMUNCH_TESTS=OFF >/dev/null
-fi
 # The atlas source is replaced only when it changes, so an unchanged font
 # does not rebuild the game.
-cmake --build "$native" -j "$jobs" --target game_data title_text_atlas pellimunch-icon
+pm_native_tools "$out" game_data title_text_atlas pellimunch-icon
 
 echo "== WebAssembly in $out/wasm"
 emcmake cmake -S tools/web -B "$out/wasm" -DCMAKE_BUILD_TYPE=Release -DPM_NATIVE_DIR="$native" >/dev/null

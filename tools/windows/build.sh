@@ -14,6 +14,8 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 cd "$root"
 # shellcheck source=tools/deps.sh
 source tools/deps.sh
+# shellcheck source=tools/native_tools.sh
+source tools/native_tools.sh
 pm_install_packages "${PM_RUN_PACKAGES[@]}" "${PM_WINDOWS_PACKAGES[@]}"
 
 out=${PM_WINDOWS_BUILD_DIR:-build-windows}
@@ -21,14 +23,7 @@ mkdir -p "$out"
 out=$(cd "$out" && pwd)
 jobs=2
 
-if [ -n "${PM_NATIVE_BUILD_DIR:-}" ]; then
-    native=$(cd "$PM_NATIVE_BUILD_DIR" && pwd)
-else
-    native=$out/native
-    echo "== native tools in $native"
-    cmake -S . -B "$native" -DCMAKE_BUILD_TYPE=Release -DPELLIMUNCH_TESTS=OFF >/dev/null
-fi
-cmake --build "$native" -j "$jobs" --target game_data game_icon title_text_atlas
+pm_native_tools "$out" game_data game_icon title_text_atlas
 
 echo "== Windows programs in $out/cross"
 cmake -S tools/windows -B "$out/cross" -DCMAKE_TOOLCHAIN_FILE="$root/tools/windows/mingw-w64.cmake" \
