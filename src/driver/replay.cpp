@@ -224,7 +224,8 @@ std::optional<ReplayEndLine> EndOfTail(std::string_view head, std::string_view t
     std::string_view line;
     if (!first.Next(line)) return std::nullopt;
     const std::vector<std::string_view> magic = LineWords(line);
-    if (magic.size() != 2 || magic[0] != ReplayMagic || magic[1] != std::to_string(ReplayVersion))
+    // The version as the whole reading takes it ("01" is 1 too).
+    if (magic.size() != 2 || magic[0] != ReplayMagic || ParseDigits(magic[1], 1000000) != ReplayVersion)
         return std::nullopt;
     // The last line that says anything must be the end line.
     size_t stop = tail.size();
