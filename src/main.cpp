@@ -25,10 +25,7 @@ void RequestReport(int) { ReportRequested = 1; }
 // the desktop and sees no terminal, the same words in a box.
 int Fail(const std::string& message) {
     pm::SayLine(message);
-    std::string line(message);
-    for (char& c : line)
-        if (c == '\n' || c == '\r') c = ' ';
-    pm::sdl::ShowErrorBox("Pellimunch", "Pellimunch cannot go on:\n" + line);
+    pm::sdl::ShowErrorBox("Pellimunch", "Pellimunch cannot go on:\n" + pm::OneLine(message));
     return 1;
 }
 

@@ -11,7 +11,6 @@
 #include <emscripten.h>
 #include <emscripten/html5.h>
 
-#include <cstdio>
 #include <exception>
 #include <memory>
 #include <string>
@@ -94,11 +93,8 @@ struct Page {
 Page* ThePage = nullptr;
 
 void Fail(const std::string& message) {
-    std::string line = message;
-    for (char& c : line)
-        if (c == '\n' || c == '\r') c = ' ';
-    std::fprintf(stderr, "pellimunch: %s\n", line.c_str());
-    pm_js_failed(line.c_str());
+    pm::SayLine(message);
+    pm_js_failed(pm::OneLine(message).c_str());
 }
 
 // A new session on the page's host, its game started; false (and said on

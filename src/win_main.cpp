@@ -19,10 +19,7 @@ namespace {
 // double-click and sees no console, the same words in a box.
 int Fail(const std::string& message) {
     pm::SayLine(message);
-    std::string line(message);
-    for (char& c : line)
-        if (c == '\n' || c == '\r') c = ' ';
-    pm::win32::ShowErrorBox("Pellimunch", "Pellimunch cannot go on:\n" + line);
+    pm::win32::ShowErrorBox("Pellimunch", "Pellimunch cannot go on:\n" + pm::OneLine(message));
     return 1;
 }
 

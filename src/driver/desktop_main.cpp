@@ -12,14 +12,6 @@
 
 namespace pm {
 
-void SayLine(const std::string& message) {
-    std::string line(message);
-    for (char& c : line)
-        if (c == '\n' || c == '\r') c = ' ';
-    std::fprintf(stderr, "pellimunch: %s\n", line.c_str());
-    std::fflush(stderr);
-}
-
 namespace {
 
 int PrintHelpOrVersion(const Options& options) {

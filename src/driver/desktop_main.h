@@ -13,9 +13,6 @@
 
 namespace pm {
 
-// One line on standard error ("pellimunch: ..."), whatever the message holds.
-void SayLine(const std::string& message);
-
 // The command line, or how the program ends at once: false with the exit
 // status in `status` after a bad option (2, said on standard error) and
 // after --help or --version (their text on standard output: 0, or 1 with a

@@ -4,12 +4,17 @@
 
 namespace pm {
 
-void Host::Say(const std::string& line) {
-    // One line, whatever the message holds.
-    std::string one(line);
-    for (char& c : one)
+std::string OneLine(std::string text) {
+    for (char& c : text)
         if (c == '\n' || c == '\r') c = ' ';
-    std::fprintf(stderr, "pellimunch: %s\n", one.c_str());
+    return text;
 }
+
+void SayLine(const std::string& message) {
+    std::fprintf(stderr, "pellimunch: %s\n", OneLine(message).c_str());
+    std::fflush(stderr);
+}
+
+void Host::Say(const std::string& line) { SayLine(line); }
 
 }  // namespace pm

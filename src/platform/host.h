@@ -132,4 +132,10 @@ private:
     RecordStore* records_ = nullptr;
 };
 
+// The text with its line breaks made spaces: one line, whatever it holds.
+std::string OneLine(std::string text);
+
+// "pellimunch: " and the message, as one line on standard error.
+void SayLine(const std::string& message);
+
 }  // namespace pm
