@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
         }
     }
     if (backup) {
-        if (o.Db.rfind("postgres", 0) == 0) return Bad("backup copies a SQLite file; use pg_dump for PostgreSQL");
+        if (pm::board::IsPostgres(o.Db)) return Bad("backup copies a SQLite file; use pg_dump for PostgreSQL");
         try {
             pm::board::BackupSqlite(o.Db, backupTarget);
         } catch (const std::exception& e) {

@@ -417,7 +417,7 @@ int RunServer(const ServerOptions& o) {
         svr.stop();
     });
     std::printf("pellimunch-board: listening on http://%s:%d (database %s, schema version %d)\n", o.Listen.c_str(),
-                port, o.Db.rfind("postgres", 0) == 0 ? "PostgreSQL" : o.Db.c_str(), store->SchemaVersion());
+                port, IsPostgres(o.Db) ? "PostgreSQL" : o.Db.c_str(), store->SchemaVersion());
     std::fflush(stdout);
     const bool ok = svr.listen_after_bind();
     // The readers have all answered by now; then the verifications, then the database.

@@ -59,8 +59,11 @@ public:
     virtual void Close() = 0;
 };
 
-// "postgresql://..." or "postgres://..." opens PostgreSQL, anything else is
-// a SQLite file. Applies the migrations. Throws StoreError.
+// True when `where` names a PostgreSQL database ("postgresql://..." or
+// "postgres://..."); anything else is a SQLite file.
+bool IsPostgres(const std::string& where);
+
+// The database `where` names, with the migrations applied. Throws StoreError.
 std::unique_ptr<Store> OpenStore(const std::string& where);
 
 std::unique_ptr<Store> OpenSqlite(const std::string& path);

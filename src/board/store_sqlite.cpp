@@ -220,9 +220,12 @@ const std::vector<std::vector<std::string>>& Migrations() {
     return all;
 }
 
+bool IsPostgres(const std::string& where) {
+    return where.rfind("postgresql://", 0) == 0 || where.rfind("postgres://", 0) == 0;
+}
+
 std::unique_ptr<Store> OpenStore(const std::string& where) {
-    if (where.rfind("postgresql://", 0) == 0 || where.rfind("postgres://", 0) == 0) return OpenPostgres(where);
-    return OpenSqlite(where);
+    return IsPostgres(where) ? OpenPostgres(where) : OpenSqlite(where);
 }
 
 }  // namespace pm::board

@@ -255,6 +255,13 @@ def sqlite_backup(build, srv, tmp):
     version = db.execute("SELECT MAX(version) FROM schema_version").fetchone()[0]
     db.close()
     check(count == srv.top()["total"] and version == 1, f"the backup holds {count} runs, schema {version}")
+    # A SQLite file whose name only starts like PostgreSQL's is still a file.
+    import shutil
+    shutil.copy(copy, os.path.join(tmp, "postgres.db"))
+    again = subprocess.run([os.path.join(build, "pellimunch-board"), "--db", "postgres.db", "backup", "again.db"],
+                           cwd=tmp, capture_output=True, text=True)
+    check(again.returncode == 0 and os.path.exists(os.path.join(tmp, "again.db")),
+          f"a SQLite file named postgres.db is backed up: {again.stderr.strip()}")
 
 
 def two_servers(build, pg, tmp):
