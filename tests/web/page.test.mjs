@@ -247,3 +247,21 @@ test("live play: start, full screen, run, sound, pause, P, M, Escape saves, the 
   assert.deepEqual(errors, []);
   await page.close();
 });
+
+test("watching a long replay: the text reaches the game whole, and the page's pause works on it", { timeout: 60000 }, async () => {
+  const { page, errors } = await openPage();
+  await waitFor(page, "click to play", () => !document.getElementById("play").disabled);
+  // 30,000 key spans: far more text than the program's stack holds.
+  const spans = [];
+  for (let i = 0; i < 15000; i++) spans.push("1 Left", "1 -");
+  const text = ["pellimunch-replay 1", "seed 7", "highscore 1000", ...spans, "end 30000 escape 1000", ""].join("\n");
+  await page.evaluate((t) => window.pellimunch.watch(t), text);
+  await waitFor(page, "watching", () => window.pellimunch.probe("watching") === 1 && window.pellimunch.probe("frame") > 30);
+  await page.click("#pause-button");
+  await waitFor(page, "the pause", () => window.pellimunch.probe("paused") === 1);
+  await page.click("#resume");
+  await waitFor(page, "going on", () => window.pellimunch.probe("paused") === 0);
+  assert.equal(await probe(page, "running"), 1);
+  assert.deepEqual(errors, []);
+  await page.close();
+});

@@ -2,8 +2,8 @@
 // at a game over that sets the player's best, an offer to put the run on the
 // table (a name, remembered, and one button); and ?watch=ID plays a run from
 // the table. On any other host nothing of this shows.
-// page.js calls ready() and newBest(); the game's side exports pm_best_replay
-// and pm_watch.
+// page.js calls ready() and newBest(); the game's side exports
+// pm_best_replay, and page.js's watch() plays a run from the table.
 "use strict";
 (function () {
   const params = new URLSearchParams(window.location.search);
@@ -84,11 +84,7 @@
       params.delete("watch");   // afterwards the button plays as usual
       const answer = await fetch("api/runs/" + id + "/replay", { cache: "no-store" });
       if (!answer.ok) { Module.pmPage.failed("run " + id + " is not on the table"); return; }
-      const text = await answer.text();
-      window.pellimunch.show("start", false);
-      window.pellimunch.show("over", false);
-      window.pellimunch.startAudio();
-      Module.ccall("pm_watch", "number", ["string", "number"], [text, window.pellimunch.muted ? 1 : 0]);
+      window.pellimunch.watch(await answer.text());
     }, true);
   }
 

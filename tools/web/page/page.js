@@ -144,12 +144,35 @@
   const touch = window.PellimunchTouch($("stage"), sendKey);
   const paused = () => !$("pause").hidden;
 
+  // A text for the program while `use` runs: on its heap, never its small
+  // stack, which a long key script or replay would overflow.
+  function withText(string, use) {
+    const bytes = new TextEncoder().encode(string);
+    const at = Module._malloc(bytes.length + 1);
+    Module.HEAPU8.set(bytes, at);
+    Module.HEAPU8[at + bytes.length] = 0;
+    try {
+      return use(at);
+    } finally {
+      Module._free(at);
+    }
+  }
+
   function play() {
     show("start", false);
     show("over", false);
     startAudio();
     running = true;
     Module._pm_play(muted ? 1 : 0);
+  }
+
+  // A run from the world table (a replay's text), watched at the game's pace
+  // with the page's controls as in play.
+  function watch(text) {
+    show("start", false);
+    show("over", false);
+    startAudio();
+    running = withText(text, (at) => Module._pm_watch(at, muted ? 1 : 0)) === 0;
   }
 
   function toggleFullScreen() {
@@ -258,20 +281,11 @@
       failed(e.message);
       return;
     }
-    // The script goes to the program's heap, never its small stack.
-    const bytes = new TextEncoder().encode(keys);
-    const text = Module._malloc(bytes.length + 1);
-    Module.HEAPU8.set(bytes, text);
-    Module.HEAPU8[text + bytes.length] = 0;
-    try {
-      Module._pm_test(seed, text, stop);
-    } finally {
-      Module._free(text);
-    }
+    withText(keys, (text) => Module._pm_test(seed, text, stop));
   }
 
   const probes = { frame: 0, gameState: 1, ballX: 2, score: 3, highScore: 4, running: 5, paused: 6,
-                   frames: 10, workMs: 11, maxWorkMs: 12, framesOver1Ms: 13, presentMs: 14, ticks: 15 };
+                   frames: 10, workMs: 11, maxWorkMs: 12, framesOver1Ms: 13, presentMs: 14, ticks: 15, watching: 20 };
   window.pellimunch = {
     figures,
     probe(name) { return Module._pm_probe(probes[name]); },
@@ -280,8 +294,7 @@
     get touchShown() { return touch.shown; },
     // The session so far, in the replay format.
     replay() { return Module.UTF8ToString(Module._pm_replay()); },
-    startAudio,
-    show,
+    watch,
   };
 
   // ---- The page's controls.
