@@ -50,27 +50,11 @@ struct FrameStats {
 struct BoardLink {
     pm::keys::Script WatchedKeys;
     pm::FixedRecord WatchedRecord;
-    pm::RunEnds Runs;
     std::string Best;   // the session up to the run that set the best, as a replay
-
-    void Start(const pm::FormMain& form) {
-        Runs.Start(form);
-        Best.clear();
-    }
-    void NewBest(const pm::Session& session, pm::FrameEnd end, int32_t record) {
-        Best = pm::FormatReplay(session.Recording().Snapshot(end, record));
-        pm_js_new_best(record);
-    }
-    // After each frame the player played.
-    void Frame(const pm::Session& session) {
-        const pm::FormMain& form = session.Game();
-        if (Runs.Frame(form) && Runs.Raised(form.HighScore)) NewBest(session, pm::FrameEnd::GoingOn, form.HighScore);
-    }
-    void Finish(const pm::Session& session) {
-        const pm::FormMain& form = session.Game();
-        if (Runs.QuitInGameOver() && Runs.Raised(form.KeptRecord)) NewBest(session, form.Ended, form.KeptRecord);
-        Runs.Stop();
-    }
+    pm::ReplayKeeper Keeper{{}, {}, [this](const pm::Replay& sofar, int32_t record) {
+                                Best = pm::FormatReplay(sofar);
+                                pm_js_new_best(record);
+                            }};
 };
 // -----------------------------------------------------------------------------
 
@@ -107,6 +91,8 @@ bool StartSession(Page& p, pm::RecordStore& record, uint32_t seed, const pm::key
     pm::SessionSetup setup;
     setup.Settings = p.Settings;
     setup.Remember = [&p](const pm::DesktopSettings& s) { p.Settings = s; };
+    setup.Keeper = &p.Board.Keeper;   // heard only for the player's own sessions
+    p.Board.Best.clear();
     p.Session = std::make_unique<pm::Session>(p.Host, &p.Host, std::move(setup));
     if (script) p.Session->Follow(*script, source, stop, source == pm::Source::Watch);
     p.Watching = source == pm::Source::Watch;
@@ -116,7 +102,6 @@ bool StartSession(Page& p, pm::RecordStore& record, uint32_t seed, const pm::key
         Fail(e.what());
         return false;
     }
-    p.Board.Start(p.Session->Game());
     return true;
 }
 
@@ -126,17 +111,13 @@ pm::Session::Tick TimedTick(Page& p) {
     const double t0 = emscripten_get_now();
     p.Ticks += 1;
     const pm::Session::Tick tick = p.Session->Run();
-    if (p.Session->FramesLastTick() > 0) {
-        p.Stats.Add(emscripten_get_now() - t0);
-        if (p.Running && !p.Watching) p.Board.Frame(*p.Session);
-    }
+    if (p.Session->FramesLastTick() > 0) p.Stats.Add(emscripten_get_now() - t0);
     return tick;
 }
 
 void EndSession(Page& p) {
     p.Running = false;
     p.Session->Finish();
-    if (!p.Watching) p.Board.Finish(*p.Session);
     pm_js_ended(p.Session->Game().KeptRecord);
 }
 

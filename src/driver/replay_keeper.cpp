@@ -10,8 +10,8 @@
 
 namespace pm {
 
-ReplayKeeper::ReplayKeeper(std::string lastPath, std::string bestPath)
-    : lastPath_(std::move(lastPath)), bestPath_(std::move(bestPath)) {}
+ReplayKeeper::ReplayKeeper(std::string lastPath, std::string bestPath, NewBest newBest)
+    : lastPath_(std::move(lastPath)), bestPath_(std::move(bestPath)), newBest_(std::move(newBest)) {}
 
 void RunEnds::Start(const FormMain& form) {
     started_ = true;
@@ -35,7 +35,9 @@ void ReplayKeeper::Frame(const ReplayBuilder& session, const FormMain& form) {
 
 void ReplayKeeper::RunEnded(const Replay& sofar, int32_t record) {
     Write(lastPath_, sofar);
-    if (!runs_.Raised(record) || bestPath_.empty()) return;
+    if (!runs_.Raised(record)) return;
+    if (newBest_) newBest_(sofar, record);
+    if (bestPath_.empty()) return;
     // A new record in this session; keep it unless the file already holds a
     // better run (say, from before the score file was reset, or another copy
     // of the game's).

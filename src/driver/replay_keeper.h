@@ -16,8 +16,8 @@ namespace pm {
 // Follows the player's runs through a session's frames: a run ends when its
 // game over hands back to the title (the record has stopped climbing by
 // then), or when the session is quit on the game-over screen, with the
-// record the run earned. The replays beside score.dat and the page's world
-// table keep a session by these ends.
+// record the run earned. The replay keeper below keeps a session by these
+// ends.
 class RunEnds {
 public:
     // After the start-up.
@@ -39,8 +39,13 @@ private:
 
 class ReplayKeeper {
 public:
-    // Where the two files go; an empty path keeps that file from being written.
-    ReplayKeeper(std::string lastPath, std::string bestPath);
+    // A run that raised the record: the session up to its end, and the
+    // record it set (the browser keeps it for the world table).
+    using NewBest = std::function<void(const Replay& sofar, int32_t record)>;
+
+    // Where the two files go; an empty path keeps that file from being
+    // written. `newBest`, when given, hears of every run that raised the record.
+    ReplayKeeper(std::string lastPath, std::string bestPath, NewBest newBest = {});
 
     // After the start-up.
     void Start(const FormMain& form);
@@ -56,6 +61,7 @@ private:
     void RunEnded(const Replay& sofar, int32_t record);
 
     std::string lastPath_, bestPath_;
+    NewBest newBest_;
     RunEnds runs_;
 };
 
