@@ -113,11 +113,6 @@ const char* KeyName(uint8_t code) {
     return nullptr;
 }
 
-const std::vector<uint8_t>& NamedKeys() {
-    static const std::vector<uint8_t> codes(NamedKeyCodes.begin(), NamedKeyCodes.end());
-    return codes;
-}
-
 std::string FormatSpan(const ScriptSpan& span) {
     std::string keys;
     for (uint8_t code : span.Keys) {

@@ -96,9 +96,6 @@ std::optional<uint8_t> KeyCode(std::string_view name);
 // The name of a key-table code the script knows, or null.
 const char* KeyName(uint8_t code);
 
-// The codes of every key the script can name, in the order it lists them.
-const std::vector<uint8_t>& NamedKeys();
-
 // Hands out a text's lines one at a time, without their '\n', and counts them.
 class LineReader {
 public:
