@@ -10,7 +10,9 @@
 #include <cstdlib>
 
 #include "board/verify.h"
+#include "driver/session.h"
 #include "names.h"
+#include "platform/headless_host.h"
 
 namespace {
 
@@ -48,19 +50,11 @@ pm::Replay Session(uint32_t seed, uint64_t frames) {
     }
     // The end line as the game itself ends it.
     r.EndFrame = frames;
-    pm::board::Verification v;
-    pm::board::Run(r, v);
-    const size_t at = v.Message.find("ended at frame ");
-    if (v.Result == pm::board::Verdict::Mismatch && at != std::string::npos) {
-        // "the replay ended at frame N (how, high score H), but ..."
-        unsigned long long f = 0;
-        char how[16] = {};
-        int hs = 0;
-        std::sscanf(v.Message.c_str() + at, "ended at frame %llu (%15[a-z], high score %d)", &f, how, &hs);
-        r.EndFrame = f;
-        r.End = std::string(how) == "escape" ? pm::ReplayEnd::Escape : std::string(how) == "mouse" ? pm::ReplayEnd::Mouse : pm::ReplayEnd::Close;
-        r.EndHighScore = hs;
-    }
+    pm::HeadlessHost host;
+    const pm::ReplayOutcome ended = pm::PlayBack(r, host);
+    r.EndFrame = ended.Frames;
+    r.End = ended.End;
+    r.EndHighScore = ended.HighScore;
     return r;
 }
 

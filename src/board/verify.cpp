@@ -8,7 +8,6 @@
 #include "names.h"
 #include "driver/session.h"
 #include "platform/headless_host.h"
-#include "platform/record_store.h"
 #include "shell/game_state.h"
 
 namespace pm::board {
@@ -82,13 +81,14 @@ Verification Check(std::string_view text, Replay& replay) {
     Verification v;
     // What the file says of its end, before its keys: a claim past the
     // table's limit is too long whatever the keys hold.
-    const std::optional<ReplayEndLine> claimed = ReplayEndOf(text, text, true);
-    if (claimed && claimed->Frames > MaxSessionFrames) {
+    const auto tooLong = [&v] {
         v.Result = Verdict::TooLong;
         v.Message = "the session is longer than the table takes (" + std::to_string(MaxSessionFrames) +
                     " frames, five hours)";
         return v;
-    }
+    };
+    const std::optional<ReplayEndLine> claimed = ReplayEndOf(text, text, true);
+    if (claimed && claimed->Frames > MaxSessionFrames) return tooLong();
     keys::ScriptError error;
     if (!ParseReplay(text, replay, error)) {
         v.Message = "line " + std::to_string(error.Line) + ": " + error.Message;
@@ -100,12 +100,7 @@ Verification Check(std::string_view text, Replay& replay) {
     v.Seed = replay.Seed;
     v.StartRecord = replay.HighScore;
     const uint64_t frames = SpanFrames(replay);
-    if (replay.EndFrame > MaxSessionFrames || frames > MaxSessionFrames) {
-        v.Result = Verdict::TooLong;
-        v.Message = "the session is longer than the table takes (" + std::to_string(MaxSessionFrames) +
-                    " frames, five hours)";
-        return v;
-    }
+    if (replay.EndFrame > MaxSessionFrames || frames > MaxSessionFrames) return tooLong();
     // A recorded session holds one key line per frame it ran: keys beyond
     // the end (never played, but making a "new" run of an old one) or short
     // of it are an edited file.
@@ -123,37 +118,30 @@ void Run(const Replay& replay, Verification& v, const RunHooks& hooks) {
     // The session as the runner plays a recording back: the record it
     // started with held in memory, no file; blank surfaces, since the
     // game's state never depends on pixels.
-    FixedRecord record(replay.HighScore);
     HeadlessHost host;
-    host.UseRecords(&record);
-    Session session(host, nullptr);
-    session.Follow(replay.Keys, Source::Script, replay.EndFrame);
-    const FormMain& form = session.Game();
-    uint64_t shown = 0;
-    if (hooks.OnFrame) host.OnPresent = [&](const Surface&) { hooks.OnFrame(shown, form); };
-    session.Start(replay.Seed);
-    if (hooks.OnFrame) hooks.OnFrame(0, form);
-    // No picture: every drawing call is still made, but a back buffer of no
-    // pixels takes none of them, and nothing in the game reads it back.
-    if (!hooks.Picture) session.Game().BackBuffer = Surface("BackBuffer", 0, 0);
+    uint64_t played = 0;
+    const FormMain* shownForm = nullptr;
+    if (hooks.OnFrame) host.OnPresent = [&](const Surface&) { hooks.OnFrame(played + 1, *shownForm); };
 
     bool inGame = false, hadGame = false;
     uint64_t gameStart = 0, hiddenAt = 0, bestEnd = 0;
-    int16_t before = form.GameState;
+    int16_t before = 0;
+    int32_t score = 0, level = 0;   // the game's, after the last frame
     auto gameOver = [&](uint64_t frame) {
-        if (!hadGame || form.Score > v.Best.Score) {
-            v.Best = {form.Score, form.Level, frame - gameStart};
+        if (!hadGame || score > v.Best.Score) {
+            v.Best = {score, level, frame - gameStart};
             bestEnd = frame;
         }
         hadGame = true;
         inGame = false;
     };
-    for (;;) {
-        shown = session.Frames() + 1;
-        const Session::Tick tick = session.Run();
-        if (session.FramesLastTick() > 0) {
-            const uint64_t n = session.Frames();
-            if (before == State::Play && HoldsHiddenKey(session.LastInput()) && hiddenAt == 0) hiddenAt = n;
+    const ReplayOutcome outcome = PlayBack(
+        replay, host,
+        [&](const FormMain& form, const FrameInput& input) {
+            const uint64_t n = ++played;
+            score = form.Score;
+            level = form.Level;
+            if (before == State::Play && HoldsHiddenKey(input) && hiddenAt == 0) hiddenAt = n;
             if (before == State::Title && form.GameState == State::Play) {
                 inGame = true;
                 gameStart = n - 1;
@@ -161,15 +149,20 @@ void Run(const Replay& replay, Verification& v, const RunHooks& hooks) {
                 gameOver(n);
             }
             before = form.GameState;
-        }
-        if (tick == Session::Tick::Over) break;
-    }
-    session.Finish();
-    if (inGame) gameOver(session.Frames());   // the session ended during a game
-    v.SessionFrames = session.Frames();
+        },
+        [&](FormMain& form) {
+            shownForm = &form;
+            before = form.GameState;
+            if (hooks.OnFrame) hooks.OnFrame(0, form);
+            // No picture: every drawing call is still made, but a back buffer
+            // of no pixels takes none of them, and nothing in the game reads
+            // it back.
+            if (!hooks.Picture) form.BackBuffer = Surface("BackBuffer", 0, 0);
+        });
+    if (inGame) gameOver(outcome.Frames);   // the session ended during a game
+    v.SessionFrames = outcome.Frames;
 
-    const std::string differs =
-        CompareWithRecording(replay, ReplayOutcome{session.Frames(), session.End(), form.KeptRecord});
+    const std::string differs = CompareWithRecording(replay, outcome);
     if (!differs.empty()) {
         v.Result = Verdict::Mismatch;
         v.Message = differs;

@@ -235,12 +235,14 @@ void Session::Remember() {
 }
 
 ReplayOutcome PlayBack(const Replay& replay, Host& host,
-                       const std::function<void(const FormMain&, const FrameInput&)>& afterFrame) {
+                       const std::function<void(const FormMain&, const FrameInput&)>& afterFrame,
+                       const std::function<void(FormMain&)>& afterStart) {
     FixedRecord record(replay.HighScore);
     host.UseRecords(&record);
     Session session(host, nullptr);
     session.Follow(replay.Keys, Source::Script, replay.EndFrame);
     session.Start(replay.Seed);
+    if (afterStart) afterStart(session.Game());
     while (session.Run() != Session::Tick::Over)
         if (afterFrame) afterFrame(session.Game(), session.LastInput());
     if (afterFrame && session.FramesLastTick() > 0) afterFrame(session.Game(), session.LastInput());

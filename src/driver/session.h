@@ -132,9 +132,11 @@ private:
 
 // A recording run through the game from its seed and the record it started
 // with, flat out, on the given host (its record store is replaced by the
-// recording's own): how it ended. `afterFrame` sees the game after each frame
+// recording's own): how it ended. `afterStart` has the game after its
+// start-up, before the first frame; `afterFrame` sees it after each frame
 // with the input it read.
 ReplayOutcome PlayBack(const Replay& replay, Host& host,
-                       const std::function<void(const FormMain&, const FrameInput&)>& afterFrame = {});
+                       const std::function<void(const FormMain&, const FrameInput&)>& afterFrame = {},
+                       const std::function<void(FormMain&)>& afterStart = {});
 
 }  // namespace pm
