@@ -108,18 +108,19 @@ RecordSave SaveRecordKeepingHigher(const std::string& path, int32_t score) {
     // Mended: a save killed before its rename left its temporary file for
     // good; the next save clears away such leftovers of ours.
     RemoveStaleTemporaries(path);
-    int32_t best = score;
-    const RecordRead now = ReadScoreFile(path);
-    if (now.Status == RecordStatus::Ok && now.Value > best) {
-        best = now.Value;   // another copy of the game saved a higher record
-    } else if (now.Status == RecordStatus::Unreadable) {
-        result.Reason = "the file cannot be read (" + now.Reason + "), so it is not replaced";
-        return result;
-    }
-    if (!WriteScoreFile(path, best, &result.Reason)) return result;
+    const std::optional<int32_t> best = RecordOver(ReadScoreFile(path), score, result.Reason);
+    if (!best || !WriteScoreFile(path, *best, &result.Reason)) return result;
     result.Ok = true;
-    result.Saved = best;
+    result.Saved = *best;
     return result;
+}
+
+std::optional<int32_t> RecordOver(const RecordRead& stored, int32_t record, std::string& why) {
+    if (stored.Status == RecordStatus::Unreadable) {
+        why = "the stored record cannot be read (" + stored.Reason + "), so it is not replaced";
+        return std::nullopt;
+    }
+    return stored.Status == RecordStatus::Ok && stored.Value > record ? stored.Value : record;
 }
 
 RecordRead ScoreFileRecord::Load() {

@@ -34,6 +34,12 @@ RecordRead ReadScoreFile(const std::string& path);
 // left alone and reported as a failure. Returns false with a reason on error.
 bool WriteScoreFile(const std::string& path, int32_t score, std::string* reason = nullptr);
 
+// The record a save writes over `stored`, what the store holds now: the
+// higher of the two, since another copy of the game (another tab) may have
+// kept a higher one meanwhile. Nothing, with the reason, when the stored
+// record could not be read: that is never replaced unread.
+std::optional<int32_t> RecordOver(const RecordRead& stored, int32_t record, std::string& why);
+
 // Saves a record so that what the file holds is never lowered, even with
 // several copies of the game playing from the same folder: the folder is
 // created if missing, then, under an exclusive advisory lock on the folder,

@@ -69,17 +69,16 @@ RecordRead BrowserRecord::Load() {
 }
 
 RecordSave BrowserRecord::Save(int32_t record) {
-    // Another tab may have kept a higher record since this one started.
-    std::string error;
-    if (const std::optional<std::string> text = StoredText(error))
-        if (const std::optional<int32_t> stored = ParseScoreText(*text); stored && *stored > record) record = *stored;
-    char* failed = pm_js_store_record_text(FormatScoreText(record).c_str());
+    std::string why;
+    const std::optional<int32_t> best = RecordOver(Load(), record, why);
+    if (!best) return RecordSave{false, 0, why};
+    char* failed = pm_js_store_record_text(FormatScoreText(*best).c_str());
     if (failed) {
-        const std::string why(failed);
+        const std::string error(failed);
         std::free(failed);
-        return RecordSave{false, 0, std::string(Name) + ": " + why};
+        return RecordSave{false, 0, std::string(Name) + ": " + error};
     }
-    return RecordSave{true, record, {}};
+    return RecordSave{true, *best, {}};
 }
 
 }  // namespace pm::web
