@@ -47,8 +47,6 @@ void ShowErrorBox(std::string_view title, std::string_view text) {
     MessageBoxW(nullptr, Wide(text).c_str(), Wide(title).c_str(), MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
 }
 
-void WinHost::RequestStop() { StopRequested = true; }
-
 WinHost::WinHost() : folder_(DataFolder(MyPath())), text_(TitleTextAtlas, TitleTextAtlasCount) {
     SetConsoleCtrlHandler(ConsoleControl, TRUE);
 }

@@ -57,13 +57,6 @@ public:
     // The player's choices for the window and the sound; before start-up.
     void Choose(const DesktopSettings& settings) { choice_ = settings; }
 
-    // Set from a console's Ctrl+C or Ctrl+Break: the next pump reports it
-    // as a close request, so the shutdown and the save run as for any quit.
-    static void RequestStop();
-
-    // Whether the sound device opened (for the tests' figures).
-    bool SoundOpen() const { return wave_.IsOpen(); }
-
 private:
     static intptr_t __stdcall WindowProc(void* window, unsigned message, uintptr_t wParam, intptr_t lParam);
     intptr_t Handle(unsigned message, uintptr_t wParam, intptr_t lParam);
