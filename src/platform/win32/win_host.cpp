@@ -276,27 +276,22 @@ intptr_t WinHost::Handle(unsigned message, uintptr_t wParam, intptr_t lParam) {
         case WM_SYSCHAR:
         case WM_CHAR:
             return 0;   // no beep for Alt+key
-        case WM_ACTIVATE:
-            // Only where the focus ended up counts.
-            if (LOWORD(wParam) == WA_INACTIVE || HIWORD(wParam) != 0) {
-                pending_.FocusLost = true;
-                pending_.FocusGained = false;
-                keys_.Clear();   // the releases will go to another window
-            } else {
-                pending_.FocusGained = true;
-                pending_.FocusLost = false;
-            }
+        case WM_ACTIVATE: {
+            // Only where the focus ended up counts (unless the window was
+            // out of sight, see PumpEvents).
+            const bool lost = LOWORD(wParam) == WA_INACTIVE || HIWORD(wParam) != 0;
+            pending_.FocusLost = lost;
+            pending_.FocusGained = !lost;
+            if (lost) keys_.Clear();   // the releases will go to another window
             break;
+        }
         case WM_SIZE:
-            if (wParam == SIZE_MINIMIZED) {
-                pending_.FocusLost = true;
-                pending_.FocusGained = false;
-            }
+            if (wParam == SIZE_MINIMIZED) outOfSight_ = true;
             InvalidateRect(w, nullptr, FALSE);
             return 0;
         case WM_ENTERSIZEMOVE:
             // Dragging the window holds the game's loop: better paused.
-            pending_.FocusLost = true;
+            outOfSight_ = true;
             return 0;
         case WM_SETCURSOR:
             if (LOWORD(lParam) == HTCLIENT) {
@@ -324,6 +319,15 @@ HostEvents WinHost::PumpEvents() {
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
+    }
+    // Mended: a focus gain in the same pump as the minimising (WM_SIZE then
+    // WM_ACTIVATE) used to clear the loss, and the start of a drag left a
+    // gain standing beside the loss. Whatever the focus does, a window that
+    // was minimised or dragged since the last pump, or is minimised now, is
+    // a lost one.
+    if (std::exchange(outOfSight_, false) || (window_ && IsIconic(Hwnd(window_)))) {
+        pending_.FocusLost = true;
+        pending_.FocusGained = false;
     }
     PollPads();
     if (StopRequested.exchange(false)) pending_.CloseRequested = true;

@@ -83,6 +83,7 @@ private:
 
     web::KeyTable keys_;
     HostEvents pending_;
+    bool outOfSight_ = false;   // minimised or dragged since the last pump
 
     struct Pad {
         bool Connected = false;
