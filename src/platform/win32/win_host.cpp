@@ -12,6 +12,7 @@
 #include "platform/data_files.h"
 #include "platform/pause_overlay.h"
 #include "platform/score_path.h"
+#include "platform/watch_overlay.h"
 #include "platform/win32/input_map.h"
 #include "platform/win32/text.h"
 #include "names.h"
@@ -168,8 +169,26 @@ void WinHost::Widen(const Surface& picture) {
 
 void WinHost::Present(const Surface& back) {
     if (!window_) return;
-    Widen(back);
+    if (watching_) {
+        MakeNoticeText();
+        Widen(WatchingPicture(back, *watching_, largeText_.get(), smallText_.get()));
+    } else {
+        Widen(back);
+    }
     Blit();
+}
+
+void WinHost::ShowWatching(const WatchNote* note) {
+    if (note)
+        watching_ = *note;
+    else
+        watching_.reset();
+}
+
+void WinHost::MakeNoticeText() {
+    if (largeText_) return;
+    largeText_ = std::make_unique<GdiText>(40, true);
+    smallText_ = std::make_unique<GdiText>(16, false);
 }
 
 // The picture as large as the window's inside allows, keeping 4:3, each
@@ -347,13 +366,12 @@ void WinHost::Pause(const Surface& lastFrame) {
     paused_ = true;
     wave_.Pause(true);
     if (!window_ || lastFrame.Width != PictureW || lastFrame.Height != PictureH) return;
-    // The notice over a darkened copy of the last frame; the window keeps
-    // it for as long as the pause lasts.
-    if (!largeText_) {
-        largeText_ = std::make_unique<GdiText>(40, true);
-        smallText_ = std::make_unique<GdiText>(16, false);
-    }
-    Widen(PausedPicture(lastFrame, largeText_.get(), smallText_.get()));
+    // The notice over a darkened copy of the last frame (and of the replay's
+    // band, when one is watched); the window keeps it while the pause lasts.
+    MakeNoticeText();
+    const Surface& shown =
+        watching_ ? WatchingPicture(lastFrame, *watching_, largeText_.get(), smallText_.get()) : lastFrame;
+    Widen(PausedPicture(shown, largeText_.get(), smallText_.get()));
     Blit();
 }
 

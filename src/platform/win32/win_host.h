@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,7 @@ public:
     void Resume() override;
     void SetVolume(int32_t percent, bool muted) override;
     bool FullScreen() const override { return fullScreen_; }
+    void ShowWatching(const WatchNote* note) override;
 
     // The player's choices for the window and the sound; before start-up.
     void Choose(const DesktopSettings& settings) { choice_ = settings; }
@@ -64,6 +66,7 @@ private:
     void Blit();
     void ToggleFullScreen();
     void PollPads();
+    void MakeNoticeText();   // the notices' fonts, made when first needed
 
     std::string folder_;      // where bmp\ and wav\ are
     DesktopSettings choice_;
@@ -80,6 +83,7 @@ private:
     AtlasText text_;
     std::unique_ptr<GdiText> largeText_, smallText_;
     bool paused_ = false;
+    std::optional<WatchNote> watching_;   // a replay is watched: its band and notice
 
     web::KeyTable keys_;
     HostEvents pending_;
