@@ -5,9 +5,11 @@
 # then
 #   1. the Windows pieces' own checks pass (pellimunch-wintests.exe), and
 #      pellimunch-sim.exe gives every stored replay's trace byte for byte;
-#   2. pellimunch.exe on Xvfb: a window appears, a watched replay's title
-#      frame matches the native runner's --shot of that frame pixel for pixel;
-#      Alt+Enter fills the screen and gives the window back;
+#   2. pellimunch.exe on Xvfb: a window appears; a watched replay carries
+#      the REPLAY band, and at its end the notice over its last title frame,
+#      which around the notice is the native runner's --shot of that frame
+#      darkened, pixel for pixel; Alt+Enter fills the screen and gives the
+#      window back;
 #   3. keys sent with xdotool start a run, move the ball, pause; another
 #      window taking the keyboard pauses the game; Escape quits
 #      with status 0; score.dat beside the program holds the record and
@@ -172,6 +174,14 @@ chmod a+r "$work/title.replay"
 "$build/pellimunch-sim" --replay "$work/title.replay" --trace none --shot "300:$work/native.bmp" --dir "$build/" \
     >/dev/null 2>"$work/native.err" || fail "the native runner cannot take the title's shot"
 start_game watch --window --mute --replay "$work/title.replay"
+# While it runs the band says it is a replay: REPLAY in yellow at the top left.
+yellow() {   # PICTURE WxH+X+Y: the share of the part's pixels that are yellow
+    convert "$1" -crop "$2" +repage -fx '(r > 0.8 && g > 0.7 && b < 0.5) ? 1 : 0' -format '%[fx:mean]' info:
+}
+shot "$shots/watching.png"
+grep -q 'ended at frame' "$work/watch.out" && fail "the watched title replay ended before its band could be seen"
+band=$(yellow "$shots/watching.png" 60x18+0+0)
+awk -v b="$band" 'BEGIN { exit !(b > 0.05) }' || fail "no REPLAY band at the top left while watching ($band yellow)"
 for _ in $(seq 200); do grep -q 'ended at frame' "$work/watch.out" && break; sleep 0.05; done
 # Frames held: the 300 frames from the window's showing (the start-up's
 # loading after it included) to the end.
@@ -179,8 +189,25 @@ fps=$(awk -v ms=$(( ($(date +%s%N) - started) / 1000000 - shown_ms )) 'BEGIN { p
 grep -q 'ended at frame 300' "$work/watch.out" || fail "the watched title replay did not end at frame 300"
 sleep 0.3
 shot "$shots/title.png"
-differ=$(compare -metric AE "$shots/title.png" "$work/native.bmp" null: 2>&1)
-[ "$differ" = 0 ] || fail "the window's title frame differs from the native --shot in $differ pixels"
+# The end notice: REPLAY OVER in yellow across the middle. Above and below
+# it the last frame is darkened one step: there each pixel is the native
+# shot's with each 565 channel halved and widened again.
+over=$(yellow "$shots/title.png" 400x50+200+210)
+awk -v o="$over" 'BEGIN { exit !(o > 0.05) }' || fail "no end notice at the watched replay's end ($over yellow)"
+differ=$(python3 - "$shots/title.png" "$work/native.bmp" <<'EOF'
+import subprocess, sys
+def rgb(f):
+    return subprocess.run(["convert", f, "-depth", "8", "rgb:-"], check=True, capture_output=True).stdout
+shot, native = rgb(sys.argv[1]), rgb(sys.argv[2])
+def darker(v, bits):
+    q = (v >> (8 - bits)) >> 1
+    return q << (8 - bits) | q >> (2 * bits - 8)
+table = [[darker(v, bits) for v in range(256)] for bits in (5, 6, 5)]
+print(sum(1 for y in [*range(18, 200), *range(400, 600)] for x in range(800)
+          if any(shot[(y * 800 + x) * 3 + c] != table[c][native[(y * 800 + x) * 3 + c]] for c in range(3))))
+EOF
+)
+[ "$differ" = 0 ] || fail "the watched title frame around the end notice differs from the native --shot in $differ pixels"
 # Alt+Enter: borderless over the whole screen, the picture letterboxed in
 # it; again: the window as it was.
 size() { xdotool getwindowgeometry "$window" | sed -n 's/.*Geometry: //p'; }
@@ -197,7 +224,7 @@ timeout 5 xdotool windowfocus --sync "$window" 2>/dev/null
 hold Escape 0.2
 wait_exit 10
 [ "$status" = 0 ] || fail "watching did not quit with status 0 (${status:-still running})"
-echo "title frame: identical to the native runner's shot; Alt+Enter there and back; window shown ${shown_ms} ms, title picture ${frame_ms} ms after start; $fps frames a second"
+echo "watching: REPLAY band ($band yellow), end notice; the frame around it the native runner's shot darkened, to the pixel; Alt+Enter there and back; window shown ${shown_ms} ms, title picture ${frame_ms} ms after start; $fps frames a second"
 
 # ---- 3. Play: keys start a run and move the ball; pause; Escape -------------------
 printf ' -1 \r\n' >"$game/score.dat"   # below any score: the run sets the record

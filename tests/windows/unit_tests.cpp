@@ -6,6 +6,7 @@
 #include <xinput.h>
 #undef ReplaceFile
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -62,6 +63,21 @@ void Files(const std::string& root) {
     Check(pm::ReplaceFile(file, " 2500 \r\n", &why), "an existing file is replaced: " + why);
     Check(Slurp(file) == " 2500 \r\n", "the replaced file holds the new bytes");
     Check(Listing(root) == std::vector<std::string>{"score.dat"}, "nothing but score.dat is left in the folder");
+    // A saver's temporary left behind: the cleaner takes it once it is old
+    // enough, and nothing of another file's or the record itself.
+    for (const char* name : {".score.dat.77-1-1.tmp", ".other.dat.77-1-1.tmp", "score.dat.77-1-1.tmp"}) {
+        const HANDLE h = CreateFileW(pm::win32::Wide(root + "\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_HIDDEN, nullptr);
+        CloseHandle(h);
+    }
+    Check(pm::RemoveStaleTemporaries(file) == 0, "a fresh temporary is left to its saver");
+    Check(pm::RemoveStaleTemporaries(file, 0) == 1, "a stale temporary of the record is removed");
+    std::vector<std::string> left = Listing(root);
+    std::sort(left.begin(), left.end());
+    Check(left == std::vector<std::string>{".other.dat.77-1-1.tmp", "score.dat", "score.dat.77-1-1.tmp"},
+          "only the record's own temporary was removed");
+    DeleteFileW(pm::win32::Wide(root + "\\.other.dat.77-1-1.tmp").c_str());
+    DeleteFileW(pm::win32::Wide(root + "\\score.dat.77-1-1.tmp").c_str());
     const pm::RecordRead read = pm::ReadScoreFile(file);
     Check(read.Status == pm::RecordStatus::Ok && read.Value == 2500, "the record reads back through a Japanese path");
 

@@ -41,16 +41,27 @@ std::string UniqueSuffix() {
            std::to_string(InterlockedIncrement(&counter));
 }
 
+// ReplaceFile's temporary files: ".NAME.<middle>.tmp" beside the file
+// (the writer puts a unique suffix in the middle, the cleaner "*"); `folder`
+// gets the file's folder with its separator ("" for none). Empty when the
+// path names no file.
+std::string TemporaryName(const std::string& path, const std::string& middle, std::string* folder = nullptr) {
+    const size_t slash = path.find_last_of("/\\");
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string in = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    if (folder) *folder = in;
+    if (name.empty()) return std::string();
+    return in + "." + name + "." + middle + ".tmp";
+}
+
 }  // namespace
 
 int RemoveStaleTemporaries(const std::string& path, int64_t minAgeSeconds) {
-    // ReplaceFile's own pattern: ".NAME.<unique>.tmp" beside the file.
-    const size_t slash = path.find_last_of("/\\");
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    if (name.empty()) return 0;
+    std::string folder;
+    const std::string pattern = TemporaryName(path, "*", &folder);
+    if (pattern.empty()) return 0;
     WIN32_FIND_DATAW found{};
-    const HANDLE search = FindFirstFileW(win32::Wide(folder + "." + name + ".*.tmp").c_str(), &found);
+    const HANDLE search = FindFirstFileW(win32::Wide(pattern).c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return 0;
     FILETIME nowTime{};
     GetSystemTimeAsFileTime(&nowTime);
@@ -96,13 +107,10 @@ bool ReplaceFile(const std::string& path, std::string_view bytes, std::string* r
         return fail(win32::LastErrorText("cannot examine the file"));
     }
 
-    const size_t slash = path.find_last_of("/\\");
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
     std::wstring temp;
     HANDLE file = INVALID_HANDLE_VALUE;
     for (int attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
-        temp = win32::Wide(folder + "." + name + "." + UniqueSuffix() + ".tmp");
+        temp = win32::Wide(TemporaryName(path, UniqueSuffix()));
         file = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_HIDDEN, nullptr);
         if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;

@@ -12,6 +12,7 @@
 #include "platform/data_files.h"
 #include "platform/pause_overlay.h"
 #include "platform/score_path.h"
+#include "platform/watch_overlay.h"
 #include "platform/win32/input_map.h"
 #include "platform/win32/text.h"
 #include "names.h"
@@ -46,8 +47,6 @@ HWND Hwnd(void* w) { return static_cast<HWND>(w); }
 void ShowErrorBox(std::string_view title, std::string_view text) {
     MessageBoxW(nullptr, Wide(text).c_str(), Wide(title).c_str(), MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
 }
-
-void WinHost::RequestStop() { StopRequested = true; }
 
 WinHost::WinHost() : folder_(DataFolder(MyPath())), text_(TitleTextAtlas, TitleTextAtlasCount) {
     SetConsoleCtrlHandler(ConsoleControl, TRUE);
@@ -170,8 +169,26 @@ void WinHost::Widen(const Surface& picture) {
 
 void WinHost::Present(const Surface& back) {
     if (!window_) return;
-    Widen(back);
+    if (watching_) {
+        MakeNoticeText();
+        Widen(WatchingPicture(back, *watching_, largeText_.get(), smallText_.get()));
+    } else {
+        Widen(back);
+    }
     Blit();
+}
+
+void WinHost::ShowWatching(const WatchNote* note) {
+    if (note)
+        watching_ = *note;
+    else
+        watching_.reset();
+}
+
+void WinHost::MakeNoticeText() {
+    if (largeText_) return;
+    largeText_ = std::make_unique<GdiText>(40, true);
+    smallText_ = std::make_unique<GdiText>(16, false);
 }
 
 // The picture as large as the window's inside allows, keeping 4:3, each
@@ -278,27 +295,22 @@ intptr_t WinHost::Handle(unsigned message, uintptr_t wParam, intptr_t lParam) {
         case WM_SYSCHAR:
         case WM_CHAR:
             return 0;   // no beep for Alt+key
-        case WM_ACTIVATE:
-            // Only where the focus ended up counts.
-            if (LOWORD(wParam) == WA_INACTIVE || HIWORD(wParam) != 0) {
-                pending_.FocusLost = true;
-                pending_.FocusGained = false;
-                keys_.Clear();   // the releases will go to another window
-            } else {
-                pending_.FocusGained = true;
-                pending_.FocusLost = false;
-            }
+        case WM_ACTIVATE: {
+            // Only where the focus ended up counts (unless the window was
+            // out of sight, see PumpEvents).
+            const bool lost = LOWORD(wParam) == WA_INACTIVE || HIWORD(wParam) != 0;
+            pending_.FocusLost = lost;
+            pending_.FocusGained = !lost;
+            if (lost) keys_.Clear();   // the releases will go to another window
             break;
+        }
         case WM_SIZE:
-            if (wParam == SIZE_MINIMIZED) {
-                pending_.FocusLost = true;
-                pending_.FocusGained = false;
-            }
+            if (wParam == SIZE_MINIMIZED) outOfSight_ = true;
             InvalidateRect(w, nullptr, FALSE);
             return 0;
         case WM_ENTERSIZEMOVE:
             // Dragging the window holds the game's loop: better paused.
-            pending_.FocusLost = true;
+            outOfSight_ = true;
             return 0;
         case WM_SETCURSOR:
             if (LOWORD(lParam) == HTCLIENT) {
@@ -327,6 +339,15 @@ HostEvents WinHost::PumpEvents() {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
+    // Mended: a focus gain in the same pump as the minimising (WM_SIZE then
+    // WM_ACTIVATE) used to clear the loss, and the start of a drag left a
+    // gain standing beside the loss. Whatever the focus does, a window that
+    // was minimised or dragged since the last pump, or is minimised now, is
+    // a lost one.
+    if (std::exchange(outOfSight_, false) || (window_ && IsIconic(Hwnd(window_)))) {
+        pending_.FocusLost = true;
+        pending_.FocusGained = false;
+    }
     PollPads();
     if (StopRequested.exchange(false)) pending_.CloseRequested = true;
     return std::exchange(pending_, HostEvents{});
@@ -345,13 +366,12 @@ void WinHost::Pause(const Surface& lastFrame) {
     paused_ = true;
     wave_.Pause(true);
     if (!window_ || lastFrame.Width != PictureW || lastFrame.Height != PictureH) return;
-    // The notice over a darkened copy of the last frame; the window keeps
-    // it for as long as the pause lasts.
-    if (!largeText_) {
-        largeText_ = std::make_unique<GdiText>(40, true);
-        smallText_ = std::make_unique<GdiText>(16, false);
-    }
-    Widen(PausedPicture(lastFrame, largeText_.get(), smallText_.get()));
+    // The notice over a darkened copy of the last frame (and of the replay's
+    // band, when one is watched); the window keeps it while the pause lasts.
+    MakeNoticeText();
+    const Surface& shown =
+        watching_ ? WatchingPicture(lastFrame, *watching_, largeText_.get(), smallText_.get()) : lastFrame;
+    Widen(PausedPicture(shown, largeText_.get(), smallText_.get()));
     Blit();
 }
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -53,16 +54,10 @@ public:
     void Resume() override;
     void SetVolume(int32_t percent, bool muted) override;
     bool FullScreen() const override { return fullScreen_; }
+    void ShowWatching(const WatchNote* note) override;
 
     // The player's choices for the window and the sound; before start-up.
     void Choose(const DesktopSettings& settings) { choice_ = settings; }
-
-    // Set from a console's Ctrl+C or Ctrl+Break: the next pump reports it
-    // as a close request, so the shutdown and the save run as for any quit.
-    static void RequestStop();
-
-    // Whether the sound device opened (for the tests' figures).
-    bool SoundOpen() const { return wave_.IsOpen(); }
 
 private:
     static intptr_t __stdcall WindowProc(void* window, unsigned message, uintptr_t wParam, intptr_t lParam);
@@ -71,6 +66,7 @@ private:
     void Blit();
     void ToggleFullScreen();
     void PollPads();
+    void MakeNoticeText();   // the notices' fonts, made when first needed
 
     std::string folder_;      // where bmp\ and wav\ are
     DesktopSettings choice_;
@@ -87,9 +83,11 @@ private:
     AtlasText text_;
     std::unique_ptr<GdiText> largeText_, smallText_;
     bool paused_ = false;
+    std::optional<WatchNote> watching_;   // a replay is watched: its band and notice
 
     web::KeyTable keys_;
     HostEvents pending_;
+    bool outOfSight_ = false;   // minimised or dragged since the last pump
 
     struct Pad {
         bool Connected = false;
