@@ -69,13 +69,14 @@ std::string FormatReplay(const Replay& replay) {
 
 namespace {
 
-// The words of a line as the replay reads it: without a CR before its end
-// or a comment.
-std::vector<std::string_view> LineWords(std::string_view line) {
+// A line as the replay reads it: without a CR before its end or a comment.
+std::string_view Bare(std::string_view line) {
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (const size_t hash = line.find('#'); hash != std::string_view::npos) line = line.substr(0, hash);
-    return Words(line);
+    return line;
 }
+
+std::vector<std::string_view> LineWords(std::string_view line) { return Words(Bare(line)); }
 
 std::optional<ReplayEndLine> EndOf(const std::vector<std::string_view>& words) {
     if (words.size() != 4 || words[0] != "end") return std::nullopt;
@@ -118,13 +119,12 @@ public:
         if (line.size() > keys::MaxScriptLineBytes)
             return Fail("the line is longer than " + std::to_string(keys::MaxScriptLineBytes) + " bytes");
         if (line.find('\0') != std::string_view::npos) return Fail("the line holds a NUL byte");
-        const std::vector<std::string_view> words = LineWords(line);
+        line = Bare(line);
+        const std::vector<std::string_view> words = Words(line);
         if (words.empty()) {
             if (expect_ == Expect::Magic) return Fail(NotAReplay);
             return true;
         }
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (const size_t hash = line.find('#'); hash != std::string_view::npos) line = line.substr(0, hash);
         switch (expect_) {
             case Expect::Magic: {
                 if (words[0] != ReplayMagic || words.size() != 2) return Fail(NotAReplay);
