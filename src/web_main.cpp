@@ -175,6 +175,16 @@ EM_BOOL OnVisibility(int, const EmscriptenVisibilityChangeEvent* e, void*) {
     return EM_FALSE;
 }
 
+// The session just started runs at the display's pace from now on.
+void Begin(Page& p) {
+    p.Running = true;
+    p.Schedule.Restart();
+    if (!p.LoopStarted) {
+        p.LoopStarted = true;
+        emscripten_set_main_loop(Tick, 0, 0);
+    }
+}
+
 }  // namespace
 
 extern "C" {
@@ -187,12 +197,7 @@ EMSCRIPTEN_KEEPALIVE void pm_play(int muted) {
     if (p.Running) return;
     p.Settings.Muted = muted != 0;
     if (!StartSession(p, p.Record, pm::ClockSeed(), nullptr, 0)) return;
-    p.Running = true;
-    p.Schedule.Restart();
-    if (!p.LoopStarted) {
-        p.LoopStarted = true;
-        emscripten_set_main_loop(Tick, 0, 0);
-    }
+    Begin(p);
 }
 
 // The test mode: the seed, a key script (lines may be joined with ';') and
@@ -243,12 +248,7 @@ EMSCRIPTEN_KEEPALIVE int pm_watch(const char* text, int muted) {
     p.Board.WatchedRecord = pm::FixedRecord(replay.HighScore);
     if (!StartSession(p, p.Board.WatchedRecord, replay.Seed, &p.Board.WatchedKeys, replay.EndFrame, pm::Source::Watch))
         return 1;
-    p.Running = true;
-    p.Schedule.Restart();
-    if (!p.LoopStarted) {
-        p.LoopStarted = true;
-        emscripten_set_main_loop(Tick, 0, 0);
-    }
+    Begin(p);
     return 0;
 }
 
