@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -75,5 +76,16 @@ void BackupSqlite(const std::string& source, const std::string& target);
 // The migrations, in order: migration i brings the schema to version i + 1.
 // The column types that differ are written {id} and {big}.
 const std::vector<std::vector<std::string>>& Migrations();
+
+// A migration's statement with {id} and {big} written for PostgreSQL or
+// SQLite.
+std::string Dialect(std::string sql, bool postgres);
+
+// Brings a schema at version `have` up to date, inside the caller's
+// transaction: each statement of each missing migration through `exec`, then
+// `stamp(version)` to record it. Throws StoreError when `have` is newer than
+// the migrations this server knows.
+void ApplyMigrations(int have, bool postgres, const std::function<void(const std::string&)>& exec,
+                     const std::function<void(int)>& stamp);
 
 }  // namespace pm::board

@@ -11,12 +11,6 @@ namespace pm::board {
 
 namespace {
 
-std::string Dialect(std::string sql) {
-    for (auto [from, to] : {std::pair{"{id}", "BIGSERIAL PRIMARY KEY"}, std::pair{"{big}", "BIGINT"}})
-        for (size_t at; (at = sql.find(from)) != std::string::npos;) sql.replace(at, std::string(from).size(), to);
-    return sql;
-}
-
 // Any key will do, as long as every board server takes the same one.
 constexpr int64_t MigrationLock = 0x706d626f617264;   // "pmboard"
 
@@ -120,17 +114,14 @@ private:
             // the schema up to date.
             w.exec_params("SELECT pg_advisory_xact_lock($1)", MigrationLock);
             w.exec("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL, applied_at TEXT NOT NULL)");
-            const auto& all = Migrations();
-            const int have = w.exec1("SELECT COALESCE(MAX(version), 0) FROM schema_version")[0].as<int>();
-            if (have > static_cast<int>(all.size()))
-                throw StoreError("the database has schema version " + std::to_string(have) +
-                                 ", newer than this server knows (" + std::to_string(all.size()) + ")");
-            for (size_t v = static_cast<size_t>(have); v < all.size(); ++v) {
-                for (const std::string& sql : all[v]) w.exec(Dialect(sql));
-                w.exec_params("INSERT INTO schema_version (version, applied_at) VALUES "
-                              "($1, to_char(now() AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"'))",
-                              static_cast<int>(v + 1));
-            }
+            ApplyMigrations(
+                w.exec1("SELECT COALESCE(MAX(version), 0) FROM schema_version")[0].as<int>(), true,
+                [&](const std::string& sql) { w.exec(sql); },
+                [&](int version) {
+                    w.exec_params("INSERT INTO schema_version (version, applied_at) VALUES "
+                                  "($1, to_char(now() AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"'))",
+                                  version);
+                });
             w.commit();
             return 0;
         });

@@ -10,12 +10,6 @@ namespace pm::board {
 
 namespace {
 
-std::string Dialect(std::string sql) {
-    for (auto [from, to] : {std::pair{"{id}", "INTEGER PRIMARY KEY"}, std::pair{"{big}", "INTEGER"}})
-        for (size_t at; (at = sql.find(from)) != std::string::npos;) sql.replace(at, std::string(from).size(), to);
-    return sql;
-}
-
 class Statement {
 public:
     Statement(sqlite3* db, const char* sql) : db_(db) {
@@ -159,16 +153,12 @@ private:
         Exec("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL, applied_at TEXT NOT NULL)");
         Exec("BEGIN IMMEDIATE");
         try {
-            const auto& all = Migrations();
-            const int have = Version();
-            if (have > static_cast<int>(all.size()))
-                throw StoreError("the database has schema version " + std::to_string(have) +
-                                 ", newer than this server knows (" + std::to_string(all.size()) + ")");
-            for (size_t v = static_cast<size_t>(have); v < all.size(); ++v) {
-                for (const std::string& sql : all[v]) Exec(Dialect(sql));
-                Exec("INSERT INTO schema_version (version, applied_at) VALUES (" + std::to_string(v + 1) +
-                     ", strftime('%Y-%m-%dT%H:%M:%SZ', 'now'))");
-            }
+            ApplyMigrations(
+                Version(), false, [&](const std::string& sql) { Exec(sql); },
+                [&](int version) {
+                    Exec("INSERT INTO schema_version (version, applied_at) VALUES (" + std::to_string(version) +
+                         ", strftime('%Y-%m-%dT%H:%M:%SZ', 'now'))");
+                });
             Exec("COMMIT");
         } catch (...) {
             sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -206,26 +196,6 @@ void BackupSqlite(const std::string& source, const std::string& target) {
     if (rc != SQLITE_DONE) fail("backup to " + target + " failed: " + sqlite3_errmsg(to));
     sqlite3_close(from);
     sqlite3_close(to);
-}
-
-const std::vector<std::vector<std::string>>& Migrations() {
-    static const std::vector<std::vector<std::string>> all{
-        // 1: the runs.
-        {"CREATE TABLE runs (id {id}, name TEXT NOT NULL, score INTEGER NOT NULL, level INTEGER NOT NULL, "
-         "frames {big} NOT NULL, session_frames {big} NOT NULL, seed {big} NOT NULL, start_record INTEGER NOT NULL, "
-         "replay_hash TEXT NOT NULL, replay TEXT NOT NULL, address TEXT NOT NULL, submitted_at TEXT NOT NULL, "
-         "CONSTRAINT runs_once UNIQUE (replay_hash))",
-         "CREATE INDEX runs_by_rank ON runs (score DESC, id)"},
-    };
-    return all;
-}
-
-bool IsPostgres(const std::string& where) {
-    return where.rfind("postgresql://", 0) == 0 || where.rfind("postgres://", 0) == 0;
-}
-
-std::unique_ptr<Store> OpenStore(const std::string& where) {
-    return IsPostgres(where) ? OpenPostgres(where) : OpenSqlite(where);
 }
 
 }  // namespace pm::board
