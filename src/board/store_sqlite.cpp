@@ -72,10 +72,7 @@ public:
         Exec("BEGIN IMMEDIATE");
         try {
             Inserted out;
-            Statement ins(Db(),
-                          "INSERT INTO runs (name, score, level, frames, session_frames, seed, start_record, "
-                          "replay_hash, replay, address, submitted_at) VALUES (?,?,?,?,?,?,?,?,?,?,?) "
-                          "ON CONFLICT (replay_hash) DO NOTHING RETURNING id");
+            Statement ins(Db(), sql::Insert);
             ins.Bind(1, r.Name).Bind(2, r.Score).Bind(3, r.Level).Bind(4, static_cast<int64_t>(r.Frames));
             ins.Bind(5, static_cast<int64_t>(r.SessionFrames)).Bind(6, int64_t{r.Seed}).Bind(7, r.StartRecord);
             ins.Bind(8, r.Hash).Bind(9, r.Replay).Bind(10, r.Address).Bind(11, r.Date);
@@ -85,8 +82,8 @@ public:
                 out.Id = ins.Int(0);
                 while (ins.Step()) {
                 }
-                Statement rank(Db(), "SELECT COUNT(*) + 1 FROM runs WHERE score > ? OR (score = ? AND id < ?)");
-                rank.Bind(1, r.Score).Bind(2, r.Score).Bind(3, out.Id).Step();
+                Statement rank(Db(), sql::Rank);
+                rank.Bind(1, r.Score).Bind(2, out.Id).Step();
                 out.Rank = rank.Int(0);
             }
             Exec("COMMIT");
@@ -99,8 +96,7 @@ public:
 
     std::vector<TableRow> Top(int64_t limit, int64_t offset) override {
         std::lock_guard lock(mutex_);
-        Statement s(Db(), "SELECT id, name, score, level, frames, submitted_at FROM runs "
-                          "ORDER BY score DESC, id LIMIT ? OFFSET ?");
+        Statement s(Db(), sql::Top);
         s.Bind(1, limit).Bind(2, offset);
         std::vector<TableRow> rows;
         while (s.Step())
@@ -112,14 +108,14 @@ public:
 
     std::optional<std::string> ReplayText(int64_t id) override {
         std::lock_guard lock(mutex_);
-        Statement s(Db(), "SELECT replay FROM runs WHERE id = ?");
+        Statement s(Db(), sql::Replay);
         if (!s.Bind(1, id).Step()) return std::nullopt;
         return s.Text(0);
     }
 
     int64_t Count() override {
         std::lock_guard lock(mutex_);
-        Statement s(Db(), "SELECT COUNT(*) FROM runs");
+        Statement s(Db(), sql::Count);
         s.Step();
         return s.Int(0);
     }
@@ -145,12 +141,12 @@ private:
         }
     }
     int Version() {
-        Statement s(Db(), "SELECT COALESCE(MAX(version), 0) FROM schema_version");
+        Statement s(Db(), sql::SchemaVersion);
         s.Step();
         return static_cast<int>(s.Int(0));
     }
     void Migrate() {
-        Exec("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL, applied_at TEXT NOT NULL)");
+        Exec(sql::CreateSchemaVersion);
         Exec("BEGIN IMMEDIATE");
         try {
             ApplyMigrations(
