@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -72,8 +73,36 @@ std::unique_ptr<Store> OpenPostgres(const std::string& uri);   // throws when bu
 // Copies a live SQLite database to `target` with SQLite's online backup.
 void BackupSqlite(const std::string& source, const std::string& target);
 
+// The statements both stores run, written with the placeholders both accept
+// ($1..$n; SQLite takes a repeated $n as the same parameter).
+namespace sql {
+inline constexpr const char* CreateSchemaVersion =
+    "CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL, applied_at TEXT NOT NULL)";
+inline constexpr const char* SchemaVersion = "SELECT COALESCE(MAX(version), 0) FROM schema_version";
+inline constexpr const char* Insert =
+    "INSERT INTO runs (name, score, level, frames, session_frames, seed, start_record, replay_hash, replay, "
+    "address, submitted_at) VALUES ($1,$2,$3,$4,$5,$6,$7,$8,$9,$10,$11) "
+    "ON CONFLICT (replay_hash) DO NOTHING RETURNING id";
+inline constexpr const char* Rank = "SELECT COUNT(*) + 1 FROM runs WHERE score > $1 OR (score = $1 AND id < $2)";
+inline constexpr const char* Top =
+    "SELECT id, name, score, level, frames, submitted_at FROM runs ORDER BY score DESC, id LIMIT $1 OFFSET $2";
+inline constexpr const char* Replay = "SELECT replay FROM runs WHERE id = $1";
+inline constexpr const char* Count = "SELECT COUNT(*) FROM runs";
+}  // namespace sql
+
 // The migrations, in order: migration i brings the schema to version i + 1.
 // The column types that differ are written {id} and {big}.
 const std::vector<std::vector<std::string>>& Migrations();
+
+// A migration's statement with {id} and {big} written for PostgreSQL or
+// SQLite.
+std::string Dialect(std::string sql, bool postgres);
+
+// Brings a schema at version `have` up to date, inside the caller's
+// transaction: each statement of each missing migration through `exec`, then
+// `stamp(version)` to record it. Throws StoreError when `have` is newer than
+// the migrations this server knows.
+void ApplyMigrations(int have, bool postgres, const std::function<void(const std::string&)>& exec,
+                     const std::function<void(int)>& stamp);
 
 }  // namespace pm::board

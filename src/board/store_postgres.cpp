@@ -11,12 +11,6 @@ namespace pm::board {
 
 namespace {
 
-std::string Dialect(std::string sql) {
-    for (auto [from, to] : {std::pair{"{id}", "BIGSERIAL PRIMARY KEY"}, std::pair{"{big}", "BIGINT"}})
-        for (size_t at; (at = sql.find(from)) != std::string::npos;) sql.replace(at, std::string(from).size(), to);
-    return sql;
-}
-
 // Any key will do, as long as every board server takes the same one.
 constexpr int64_t MigrationLock = 0x706d626f617264;   // "pmboard"
 
@@ -57,24 +51,20 @@ private:
 
 public:
     int SchemaVersion() override {
-        return Do([&](pqxx::work& w) { return w.exec1("SELECT COALESCE(MAX(version), 0) FROM schema_version")[0].as<int>(); });
+        return Do([&](pqxx::work& w) { return w.exec1(sql::SchemaVersion)[0].as<int>(); });
     }
 
     Inserted Insert(const NewRun& r) override {
         return Do([&](pqxx::work& w) {
             Inserted out;
             const pqxx::result ins = w.exec_params(
-                "INSERT INTO runs (name, score, level, frames, session_frames, seed, start_record, replay_hash, "
-                "replay, address, submitted_at) VALUES ($1,$2,$3,$4,$5,$6,$7,$8,$9,$10,$11) "
-                "ON CONFLICT (replay_hash) DO NOTHING RETURNING id",
-                r.Name, r.Score, r.Level, static_cast<int64_t>(r.Frames), static_cast<int64_t>(r.SessionFrames),
+                sql::Insert, r.Name, r.Score, r.Level, static_cast<int64_t>(r.Frames), static_cast<int64_t>(r.SessionFrames),
                 static_cast<int64_t>(r.Seed), r.StartRecord, r.Hash, r.Replay, r.Address, r.Date);
             if (ins.empty()) {
                 out.Duplicate = true;
             } else {
                 out.Id = ins[0][0].as<int64_t>();
-                out.Rank = w.exec_params1("SELECT COUNT(*) + 1 FROM runs WHERE score > $1 OR (score = $1 AND id < $2)",
-                                          r.Score, out.Id)[0].as<int64_t>();
+                out.Rank = w.exec_params1(sql::Rank, r.Score, out.Id)[0].as<int64_t>();
             }
             w.commit();
             return out;
@@ -84,9 +74,7 @@ public:
     std::vector<TableRow> Top(int64_t limit, int64_t offset) override {
         return Do([&](pqxx::work& w) {
             std::vector<TableRow> rows;
-            for (const auto& row : w.exec_params("SELECT id, name, score, level, frames, submitted_at FROM runs "
-                                                 "ORDER BY score DESC, id LIMIT $1 OFFSET $2",
-                                                 limit, offset))
+            for (const auto& row : w.exec_params(sql::Top, limit, offset))
                 rows.push_back({offset + static_cast<int64_t>(rows.size()) + 1, row[0].as<int64_t>(),
                                 row[1].as<std::string>(), row[2].as<int32_t>(), row[3].as<int32_t>(),
                                 static_cast<uint64_t>(row[4].as<int64_t>()), row[5].as<std::string>()});
@@ -96,14 +84,14 @@ public:
 
     std::optional<std::string> ReplayText(int64_t id) override {
         return Do([&](pqxx::work& w) -> std::optional<std::string> {
-            const pqxx::result r = w.exec_params("SELECT replay FROM runs WHERE id = $1", id);
+            const pqxx::result r = w.exec_params(sql::Replay, id);
             if (r.empty()) return std::nullopt;
             return r[0][0].as<std::string>();
         });
     }
 
     int64_t Count() override {
-        return Do([&](pqxx::work& w) { return w.exec1("SELECT COUNT(*) FROM runs")[0].as<int64_t>(); });
+        return Do([&](pqxx::work& w) { return w.exec1(sql::Count)[0].as<int64_t>(); });
     }
 
     void Close() override {
@@ -119,18 +107,15 @@ private:
             // Two servers starting at once: the second waits, then finds
             // the schema up to date.
             w.exec_params("SELECT pg_advisory_xact_lock($1)", MigrationLock);
-            w.exec("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL, applied_at TEXT NOT NULL)");
-            const auto& all = Migrations();
-            const int have = w.exec1("SELECT COALESCE(MAX(version), 0) FROM schema_version")[0].as<int>();
-            if (have > static_cast<int>(all.size()))
-                throw StoreError("the database has schema version " + std::to_string(have) +
-                                 ", newer than this server knows (" + std::to_string(all.size()) + ")");
-            for (size_t v = static_cast<size_t>(have); v < all.size(); ++v) {
-                for (const std::string& sql : all[v]) w.exec(Dialect(sql));
-                w.exec_params("INSERT INTO schema_version (version, applied_at) VALUES "
-                              "($1, to_char(now() AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"'))",
-                              static_cast<int>(v + 1));
-            }
+            w.exec(sql::CreateSchemaVersion);
+            ApplyMigrations(
+                w.exec1(sql::SchemaVersion)[0].as<int>(), true,
+                [&](const std::string& sql) { w.exec(sql); },
+                [&](int version) {
+                    w.exec_params("INSERT INTO schema_version (version, applied_at) VALUES "
+                                  "($1, to_char(now() AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS\"Z\"'))",
+                                  version);
+                });
             w.commit();
             return 0;
         });

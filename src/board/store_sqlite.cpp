@@ -10,12 +10,6 @@ namespace pm::board {
 
 namespace {
 
-std::string Dialect(std::string sql) {
-    for (auto [from, to] : {std::pair{"{id}", "INTEGER PRIMARY KEY"}, std::pair{"{big}", "INTEGER"}})
-        for (size_t at; (at = sql.find(from)) != std::string::npos;) sql.replace(at, std::string(from).size(), to);
-    return sql;
-}
-
 class Statement {
 public:
     Statement(sqlite3* db, const char* sql) : db_(db) {
@@ -78,10 +72,7 @@ public:
         Exec("BEGIN IMMEDIATE");
         try {
             Inserted out;
-            Statement ins(Db(),
-                          "INSERT INTO runs (name, score, level, frames, session_frames, seed, start_record, "
-                          "replay_hash, replay, address, submitted_at) VALUES (?,?,?,?,?,?,?,?,?,?,?) "
-                          "ON CONFLICT (replay_hash) DO NOTHING RETURNING id");
+            Statement ins(Db(), sql::Insert);
             ins.Bind(1, r.Name).Bind(2, r.Score).Bind(3, r.Level).Bind(4, static_cast<int64_t>(r.Frames));
             ins.Bind(5, static_cast<int64_t>(r.SessionFrames)).Bind(6, int64_t{r.Seed}).Bind(7, r.StartRecord);
             ins.Bind(8, r.Hash).Bind(9, r.Replay).Bind(10, r.Address).Bind(11, r.Date);
@@ -91,8 +82,8 @@ public:
                 out.Id = ins.Int(0);
                 while (ins.Step()) {
                 }
-                Statement rank(Db(), "SELECT COUNT(*) + 1 FROM runs WHERE score > ? OR (score = ? AND id < ?)");
-                rank.Bind(1, r.Score).Bind(2, r.Score).Bind(3, out.Id).Step();
+                Statement rank(Db(), sql::Rank);
+                rank.Bind(1, r.Score).Bind(2, out.Id).Step();
                 out.Rank = rank.Int(0);
             }
             Exec("COMMIT");
@@ -105,8 +96,7 @@ public:
 
     std::vector<TableRow> Top(int64_t limit, int64_t offset) override {
         std::lock_guard lock(mutex_);
-        Statement s(Db(), "SELECT id, name, score, level, frames, submitted_at FROM runs "
-                          "ORDER BY score DESC, id LIMIT ? OFFSET ?");
+        Statement s(Db(), sql::Top);
         s.Bind(1, limit).Bind(2, offset);
         std::vector<TableRow> rows;
         while (s.Step())
@@ -118,14 +108,14 @@ public:
 
     std::optional<std::string> ReplayText(int64_t id) override {
         std::lock_guard lock(mutex_);
-        Statement s(Db(), "SELECT replay FROM runs WHERE id = ?");
+        Statement s(Db(), sql::Replay);
         if (!s.Bind(1, id).Step()) return std::nullopt;
         return s.Text(0);
     }
 
     int64_t Count() override {
         std::lock_guard lock(mutex_);
-        Statement s(Db(), "SELECT COUNT(*) FROM runs");
+        Statement s(Db(), sql::Count);
         s.Step();
         return s.Int(0);
     }
@@ -151,24 +141,20 @@ private:
         }
     }
     int Version() {
-        Statement s(Db(), "SELECT COALESCE(MAX(version), 0) FROM schema_version");
+        Statement s(Db(), sql::SchemaVersion);
         s.Step();
         return static_cast<int>(s.Int(0));
     }
     void Migrate() {
-        Exec("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL, applied_at TEXT NOT NULL)");
+        Exec(sql::CreateSchemaVersion);
         Exec("BEGIN IMMEDIATE");
         try {
-            const auto& all = Migrations();
-            const int have = Version();
-            if (have > static_cast<int>(all.size()))
-                throw StoreError("the database has schema version " + std::to_string(have) +
-                                 ", newer than this server knows (" + std::to_string(all.size()) + ")");
-            for (size_t v = static_cast<size_t>(have); v < all.size(); ++v) {
-                for (const std::string& sql : all[v]) Exec(Dialect(sql));
-                Exec("INSERT INTO schema_version (version, applied_at) VALUES (" + std::to_string(v + 1) +
-                     ", strftime('%Y-%m-%dT%H:%M:%SZ', 'now'))");
-            }
+            ApplyMigrations(
+                Version(), false, [&](const std::string& sql) { Exec(sql); },
+                [&](int version) {
+                    Exec("INSERT INTO schema_version (version, applied_at) VALUES (" + std::to_string(version) +
+                         ", strftime('%Y-%m-%dT%H:%M:%SZ', 'now'))");
+                });
             Exec("COMMIT");
         } catch (...) {
             sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -206,26 +192,6 @@ void BackupSqlite(const std::string& source, const std::string& target) {
     if (rc != SQLITE_DONE) fail("backup to " + target + " failed: " + sqlite3_errmsg(to));
     sqlite3_close(from);
     sqlite3_close(to);
-}
-
-const std::vector<std::vector<std::string>>& Migrations() {
-    static const std::vector<std::vector<std::string>> all{
-        // 1: the runs.
-        {"CREATE TABLE runs (id {id}, name TEXT NOT NULL, score INTEGER NOT NULL, level INTEGER NOT NULL, "
-         "frames {big} NOT NULL, session_frames {big} NOT NULL, seed {big} NOT NULL, start_record INTEGER NOT NULL, "
-         "replay_hash TEXT NOT NULL, replay TEXT NOT NULL, address TEXT NOT NULL, submitted_at TEXT NOT NULL, "
-         "CONSTRAINT runs_once UNIQUE (replay_hash))",
-         "CREATE INDEX runs_by_rank ON runs (score DESC, id)"},
-    };
-    return all;
-}
-
-bool IsPostgres(const std::string& where) {
-    return where.rfind("postgresql://", 0) == 0 || where.rfind("postgres://", 0) == 0;
-}
-
-std::unique_ptr<Store> OpenStore(const std::string& where) {
-    return IsPostgres(where) ? OpenPostgres(where) : OpenSqlite(where);
 }
 
 }  // namespace pm::board

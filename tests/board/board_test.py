@@ -65,12 +65,16 @@ def suite(build, db, fresh_db, tmp):
     check(status == 200 and "scores.js" in page, "the table page at /")
 
     ids = {}
+    earlier = []
     for key, name in [("gameover", "Ana"), ("record", "たろう"), ("play", "DROP TABLE runs"), ("jumper", "Élise")]:
         status, _, body = srv.submit(name, recorded[key].text)
         check(status == 201, f"{key}: {status} {body}")
         r = recorded[key]
         check((body["score"], body["level"]) == (r.best_score, r.best_level),
               f"{key}: the board says {body}, the runner's trace {r.best_score}/{r.best_level}")
+        # Its place when sent: below every earlier run that scored as much or more.
+        check(body["rank"] == 1 + sum(s >= body["score"] for s in earlier), f"{key}: rank {body['rank']}")
+        earlier.append(body["score"])
         ids[key] = body["id"]
     top = srv.top()
     scores = [r["score"] for r in top["runs"]]
