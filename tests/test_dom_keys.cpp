@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "harness.h"
+#include "platform/key_table.h"
 #include "platform/web/dom_keys.h"
 
 namespace pm {
@@ -31,7 +32,7 @@ TEST(DomKeys, TheGamesKeysMapToTheirTableEntries) {
 }
 
 TEST(DomKeys, HeldTappedAndForgottenKeys) {
-    web::KeyTable table;
+    KeyTable table;
     std::array<uint8_t, 256> keys{};
 
     table.Down(Key::Right);
@@ -66,7 +67,7 @@ TEST(DomKeys, ATappedShiftStartsARun) {
     // The table feeds the game as the page's driver does: a Shift tapped
     // between two frames still starts the run.
     test::Game game;
-    web::KeyTable table;
+    KeyTable table;
     table.Down(Key::LShift);
     table.Up(Key::LShift);
     FrameInput input;

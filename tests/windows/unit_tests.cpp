@@ -137,9 +137,9 @@ void Keys() {
 
     using pm::win32::ApplyPad;
     std::array<uint8_t, 256> keys{};
-    ApplyPad({0, static_cast<int16_t>(-pm::win32::StickDeadZone + 1)}, keys);
+    ApplyPad({0, static_cast<int16_t>(-pm::StickDeadZone + 1)}, keys);
     Check(keys[pm::Key::Left] == 0, "a stick resting just inside the dead zone steers nowhere");
-    ApplyPad({0, static_cast<int16_t>(-pm::win32::StickDeadZone)}, keys);
+    ApplyPad({0, static_cast<int16_t>(-pm::StickDeadZone)}, keys);
     Check(keys[pm::Key::Left] == 128 && keys[pm::Key::Right] == 0, "the stick leaning left is Left");
     keys = {};
     ApplyPad({XINPUT_GAMEPAD_A | XINPUT_GAMEPAD_X | XINPUT_GAMEPAD_BACK | XINPUT_GAMEPAD_START | XINPUT_GAMEPAD_DPAD_RIGHT, 0},

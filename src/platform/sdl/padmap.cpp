@@ -1,29 +1,31 @@
 #include "platform/sdl/padmap.h"
 
-#include "names.h"
-
 namespace pm::sdl {
 
-uint8_t PadButtonKey(SDL_GameControllerButton button) {
-    switch (button) {
-        case SDL_CONTROLLER_BUTTON_DPAD_LEFT: return Key::Left;
-        case SDL_CONTROLLER_BUTTON_DPAD_RIGHT: return Key::Right;
-        case SDL_CONTROLLER_BUTTON_A: return Key::Space;
-        case SDL_CONTROLLER_BUTTON_B:
-        case SDL_CONTROLLER_BUTTON_X: return Key::Up;
-        case SDL_CONTROLLER_BUTTON_BACK: return Key::Delete;
-        default: return 0;
-    }
+PadKeys PadKeysOf(const PadState& pad) {
+    const auto held = [&](SDL_GameControllerButton b) { return pad.Buttons[static_cast<size_t>(b)]; };
+    PadKeys keys;
+    keys.Left = held(SDL_CONTROLLER_BUTTON_DPAD_LEFT);
+    keys.Right = held(SDL_CONTROLLER_BUTTON_DPAD_RIGHT);
+    keys.Jump = held(SDL_CONTROLLER_BUTTON_A);
+    keys.Special = held(SDL_CONTROLLER_BUTTON_B) || held(SDL_CONTROLLER_BUTTON_X);
+    keys.GiveUp = held(SDL_CONTROLLER_BUTTON_BACK);
+    keys.StickX = pad.LeftX;
+    return keys;
 }
 
-void ApplyPad(const PadState& pad, std::array<uint8_t, 256>& keys) {
-    for (int b = 0; b < SDL_CONTROLLER_BUTTON_MAX; ++b) {
-        if (!pad.Buttons[static_cast<size_t>(b)]) continue;
-        if (const uint8_t code = PadButtonKey(static_cast<SDL_GameControllerButton>(b))) keys[code] = 128;
-    }
-    if (pad.LeftX <= -StickDeadZone) keys[Key::Left] = 128;
-    if (pad.LeftX >= StickDeadZone) keys[Key::Right] = 128;
+uint8_t PadButtonKey(SDL_GameControllerButton button) {
+    if (button < 0 || button >= SDL_CONTROLLER_BUTTON_MAX) return 0;
+    PadState one;
+    one.Buttons[static_cast<size_t>(button)] = true;
+    std::array<uint8_t, 256> keys{};
+    ApplyPad(one, keys);
+    for (size_t k = 0; k < keys.size(); ++k)
+        if (keys[k]) return static_cast<uint8_t>(k);
+    return 0;
 }
+
+void ApplyPad(const PadState& pad, std::array<uint8_t, 256>& keys) { pm::ApplyPad(PadKeysOf(pad), keys); }
 
 PadState ReadPad(SDL_GameController* pad) {
     PadState state;

@@ -1,13 +1,14 @@
-// A gamepad seen as the keyboard the game knows: the d-pad and the left
-// stick steer (the arrow keys), A jumps (Space), B or X is the special move
-// (Up) and Back gives up the run (Delete). Start is not a key: it is the
-// driver's, which makes it start a run from the title and pause in play.
+// SDL's gamepads as the pad the game knows (platform/pad_keys.h): the d-pad
+// and the left stick steer, A jumps, B or X is the special move and Back
+// gives up the run. Start is the driver's, not a key.
 #pragma once
 
 #include <SDL_gamecontroller.h>
 
 #include <array>
 #include <cstdint>
+
+#include "platform/pad_keys.h"
 
 namespace pm::sdl {
 
@@ -17,9 +18,8 @@ struct PadState {
     int16_t LeftX = 0;   // the left stick's horizontal axis, -32768 to 32767
 };
 
-// How far the stick must lean before it steers: a little under half way, so
-// a worn stick resting off centre does not walk the ball.
-inline constexpr int16_t StickDeadZone = 14000;
+// What the buttons and the stick stand for.
+PadKeys PadKeysOf(const PadState& pad);
 
 // The game's key code for a button, or 0 for a button that is no key.
 uint8_t PadButtonKey(SDL_GameControllerButton button);

@@ -70,22 +70,4 @@ bool GameUsesKey(uint8_t code) {
     }
 }
 
-void KeyTable::Down(uint8_t code) {
-    if (code == 0) return;
-    held_[code] = true;
-    tapped_[code] = true;
-}
-
-void KeyTable::Up(uint8_t code) { held_[code] = false; }
-
-void KeyTable::Clear() {
-    held_.fill(false);
-    tapped_.fill(false);
-}
-
-void KeyTable::Read(std::array<uint8_t, 256>& keys) {
-    for (size_t k = 0; k < keys.size(); ++k) keys[k] = held_[k] || tapped_[k] ? 128 : 0;
-    tapped_.fill(false);
-}
-
 }  // namespace pm::web

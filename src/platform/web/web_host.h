@@ -14,6 +14,7 @@
 
 #include "platform/desktop.h"
 #include "platform/host.h"
+#include "platform/key_table.h"
 #include "platform/mixer.h"
 #include "platform/text_atlas.h"
 #include "platform/web/dom_keys.h"

@@ -2,17 +2,18 @@
 
 #include <emscripten/html5.h>
 
-#include "names.h"
-
 namespace pm::web {
 
-void ApplyPad(const PadState& pad, std::array<uint8_t, 256>& keys) {
+PadKeys PadKeysOf(const PadState& pad) {
     const auto held = [&](size_t b) { return pad.Buttons[b]; };
-    if (held(PadButton::DpadLeft) || pad.LeftX <= -StickDeadZone) keys[Key::Left] = 128;
-    if (held(PadButton::DpadRight) || pad.LeftX >= StickDeadZone) keys[Key::Right] = 128;
-    if (held(PadButton::A)) keys[Key::Space] = 128;
-    if (held(PadButton::B) || held(PadButton::X)) keys[Key::Up] = 128;
-    if (held(PadButton::Back)) keys[Key::Delete] = 128;
+    PadKeys keys;
+    keys.Left = held(PadButton::DpadLeft);
+    keys.Right = held(PadButton::DpadRight);
+    keys.Jump = held(PadButton::A);
+    keys.Special = held(PadButton::B) || held(PadButton::X);
+    keys.GiveUp = held(PadButton::Back);
+    keys.StickX = pad.LeftX * 32768.0;   // exact: a power of two
+    return keys;
 }
 
 void Pads::Read(std::array<uint8_t, 256>& keys, bool& startPressed) {
@@ -27,10 +28,10 @@ void Pads::Read(std::array<uint8_t, 256>& keys, bool& startPressed) {
             for (size_t b = 0; b < PadState::ButtonCount && static_cast<int>(b) < e.numButtons; ++b)
                 pad.Buttons[b] = e.digitalButton[b] != 0;
             if (e.numAxes > 0) pad.LeftX = e.axis[0];
-            ApplyPad(pad, keys);
+            ApplyPad(PadKeysOf(pad), keys);
             start = pad.Buttons[PadButton::Start];
         }
-        if (start && !startHeld_[static_cast<size_t>(i)]) startPressed = true;
+        if (StartWentDown(startHeld_[static_cast<size_t>(i)], start)) startPressed = true;
         startHeld_[static_cast<size_t>(i)] = start;
     }
 }

@@ -24,25 +24,18 @@ uint8_t KeyCodeOf(uint32_t lParam, uint32_t virtualKey) {
     return static_cast<uint8_t>(scan | (extended ? 0x80 : 0));
 }
 
-uint8_t PadButtonKey(uint16_t button) {
-    switch (button) {
-        case XINPUT_GAMEPAD_DPAD_LEFT: return Key::Left;
-        case XINPUT_GAMEPAD_DPAD_RIGHT: return Key::Right;
-        case XINPUT_GAMEPAD_A: return Key::Space;
-        case XINPUT_GAMEPAD_B:
-        case XINPUT_GAMEPAD_X: return Key::Up;
-        case XINPUT_GAMEPAD_BACK: return Key::Delete;
-        default: return 0;
-    }
+PadKeys PadKeysOf(const PadReading& pad) {
+    const auto held = [&](uint16_t button) { return (pad.Buttons & button) != 0; };
+    PadKeys keys;
+    keys.Left = held(XINPUT_GAMEPAD_DPAD_LEFT);
+    keys.Right = held(XINPUT_GAMEPAD_DPAD_RIGHT);
+    keys.Jump = held(XINPUT_GAMEPAD_A);
+    keys.Special = held(XINPUT_GAMEPAD_B) || held(XINPUT_GAMEPAD_X);
+    keys.GiveUp = held(XINPUT_GAMEPAD_BACK);
+    keys.StickX = pad.LeftX;
+    return keys;
 }
 
-void ApplyPad(const PadReading& pad, std::array<uint8_t, 256>& keys) {
-    for (uint32_t bit = 1; bit <= 0x8000; bit <<= 1) {
-        if (!(pad.Buttons & bit)) continue;
-        if (const uint8_t code = PadButtonKey(static_cast<uint16_t>(bit))) keys[code] = 128;
-    }
-    if (pad.LeftX <= -StickDeadZone) keys[Key::Left] = 128;
-    if (pad.LeftX >= StickDeadZone) keys[Key::Right] = 128;
-}
+void ApplyPad(const PadReading& pad, std::array<uint8_t, 256>& keys) { pm::ApplyPad(PadKeysOf(pad), keys); }
 
 }  // namespace pm::win32

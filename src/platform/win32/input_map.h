@@ -1,13 +1,15 @@
 // The keyboard and the gamepads as the game's 256-key table. A key message
 // carries the key's position (its set-1 scan code and the E0 flag), which
-// is what the table is indexed by; XInput pads play as on the desktop: the
-// d-pad and the left stick steer (the arrow keys), A jumps (Space), B or X
-// is the special move (Up) and Back gives up the run (Delete). Start is the
-// driver's, not a key.
+// is what the table is indexed by. XInput pads are the pad the game knows
+// (platform/pad_keys.h): the d-pad and the left stick steer, A jumps, B or X
+// is the special move and Back gives up the run. Start is the driver's, not
+// a key.
 #pragma once
 
 #include <array>
 #include <cstdint>
+
+#include "platform/pad_keys.h"
 
 namespace pm::win32 {
 
@@ -21,11 +23,8 @@ struct PadReading {
     int16_t LeftX = 0;      // -32768 to 32767
 };
 
-// How far the stick must lean before it steers, as on the desktop.
-inline constexpr int16_t StickDeadZone = 14000;
-
-// The key code of one XINPUT_GAMEPAD_* button, or 0.
-uint8_t PadButtonKey(uint16_t button);
+// What the buttons and the stick stand for.
+PadKeys PadKeysOf(const PadReading& pad);
 // Marks the keys the pad holds (128); keys already held stay held.
 void ApplyPad(const PadReading& pad, std::array<uint8_t, 256>& keys);
 

@@ -117,7 +117,8 @@ void WinHost::PollPads() {
         }
         const uint16_t buttons = state.Gamepad.wButtons;
         // Start is the driver's: it starts a run or pauses.
-        if ((buttons & XINPUT_GAMEPAD_START) && !(pad.Buttons & XINPUT_GAMEPAD_START)) pending_.PadStart = true;
+        if (StartWentDown(pad.Buttons & XINPUT_GAMEPAD_START, buttons & XINPUT_GAMEPAD_START))
+            pending_.PadStart = true;
         pad.Connected = true;
         pad.Buttons = buttons;
         pad.LeftX = state.Gamepad.sThumbLX;

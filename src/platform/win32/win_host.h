@@ -14,10 +14,10 @@
 
 #include "platform/desktop.h"
 #include "platform/host.h"
+#include "platform/key_table.h"
 #include "platform/letterbox.h"
 #include "platform/mixer.h"
 #include "platform/text_atlas.h"
-#include "platform/web/dom_keys.h"
 #include "platform/win32/gdi_text.h"
 #include "platform/win32/wave_out.h"
 
@@ -85,7 +85,7 @@ private:
     bool paused_ = false;
     std::optional<WatchNote> watching_;   // a replay is watched: its band and notice
 
-    web::KeyTable keys_;
+    KeyTable keys_;
     HostEvents pending_;
     bool outOfSight_ = false;   // minimised or dragged since the last pump
 
