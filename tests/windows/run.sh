@@ -75,6 +75,15 @@ if [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null; then
     player=(setpriv --reuid=65534 --regid=65534 --clear-groups)
     prefix=$win/wineprefix-nobody
     player_uid=65534
+    # A checkout inside a folder only root may enter (mktemp -d makes such
+    # folders) keeps nobody out of the build folder: the prefix is kept in
+    # the temporary folder then, and must be nobody's own.
+    if ! "${player[@]}" test -x "$win"; then
+        prefix=${TMPDIR:-/tmp}/pellimunch-wineprefix-nobody
+        if [ -e "$prefix" ] && [ "$(stat -c %u "$prefix")" != 65534 ]; then
+            fail "$prefix is not nobody's: remove it"
+        fi
+    fi
 else
     prefix=$win/wineprefix
     player_uid=$(id -u)
@@ -105,15 +114,21 @@ home="$work/ユーザー"
 mkdir -p "$home" "$shots"
 unzip -q "$zip" -d "$home"
 game="$home/$name"
+# What the player runs from the build and source folders goes beside the
+# game too: a checkout in a folder only root may enter keeps nobody out.
+mkdir -p "$work/tests/windows"
+cp "$win/cross/pellimunch-wintests.exe" "$work/"
+cp -r "$src/tests/golden" "$work/tests/"
+cp "$src/tests/windows/wine_replays.py" "$work/tests/windows/"
 chmod -R a+rX "$work"
 [ ${#player[@]} -gt 0 ] && chown -R 65534:65534 "$home"
 
 # ---- 1. The Windows pieces' own checks; the runner on every stored replay ----------
-as_player wine "$win/cross/pellimunch-wintests.exe" >"$work/wintests.out" 2>&1 ||
+as_player wine "$work/pellimunch-wintests.exe" >"$work/wintests.out" 2>&1 ||
     { cat "$work/wintests.out"; fail "the Windows checks failed"; }
 tail -n1 "$work/wintests.out"
 
-as_player python3 "$src/tests/windows/wine_replays.py" "$game/pellimunch-sim.exe" >"$work/replays.out" 2>&1 ||
+as_player python3 "$work/tests/windows/wine_replays.py" "$game/pellimunch-sim.exe" >"$work/replays.out" 2>&1 ||
     { cat "$work/replays.out"; fail "pellimunch-sim.exe differs from the stored replays"; }
 tail -n1 "$work/replays.out"
 
