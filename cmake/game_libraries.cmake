@@ -1,34 +1,43 @@
 # The tiers as libraries, shared by every build (the native one, the
 # browser's, the Windows one). PM_ROOT is the source tree's root.
 #
-#   pellimunch_canvas    the software back buffer and surfaces: pure code
-#   pellimunch_game      the game itself (shell, play, items, effects): links
-#                        only the canvas and the C++ standard library; no file,
-#                        clock, environment or output of its own
-#   pellimunch_platform  what any host shares: the record stores, data files,
-#                        the mixer, the headless host, text atlases
-#   pellimunch_driver    the one driver: sessions, replays, options, settings
+#   pellimunch_canvas    src/game/canvas: the software back buffer and
+#                        surfaces: pure code
+#   pellimunch_game      src/game: the game itself (shell, play, rival, items,
+#                        effects): links only the canvas and the C++ standard
+#                        library; no file, clock, environment or output of its own
+#   pellimunch_platform  src/machine (what the game asks of the machine) and
+#                        src/platform (what every host shares: the record
+#                        stores, data files, the mixer, text atlases)
+#   pellimunch_headless  src/hosts/headless: the host that shows nothing
+#   pellimunch_driver    src/driver: the one driver: sessions, replays,
+#                        options, settings
 #
-# A host (the desktop's SDL one, the page's, Windows') is a library of its
-# own on top, and a main around a Session.
+# A host (src/hosts/sdl, web, win32) is a library of its own on top, and a
+# main around a Session.
 include(${PM_ROOT}/cmake/exact.cmake)
 
-add_library(pellimunch_canvas STATIC ${PM_ROOT}/src/platform/canvas.cpp)
+add_library(pellimunch_canvas STATIC ${PM_ROOT}/src/game/canvas/canvas.cpp)
 target_include_directories(pellimunch_canvas PUBLIC ${PM_ROOT}/src)
 
 file(GLOB PM_GAME_SOURCES CONFIGURE_DEPENDS
-  ${PM_ROOT}/src/shell/*.cpp ${PM_ROOT}/src/play/*.cpp ${PM_ROOT}/src/items/*.cpp ${PM_ROOT}/src/effects/*.cpp)
+  ${PM_ROOT}/src/game/shell/*.cpp ${PM_ROOT}/src/game/play/*.cpp ${PM_ROOT}/src/game/rival/*.cpp
+  ${PM_ROOT}/src/game/items/*.cpp ${PM_ROOT}/src/game/effects/*.cpp)
 add_library(pellimunch_game STATIC ${PM_GAME_SOURCES})
 target_link_libraries(pellimunch_game PUBLIC pellimunch_canvas)
 
-file(GLOB PM_PLATFORM_SOURCES CONFIGURE_DEPENDS ${PM_ROOT}/src/platform/*.cpp)
-list(REMOVE_ITEM PM_PLATFORM_SOURCES ${PM_ROOT}/src/platform/canvas.cpp)
+file(GLOB PM_PLATFORM_SOURCES CONFIGURE_DEPENDS ${PM_ROOT}/src/machine/*.cpp ${PM_ROOT}/src/platform/*.cpp)
 # A build for another system names the POSIX pieces it brings its own of.
 foreach(posix ${PM_PLATFORM_REPLACED})
   list(REMOVE_ITEM PM_PLATFORM_SOURCES ${PM_ROOT}/src/platform/${posix})
 endforeach()
 add_library(pellimunch_platform STATIC ${PM_PLATFORM_SOURCES})
 target_link_libraries(pellimunch_platform PUBLIC pellimunch_canvas)
+
+# The host that shows and plays nothing: the runner's, the board's, the tests'.
+file(GLOB PM_HEADLESS_SOURCES CONFIGURE_DEPENDS ${PM_ROOT}/src/hosts/headless/*.cpp)
+add_library(pellimunch_headless STATIC ${PM_HEADLESS_SOURCES})
+target_link_libraries(pellimunch_headless PUBLIC pellimunch_platform)
 
 file(GLOB PM_DRIVER_SOURCES CONFIGURE_DEPENDS ${PM_ROOT}/src/driver/*.cpp)
 add_library(pellimunch_driver STATIC ${PM_DRIVER_SOURCES})

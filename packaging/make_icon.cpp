@@ -15,8 +15,8 @@
 
 #include "common/png_write.h"
 #include "platform/data_files.h"
-#include "platform/headless_host.h"
-#include "shell/game_state.h"
+#include "hosts/headless/headless_host.h"
+#include "game/shell/game_state.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "shell/game_state.h"
+#include "game/shell/game_state.h"
 
 namespace pm::test {
 

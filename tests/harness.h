@@ -5,8 +5,8 @@
 #include <initializer_list>
 
 #include "driver/driver.h"
-#include "platform/headless_host.h"
-#include "shell/game_state.h"
+#include "hosts/headless/headless_host.h"
+#include "game/shell/game_state.h"
 
 namespace pm::test {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "shell/basic.h"
+#include "game/shell/number_rules.h"
 
 namespace pm {
 namespace {

@@ -3,8 +3,8 @@
 // keep the key's meaning after their colours are reduced to 16 bits.
 #include <gtest/gtest.h>
 
-#include "platform/canvas.h"
-#include "platform/sdl/ttf_text.h"
+#include "game/canvas/canvas.h"
+#include "hosts/sdl/ttf_text.h"
 
 namespace pm {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "driver/options.h"
 #include "driver/script.h"
-#include "platform/decimal.h"
+#include "platform/read_digits.h"
 
 namespace pm {
 namespace {

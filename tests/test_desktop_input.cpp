@@ -2,8 +2,8 @@
 // events, and gamepads seen as the game's keys.
 #include <gtest/gtest.h>
 
-#include "names.h"
-#include "platform/sdl/padmap.h"
+#include "machine/key_codes.h"
+#include "hosts/sdl/padmap.h"
 #include "platform/tap_latch.h"
 
 namespace pm {

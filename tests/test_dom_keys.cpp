@@ -4,7 +4,7 @@
 
 #include "harness.h"
 #include "platform/key_table.h"
-#include "platform/web/dom_keys.h"
+#include "hosts/web/dom_keys.h"
 
 namespace pm {
 namespace {

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "effects/score_formulas.h"
+#include "game/effects/score_formulas.h"
 
 namespace pm {
 namespace {

@@ -15,9 +15,9 @@
 #include <unistd.h>
 
 #include "platform/data_files.h"
-#include "platform/headless_host.h"
-#include "platform/host.h"
-#include "shell/game_state.h"
+#include "hosts/headless/headless_host.h"
+#include "machine/host.h"
+#include "game/shell/game_state.h"
 
 namespace pm {
 namespace {

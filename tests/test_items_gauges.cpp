@@ -2,7 +2,7 @@
 // sign and charge sound, level banner, kind-time gauge and fever gauge.
 #include <gtest/gtest.h>
 
-#include "effects/score_formulas.h"
+#include "game/effects/score_formulas.h"
 #include "test_items_support.h"
 
 namespace pm::test {

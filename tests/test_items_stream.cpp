@@ -4,7 +4,7 @@
 
 #include <set>
 
-#include "effects/score_formulas.h"
+#include "game/effects/score_formulas.h"
 #include "test_items_support.h"
 
 namespace pm::test {

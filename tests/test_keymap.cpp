@@ -7,7 +7,7 @@
 
 #include <SDL_keyboard.h>
 
-#include "platform/sdl/keymap.h"
+#include "hosts/sdl/keymap.h"
 
 namespace pm::sdl {
 namespace {

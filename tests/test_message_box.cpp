@@ -6,8 +6,8 @@
 #include <SDL_ttf.h>
 #include <gtest/gtest.h>
 
-#include "platform/sdl/message_box.h"
-#include "platform/sdl/ttf_text.h"
+#include "hosts/sdl/message_box.h"
+#include "hosts/sdl/ttf_text.h"
 
 namespace pm::sdl {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "effects/score_formulas.h"
+#include "game/effects/score_formulas.h"
 #include "test_play_support.h"
 
 namespace pm::test {

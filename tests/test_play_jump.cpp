@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "effects/score_formulas.h"
+#include "game/effects/score_formulas.h"
 #include "test_play_support.h"
 
 namespace pm::test {

@@ -1,7 +1,7 @@
 // The Up key's moves: dash with cooldown and smoke, high jump, shot.
 #include <gtest/gtest.h>
 
-#include "effects/score_formulas.h"
+#include "game/effects/score_formulas.h"
 #include "test_play_support.h"
 
 namespace pm::test {

@@ -7,8 +7,8 @@
 #include <cstdlib>
 
 #include "driver/session.h"
-#include "platform/sdl/sdl_host.h"
-#include "shell/game_state.h"
+#include "hosts/sdl/sdl_host.h"
+#include "game/shell/game_state.h"
 
 namespace pm {
 namespace {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "draw_log.h"
-#include "shell/game_state.h"
+#include "game/shell/game_state.h"
 
 namespace pm::test {
 

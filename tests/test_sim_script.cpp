@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "names.h"
+#include "machine/key_codes.h"
 #include "options.h"
 #include "driver/script.h"
 

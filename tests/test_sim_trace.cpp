@@ -10,8 +10,8 @@
 #include <cctype>
 
 #include "bmp_shot.h"
-#include "platform/headless_host.h"
-#include "shell/game_state.h"
+#include "hosts/headless/headless_host.h"
+#include "game/shell/game_state.h"
 #include "trace_writer.h"
 
 namespace pm::sim {

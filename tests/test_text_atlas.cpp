@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "harness.h"
-#include "platform/sdl/ttf_text.h"
+#include "hosts/sdl/ttf_text.h"
 #include "platform/text_atlas.h"
 
 namespace pm {

@@ -11,8 +11,8 @@
 
 #include "board/verify.h"
 #include "driver/session.h"
-#include "names.h"
-#include "platform/headless_host.h"
+#include "machine/key_codes.h"
+#include "hosts/headless/headless_host.h"
 
 namespace {
 

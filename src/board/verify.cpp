@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <memory>
 
-#include "names.h"
+#include "game/game_constants.h"
 #include "driver/session.h"
-#include "platform/headless_host.h"
-#include "shell/game_state.h"
+#include "hosts/headless/headless_host.h"
+#include "game/shell/game_state.h"
 
 namespace pm::board {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "driver/frame_pacer.h"
-#include "shell/game_state.h"
+#include "game/shell/game_state.h"
 
 namespace pm {
 

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string_view>
 
-#include "platform/decimal.h"
+#include "platform/read_digits.h"
 
 #ifndef PELLIMUNCH_VERSION
 #define PELLIMUNCH_VERSION "unknown"

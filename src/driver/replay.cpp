@@ -13,7 +13,7 @@
 #include <optional>
 #include <stdexcept>
 
-#include "platform/decimal.h"
+#include "platform/read_digits.h"
 
 
 namespace pm {

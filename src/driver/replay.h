@@ -26,7 +26,7 @@
 
 #include "driver/script.h"
 #include "platform/watch_overlay.h"
-#include "shell/game_state.h"
+#include "game/shell/game_state.h"
 
 namespace pm {
 

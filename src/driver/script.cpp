@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <limits>
 
-#include "names.h"
-#include "platform/decimal.h"
+#include "machine/key_codes.h"
+#include "platform/read_digits.h"
 
 namespace pm::keys {
 

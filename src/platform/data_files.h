@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/host.h"
+#include "machine/host.h"
 
 namespace pm {
 

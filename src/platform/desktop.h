@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "platform/canvas.h"
+#include "game/canvas/canvas.h"
 #include "platform/watch_overlay.h"
 
 namespace pm {

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/host.h"
+#include "machine/host.h"
 
 namespace pm {
 

@@ -1,6 +1,6 @@
 #include "platform/pad_keys.h"
 
-#include "names.h"
+#include "machine/key_codes.h"
 
 namespace pm {
 

@@ -5,7 +5,7 @@
 
 #include <string_view>
 
-#include "platform/canvas.h"
+#include "game/canvas/canvas.h"
 
 namespace pm {
 

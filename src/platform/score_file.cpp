@@ -13,12 +13,14 @@
 #include "platform/errno_text.h"
 #include "platform/folder_lock.h"
 #include "platform/score_path.h"
-#include "names.h"
-#include "shell/basic.h"
 
 namespace pm {
 
-std::string FormatScoreText(int32_t score) { return Str(score) + " \r\n"; }
+// The number as the game prints numbers (a leading space when it is not
+// negative), a trailing space, CR LF.
+std::string FormatScoreText(int32_t score) {
+    return (score >= 0 ? " " : "") + std::to_string(score) + " \r\n";
+}
 
 std::optional<int32_t> ParseScoreText(std::string_view text) {
     size_t i = 0;

@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "platform/folder_lock.h"
-#include "platform/record_store.h"
+#include "machine/record_store.h"
 
 namespace pm {
 

@@ -11,7 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/canvas.h"
+#include "game/canvas/canvas.h"
 
 namespace pm {
 

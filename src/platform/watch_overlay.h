@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "platform/canvas.h"
+#include "game/canvas/canvas.h"
 
 namespace pm {
 

@@ -10,7 +10,7 @@
 
 #include "board/names.h"
 #include "board/verify.h"
-#include "names.h"
+#include "machine/key_codes.h"
 #include "trace_writer.h"
 
 namespace {

@@ -15,12 +15,12 @@
 #include <thread>
 #include <vector>
 
-#include "names.h"
+#include "machine/key_codes.h"
 #include "platform/atomic_file.h"
 #include "platform/score_file.h"
 #include "platform/score_path.h"
-#include "platform/win32/input_map.h"
-#include "platform/win32/text.h"
+#include "hosts/win32/input_map.h"
+#include "hosts/win32/text.h"
 
 namespace {
 

@@ -19,10 +19,10 @@
 #include <vector>
 
 #include "driver/script.h"
-#include "names.h"
-#include "platform/headless_host.h"
-#include "platform/record_store.h"
-#include "shell/game_state.h"
+#include "game/game_constants.h"
+#include "hosts/headless/headless_host.h"
+#include "machine/record_store.h"
+#include "game/shell/game_state.h"
 
 namespace {
 

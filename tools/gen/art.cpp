@@ -1,5 +1,5 @@
 // The four smaller pictures: the scrolling ground, the title banner, the
-// logo and the gauges. The main sprite sheet is in sheet_main.cpp.
+// logo and the gauges. The main sprite sheet is in sprite_sheet.cpp.
 #include "art.h"
 
 #include <cmath>

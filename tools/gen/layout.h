@@ -6,7 +6,7 @@
 #include <array>
 
 #include "image.h"
-#include "sprite_rects.h"
+#include "game/sprite_rects.h"
 
 namespace gen::layout {
 

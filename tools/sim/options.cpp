@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "driver/script.h"
-#include "platform/decimal.h"
+#include "platform/read_digits.h"
 
 namespace pm::sim {
 

@@ -13,9 +13,9 @@
 #include "driver/session.h"
 #include "options.h"
 #include "platform/data_files.h"
-#include "platform/headless_host.h"
+#include "hosts/headless/headless_host.h"
 #include "platform/score_file.h"
-#include "shell/game_state.h"
+#include "game/shell/game_state.h"
 #include "shot_text.h"
 #include "trace_writer.h"
 

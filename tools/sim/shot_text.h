@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "platform/canvas.h"
+#include "game/canvas/canvas.h"
 
 namespace pm::sim {
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <type_traits>
 
-#include "shell/game_state.h"
+#include "game/shell/game_state.h"
 
 namespace pm::sim {
 

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/canvas.h"
-#include "platform/headless_host.h"
+#include "game/canvas/canvas.h"
+#include "hosts/headless/headless_host.h"
 
 namespace pm {
 class FormMain;

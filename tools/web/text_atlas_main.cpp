@@ -9,10 +9,10 @@
 #include <utility>
 #include <vector>
 
-#include "platform/headless_host.h"
-#include "platform/sdl/ttf_text.h"
+#include "hosts/headless/headless_host.h"
+#include "hosts/sdl/ttf_text.h"
 #include "platform/text_atlas.h"
-#include "shell/game_state.h"
+#include "game/shell/game_state.h"
 
 namespace {
 

@@ -195,7 +195,7 @@
     show("message", true);
   }
 
-  // What the game's side calls (src/web_main.cpp, src/platform/web).
+  // What the game's side calls (src/hosts/web/main.cpp, src/hosts/web).
   const page = {
     present(rgba, width, height) {
       // The picture goes to the canvas straight from the program's memory;

@@ -1,0 +1,134 @@
+#include "driver/desktop_run.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "driver/replay_keeper.h"
+#include "driver/settings_file.h"
+#include "platform/atomic_file.h"
+#include "platform/score_file.h"
+
+namespace pm {
+
+namespace {
+
+int PrintHelpOrVersion(const Options& options) {
+    const std::string text = options.Help ? Usage() : std::string(VersionText()) + "\n";
+    // Mended: a full disk or a closed pipe used to end in a quiet exit
+    // status 0; it is a failure.
+    if (std::fputs(text.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
+        SayLine(std::string("cannot write to standard output: ") + std::strerror(errno));
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+bool ReadDesktopOptions(int argc, char** argv, Options& options, int& status) {
+    std::string error;
+    if (!ParseOptions(argc, argv, options, error)) {
+        SayLine(error + " (pellimunch --help lists the options)");
+        status = 2;
+        return false;
+    }
+    if (!options.Help && !options.Version) return true;
+    status = PrintHelpOrVersion(options);
+    return false;
+}
+
+SessionSetup DesktopSetup(const Options& options, const std::string& settingsFile) {
+    const SettingsRead remembered = LoadSettings(settingsFile);
+    if (!remembered.Warning.empty()) SayLine(remembered.Warning);
+    SessionSetup setup;
+    setup.Settings = ApplyOptions(options, remembered.Values);
+    setup.Remember = [settingsFile](const DesktopSettings& settings) {
+        if (settingsFile.empty()) return;   // no home: nowhere to remember anything
+        std::string why;
+        if (!SaveSettings(settingsFile, settings, &why)) SayLine("settings not saved: " + why);
+    };
+    if (setup.Settings != remembered.Values) setup.Remember(setup.Settings);
+    return setup;
+}
+
+std::string BesideScoreFile(const std::string& scoreFile, const std::string& name) {
+#ifdef _WIN32
+    return FolderOf(scoreFile) + "\\" + name;
+#else
+    return FolderOf(scoreFile) + "/" + name;
+#endif
+}
+
+namespace {
+
+// Wait for the frame's time, then one tick of the session, until it is over.
+// A watched recording says how it played out when it is spent.
+void Loop(DesktopRun& run, Session& session, const std::string& watching) {
+    if (run.Around) run.Around(&session);
+    FrameClock clock;
+    bool told = false;
+    for (;;) {
+        clock.WaitForNextFrame();
+        const Session::Tick tick = session.Run();
+        if (tick == Session::Tick::Over) break;
+        if (tick == Session::Tick::Resumed) clock.Restart();
+        if (run.Ticked) run.Ticked(session);
+        if (!told && session.Watched()) {
+            told = true;
+            const ReplayOutcome& outcome = *session.Watched();
+            std::printf("pellimunch: replay %s ended at frame %llu (%s, high score %d)\n", watching.c_str(),
+                        static_cast<unsigned long long>(outcome.Frames), ReplayEndName(outcome.End),
+                        static_cast<int>(outcome.HighScore));
+            std::fflush(stdout);
+        }
+    }
+    session.Finish();
+    if (run.Around) run.Around(nullptr);
+}
+
+void PlayDesktop(DesktopRun& run, const Options& options, SessionSetup setup) {
+    ScoreFileRecord record(run.ScoreFile);
+    run.GameHost.UseRecords(&record);
+    ReplayKeeper keeper(options.Record ? *options.Record : BesideScoreFile(run.ScoreFile, "last.replay"),
+                        BesideScoreFile(run.ScoreFile, "best.replay"));
+    setup.Keeper = &keeper;
+    Session session(run.GameHost, &run.Controls, std::move(setup));
+    session.Start(ClockSeed());
+    Loop(run, session, {});
+    run.GameHost.UseRecords(nullptr);
+}
+
+bool WatchDesktop(DesktopRun& run, const std::string& which, SessionSetup setup, std::string& error) {
+    const std::string file =
+        which == "best" || which == "last" ? BesideScoreFile(run.ScoreFile, which + ".replay") : which;
+    Replay replay;
+    if (!LoadReplay(file, replay, error)) {
+        error = "replay " + error;
+        return false;
+    }
+    FixedRecord record(replay.HighScore);
+    run.GameHost.UseRecords(&record);
+    Session session(run.GameHost, &run.Controls, std::move(setup));
+    session.Watch(replay);
+    session.Start(replay.Seed);
+    Loop(run, session, file);
+    if (session.Watched()) {
+        const std::string differs = CompareWithRecording(replay, *session.Watched());
+        if (!differs.empty()) std::printf("pellimunch: replay %s: %s\n", file.c_str(), differs.c_str());
+        std::fflush(stdout);
+    }
+    run.GameHost.UseRecords(nullptr);
+    return true;
+}
+
+}  // namespace
+
+bool RunDesktop(DesktopRun& run, const Options& options, SessionSetup setup, std::string& error) {
+    if (options.Replay) return WatchDesktop(run, *options.Replay, std::move(setup), error);
+    PlayDesktop(run, options, std::move(setup));
+    return true;
+}
+
+}  // namespace pm

@@ -1,0 +1,335 @@
+// The game in a web page: a thin main around the one driver. The browser
+// calls Tick once per display refresh; the session runs the ticks that are
+// due at 60 a second and decides, as on the desktop, about the pause (P,
+// Pause, a pad's Start, a hidden tab, the page losing the keyboard), mute
+// (M) and the ways out (Escape or a mouse press on the game end the session
+// with the save, and the page offers another).
+//
+// The page (tools/web/page/page.js) calls the functions marked
+// EMSCRIPTEN_KEEPALIVE below; it also has a test mode that runs a seeded key
+// script to a given frame as fast as it can and leaves that frame shown.
+#include <emscripten.h>
+#include <emscripten/html5.h>
+
+#include <exception>
+#include <memory>
+#include <string>
+
+#include "driver/driver.h"
+#include "driver/replay.h"
+#include "driver/replay_keeper.h"
+#include "driver/script.h"
+#include "driver/session.h"
+#include "machine/key_codes.h"
+#include "hosts/web/browser_record.h"
+#include "hosts/web/web_host.h"
+
+// The page's side.
+EM_JS(void, pm_js_ended, (int highScore), { Module.pmPage.ended(highScore); });
+EM_JS(void, pm_js_failed, (const char* message), { Module.pmPage.failed(UTF8ToString(message)); });
+EM_JS(void, pm_js_started, (), { Module.pmPage.started(); });
+EM_JS(void, pm_js_test_done, (int frame), { Module.pmPage.testDone(frame); });
+EM_JS(void, pm_js_new_best, (int highScore), { Module.pmPage.newBest(highScore); });
+
+namespace {
+
+struct FrameStats {
+    double Frames = 0, TotalMs = 0, MaxMs = 0, Over1Ms = 0;
+    void Add(double ms) {
+        Frames += 1;
+        TotalMs += ms;
+        if (ms > MaxMs) MaxMs = ms;
+        if (ms > 1.0) Over1Ms += 1;
+    }
+};
+
+// ---- The world table's side (tools/web/page/board.js) ----------------------
+// A run that sets the player's best is kept as a replay of the session up
+// to its game over, for the page to send to the table; and a run from the
+// table can be watched, with a record of its own.
+struct BoardLink {
+    pm::keys::Script WatchedKeys;
+    pm::FixedRecord WatchedRecord;
+    std::string Best;   // the session up to the run that set the best, as a replay
+    pm::ReplayKeeper Keeper{{}, {}, [this](const pm::Replay& sofar, int32_t record) {
+                                Best = pm::FormatReplay(sofar);
+                                pm_js_new_best(record);
+                            }};
+};
+// -----------------------------------------------------------------------------
+
+struct Page {
+    pm::web::WebHost Host{"/"};
+    BoardLink Board;
+    bool Watching = false;
+    pm::web::BrowserRecord Record;
+    pm::FixedRecord NoRecord;          // the test mode's: nothing read or written
+    pm::keys::Script TestScript;
+    std::unique_ptr<pm::Session> Session;
+    pm::TickSchedule Schedule;
+    pm::DesktopSettings Settings;
+    bool Running = false;
+    bool LoopStarted = false;
+    FrameStats Stats;
+    double Ticks = 0;   // the session's ticks, each one a read of the keys
+};
+
+Page* ThePage = nullptr;
+
+void Fail(const std::string& message) {
+    pm::SayLine(message);
+    pm_js_failed(pm::OneLine(message).c_str());
+}
+
+// A new session on the page's host, its game started; false (and said on
+// the page) when the start-up failed.
+bool StartSession(Page& p, pm::RecordStore& record, uint32_t seed, const pm::keys::Script* script, uint64_t stop,
+                  pm::Source source = pm::Source::Script) {
+    p.Host.Keys.Clear();
+    p.Host.ForgetEvents();
+    p.Host.UseRecords(&record);
+    pm::SessionSetup setup;
+    setup.Settings = p.Settings;
+    setup.Remember = [&p](const pm::DesktopSettings& s) { p.Settings = s; };
+    setup.Keeper = &p.Board.Keeper;   // heard only for the player's own sessions
+    p.Board.Best.clear();
+    p.Session = std::make_unique<pm::Session>(p.Host, &p.Host, std::move(setup));
+    if (script) p.Session->Follow(*script, source, stop, source == pm::Source::Watch);
+    p.Watching = source == pm::Source::Watch;
+    try {
+        p.Session->Start(seed);
+    } catch (const std::exception& e) {
+        Fail(e.what());
+        return false;
+    }
+    return true;
+}
+
+// One tick, timed when it ran a frame: the game's frame with its drawing and
+// the picture handed to the canvas.
+pm::Session::Tick TimedTick(Page& p) {
+    const double t0 = emscripten_get_now();
+    p.Ticks += 1;
+    const pm::Session::Tick tick = p.Session->Run();
+    if (p.Session->FramesLastTick() > 0) p.Stats.Add(emscripten_get_now() - t0);
+    return tick;
+}
+
+void EndSession(Page& p) {
+    p.Running = false;
+    p.Session->Finish();
+    pm_js_ended(p.Session->Game().KeptRecord);
+}
+
+void Tick() {
+    Page& p = *ThePage;
+    if (!p.Running) return;
+    const int32_t due = p.Schedule.Due(static_cast<uint64_t>(emscripten_get_now() * 1000.0));
+    for (int32_t n = 0; n < due && p.Running; ++n) {
+        try {
+            switch (TimedTick(p)) {
+                case pm::Session::Tick::Over: EndSession(p); return;
+                case pm::Session::Tick::Held: EndSession(p); return;   // a watched run is over
+                case pm::Session::Tick::Resumed: p.Schedule.Restart(); return;
+                case pm::Session::Tick::Paused: return;
+                default: break;
+            }
+        } catch (const std::exception& e) {
+            p.Running = false;
+            Fail(std::string("frame ") + std::to_string(p.Session->Frames() + 1) + ": " + e.what());
+            return;
+        }
+    }
+}
+
+EM_BOOL OnKey(int type, const EmscriptenKeyboardEvent* e, void*) {
+    Page& p = *ThePage;
+    const uint8_t code = pm::web::DomKeyCode(e->code);
+    if (type == EMSCRIPTEN_EVENT_KEYDOWN) {
+        if (!e->repeat) p.Host.Keys.Down(code);
+    } else {
+        p.Host.Keys.Up(code);
+    }
+    // The game's keys, and P and M, are the game's while it runs; every
+    // other key keeps the browser's meaning.
+    const bool ours = pm::web::GameUsesKey(code) || code == pm::Key::P || code == pm::Key::M;
+    return p.Running && ours && !e->altKey && !e->ctrlKey && !e->metaKey;
+}
+
+EM_BOOL OnMouseDown(int, const EmscriptenMouseEvent*, void*) {
+    Page& p = *ThePage;
+    if (!p.Running || p.Session->Paused()) return EM_FALSE;
+    p.Host.MousePress();
+    return EM_TRUE;
+}
+
+EM_BOOL OnBlur(int, const EmscriptenFocusEvent*, void*) {
+    // The key releases will not come: forget every key, and hold the game.
+    ThePage->Host.Keys.Clear();
+    ThePage->Host.FocusLoss();
+    return EM_FALSE;
+}
+
+EM_BOOL OnVisibility(int, const EmscriptenVisibilityChangeEvent* e, void*) {
+    if (e->hidden) ThePage->Host.FocusLoss();
+    return EM_FALSE;
+}
+
+// The session just started runs at the display's pace from now on.
+void Begin(Page& p) {
+    p.Running = true;
+    p.Schedule.Restart();
+    if (!p.LoopStarted) {
+        p.LoopStarted = true;
+        emscripten_set_main_loop(Tick, 0, 0);
+    }
+}
+
+}  // namespace
+
+extern "C" {
+
+// Starts a session at the player's click (the browser allows sound only
+// after one), and again for each "play again". `muted` is the page's
+// remembered choice.
+EMSCRIPTEN_KEEPALIVE void pm_play(int muted) {
+    Page& p = *ThePage;
+    if (p.Running) return;
+    p.Settings.Muted = muted != 0;
+    if (!StartSession(p, p.Record, pm::ClockSeed(), nullptr, 0)) return;
+    Begin(p);
+}
+
+// The test mode: the seed, a key script (lines may be joined with ';') and
+// the frame to stop after. Runs flat out; the canvas keeps the last frame.
+// No record is read or written: the high score starts at its default.
+EMSCRIPTEN_KEEPALIVE int pm_test(uint32_t seed, const char* scriptText, uint32_t stop) {
+    Page& p = *ThePage;
+    std::string text(scriptText);
+    for (char& c : text)
+        if (c == ';') c = '\n';
+    pm::keys::ScriptError bad;
+    p.TestScript = pm::keys::Script{};
+    if (!pm::keys::ParseScript(text, p.TestScript, bad)) {
+        Fail("key script line " + std::to_string(bad.Line) + ": " + bad.Message);
+        return 1;
+    }
+    p.NoRecord = pm::FixedRecord();
+    if (!StartSession(p, p.NoRecord, seed, &p.TestScript, stop)) return 1;
+    try {
+        while (TimedTick(p) != pm::Session::Tick::Over) {
+        }
+    } catch (const std::exception& e) {
+        Fail(std::string("frame ") + std::to_string(p.Session->Frames() + 1) + ": " + e.what());
+        return 1;
+    }
+    pm_js_test_done(static_cast<int>(p.Session->Frames()));
+    return 0;
+}
+
+// The world table: the session up to the run that set the player's best,
+// as a replay file's text; empty when this session set none.
+EMSCRIPTEN_KEEPALIVE const char* pm_best_replay() { return ThePage->Board.Best.c_str(); }
+
+// The world table: watches a replay (its text) at the game's own pace, from
+// its seed and the record it started with; the player's record is neither
+// read nor written. Non-zero when the text is no replay.
+EMSCRIPTEN_KEEPALIVE int pm_watch(const char* text, int muted) {
+    Page& p = *ThePage;
+    if (p.Running) return 1;
+    pm::Replay replay;
+    pm::keys::ScriptError bad;
+    if (!pm::ParseReplay(text, replay, bad)) {
+        Fail("replay line " + std::to_string(bad.Line) + ": " + bad.Message);
+        return 1;
+    }
+    p.Settings.Muted = muted != 0;
+    p.Board.WatchedKeys = std::move(replay.Keys);
+    p.Board.WatchedRecord = pm::FixedRecord(replay.HighScore);
+    if (!StartSession(p, p.Board.WatchedRecord, replay.Seed, &p.Board.WatchedKeys, replay.EndFrame, pm::Source::Watch))
+        return 1;
+    Begin(p);
+    return 0;
+}
+
+// The audio callback's source: `frames` stereo frames of the game's mix.
+EMSCRIPTEN_KEEPALIVE void pm_mix(int16_t* out, int frames) {
+    ThePage->Host.Mix(out, static_cast<size_t>(frames > 0 ? frames : 0));
+}
+
+// A key of the game's key table pressed or let go by the page's own controls
+// (on-screen buttons, a pad), as the keyboard would.
+EMSCRIPTEN_KEEPALIVE void pm_key(int code, int down) {
+    if (code <= 0 || code > 255) return;
+    if (down) {
+        ThePage->Host.Keys.Down(static_cast<uint8_t>(code));
+    } else {
+        ThePage->Host.Keys.Up(static_cast<uint8_t>(code));
+    }
+}
+
+// The game's code of a key named as KeyboardEvent.code names it ("ArrowLeft"),
+// or 0: the page's on-screen keys name the keys they stand for.
+EMSCRIPTEN_KEEPALIVE int pm_key_code(const char* domCode) { return pm::web::DomKeyCode(domCode ? domCode : ""); }
+
+// The session so far as the game read it, in the replay format (for the
+// page's tests: the runner plays it back to the same state). Valid until the
+// next call.
+EMSCRIPTEN_KEEPALIVE const char* pm_replay() {
+    static std::string text;
+    const Page& p = *ThePage;
+    if (!p.Session) return "";
+    const pm::FormMain& f = p.Session->Game();
+    text = pm::FormatReplay(p.Session->Recording().Snapshot(f.Ended, f.HighScore));
+    return text.c_str();
+}
+
+// The pause notice's button was pressed.
+EMSCRIPTEN_KEEPALIVE void pm_resume() { ThePage->Host.ResumeRequest(); }
+
+// The page is going away: the window's close, with the save.
+EMSCRIPTEN_KEEPALIVE void pm_page_closing() {
+    Page& p = *ThePage;
+    if (!p.Running) return;
+    p.Session->Close();
+    // Should the browser keep the page and bring it back, it offers a new session.
+    EndSession(p);
+}
+
+// A few numbers for the page's tests and figures.
+EMSCRIPTEN_KEEPALIVE double pm_probe(int what) {
+    const Page& p = *ThePage;
+    const pm::FormMain* f = p.Session ? &p.Session->Game() : nullptr;
+    switch (what) {
+        case 0: return p.Session ? static_cast<double>(p.Session->Frames()) : 0;
+        case 1: return f ? f->GameState : -1;
+        case 2: return f ? f->BallX : 0;
+        case 3: return f ? f->Score : 0;
+        case 4: return f ? f->HighScore : 0;
+        case 5: return p.Running ? 1 : 0;
+        case 6: return p.Session && p.Session->Paused() ? 1 : 0;
+        case 10: return p.Stats.Frames;
+        case 11: return p.Stats.TotalMs;
+        case 12: return p.Stats.MaxMs;
+        case 13: return p.Stats.Over1Ms;
+        case 14: return p.Host.PresentMs;
+        case 15: return p.Ticks;
+        case 20: return p.Watching ? 1 : 0;
+        default: return 0;
+    }
+}
+
+}  // extern "C"
+
+int main() {
+    ThePage = new Page();
+    emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, 1, OnKey);
+    emscripten_set_keyup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, 1, OnKey);
+    emscripten_set_mousedown_callback("#canvas", nullptr, 1, OnMouseDown);
+    // Not in the capture phase: there it would also hear every element of
+    // the page losing focus, not only the window.
+    emscripten_set_blur_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, 0, OnBlur);
+    emscripten_set_visibilitychange_callback(nullptr, 1, OnVisibility);
+    pm_js_started();
+    return 0;
+}
