@@ -21,7 +21,7 @@ add_library(pellimunch_canvas STATIC ${PM_ROOT}/src/game/canvas/canvas.cpp)
 target_include_directories(pellimunch_canvas PUBLIC ${PM_ROOT}/src)
 
 file(GLOB PM_GAME_SOURCES CONFIGURE_DEPENDS
-  ${PM_ROOT}/src/game/shell/*.cpp ${PM_ROOT}/src/game/play/*.cpp ${PM_ROOT}/src/game/rival/*.cpp
+  ${PM_ROOT}/src/game/*.cpp ${PM_ROOT}/src/game/shell/*.cpp ${PM_ROOT}/src/game/play/*.cpp ${PM_ROOT}/src/game/rival/*.cpp
   ${PM_ROOT}/src/game/items/*.cpp ${PM_ROOT}/src/game/effects/*.cpp)
 add_library(pellimunch_game STATIC ${PM_GAME_SOURCES})
 target_link_libraries(pellimunch_game PUBLIC pellimunch_canvas)

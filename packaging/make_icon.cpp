@@ -15,8 +15,8 @@
 
 #include "common/png_write.h"
 #include "platform/data_files.h"
-#include "hosts/headless/headless_host.h"
-#include "game/shell/game_state.h"
+#include "game/sprite_rects.h"
+#include "machine/host.h"
 
 namespace {
 
@@ -77,11 +77,8 @@ int main(int argc, char** argv) {
         sizes.push_back(static_cast<int>(size));
     }
     try {
-        // The sprite's place on the sheet comes from the game's own tables.
-        pm::HeadlessHost host;
-        pm::FormMain form(host);
-        form.InitRects();
-        const pm::Rect r = form.BallRects[pm::BallKind::Plain];
+        // The sprite's place on the sheet comes from the game's own table.
+        const pm::Rect r = pm::sprites::Balls[pm::BallKind::Plain];
         const pm::Surface sheet = pm::LoadBmpFile(argv[1], pm::Bitmaps[0].Width, pm::Bitmaps[0].Height);
 
         const int w = r.Right - r.Left, h = r.Bottom - r.Top;

@@ -252,11 +252,12 @@ protected:
         ReplayKeeper s(Last(), Best());
         ReplayBuilder sofar;
         sofar.Begin(3, before);
-        s.Start(form);
+        s.Start(GameView(form));
+        uint64_t n = 0;
         auto frame = [&](int16_t state) {
             form.GameState = state;
             sofar.Add(FrameInput{});
-            s.Frame(sofar, form);
+            s.Frame(sofar, GameView(form), ++n);
         };
         frame(State::Title);
         frame(State::Play);
@@ -266,7 +267,8 @@ protected:
         frame(State::Title);
         frame(State::Title);
         form.KeptRecord = form.HighScore;
-        s.Finish(sofar, ReplayEnd::Escape, form);
+        form.Ended = ReplayEnd::Escape;
+        s.Finish(sofar, GameView(form));
     }
     std::string Last() const { return (folder_ / "last.replay").string(); }
     std::string Best() const { return (folder_ / "best.replay").string(); }
@@ -309,11 +311,12 @@ TEST_F(Sessions, LastReplayIsOnDiskFromTheFirstGameOver) {
     ReplayKeeper s(Last(), Best());
     ReplayBuilder sofar;
     sofar.Begin(3, 100);
-    s.Start(form);
+    s.Start(GameView(form));
+    uint64_t n = 0;
     for (int16_t state : {State::Title, State::Play, State::GameOver, State::Title, State::Play}) {
         form.GameState = state;
         sofar.Add(FrameInput{});
-        s.Frame(sofar, form);
+        s.Frame(sofar, GameView(form), ++n);
     }
     // The session goes on; a crash now would lose only the run in play.
     const Replay r = Read(Last());

@@ -123,43 +123,39 @@ void Run(const Replay& replay, Verification& v, const RunHooks& hooks) {
     const FormMain* shownForm = nullptr;
     if (hooks.OnFrame) host.OnPresent = [&](const Surface&) { hooks.OnFrame(played + 1, *shownForm); };
 
-    bool inGame = false, hadGame = false;
-    uint64_t gameStart = 0, hiddenAt = 0, bestEnd = 0;
-    int16_t before = 0;
-    int32_t score = 0, level = 0;   // the game's, after the last frame
-    auto gameOver = [&](uint64_t frame) {
-        if (!hadGame || score > v.Best.Score) {
-            v.Best = {score, level, frame - gameStart};
-            bestEnd = frame;
+    // The session's runs as the game played them; the best is ranked.
+    RunWatch runs;
+    bool hadGame = false;
+    uint64_t hiddenAt = 0, bestEnd = 0;
+    bool inPlay = false;   // before the frame being run
+    auto gameOver = [&](const RunResult& run) {
+        if (!hadGame || run.Score > v.Best.Score) {
+            v.Best = {run.Score, run.Level, run.Frames()};
+            bestEnd = run.End;
         }
         hadGame = true;
-        inGame = false;
     };
+    // No picture: every drawing call is still made, but a back buffer of no
+    // pixels takes none of them, and nothing in the game reads it back.
+    StartOptions options;
+    options.Picture = hooks.Picture;
     const ReplayOutcome outcome = PlayBack(
         replay, host,
         [&](const FormMain& form, const FrameInput& input) {
+            const GameView game(form);
             const uint64_t n = ++played;
-            score = form.Score;
-            level = form.Level;
-            if (before == State::Play && HoldsHiddenKey(input) && hiddenAt == 0) hiddenAt = n;
-            if (before == State::Title && form.GameState == State::Play) {
-                inGame = true;
-                gameStart = n - 1;
-            } else if (inGame && before == State::GameOver && form.GameState == State::Title) {
-                gameOver(n);
-            }
-            before = form.GameState;
+            if (inPlay && HoldsHiddenKey(input) && hiddenAt == 0) hiddenAt = n;
+            if (runs.Frame(game, n) == RunWatch::Event::Ended) gameOver(runs.Last());
+            inPlay = game.InPlay();
         },
-        [&](FormMain& form) {
+        [&](const FormMain& form) {
             shownForm = &form;
-            before = form.GameState;
+            runs.Start(GameView(form));
+            inPlay = GameView(form).InPlay();
             if (hooks.OnFrame) hooks.OnFrame(0, form);
-            // No picture: every drawing call is still made, but a back buffer
-            // of no pixels takes none of them, and nothing in the game reads
-            // it back.
-            if (!hooks.Picture) form.BackBuffer = Surface("BackBuffer", 0, 0);
-        });
-    if (inGame) gameOver(outcome.Frames);   // the session ended during a game
+        },
+        options);
+    if (runs.InRun()) gameOver(runs.Last());   // the session ended during a game
     v.SessionFrames = outcome.Frames;
 
     const std::string differs = CompareWithRecording(replay, outcome);

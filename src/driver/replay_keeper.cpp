@@ -13,29 +13,16 @@ namespace pm {
 ReplayKeeper::ReplayKeeper(std::string lastPath, std::string bestPath, NewBest newBest)
     : lastPath_(std::move(lastPath)), bestPath_(std::move(bestPath)), newBest_(std::move(newBest)) {}
 
-void RunEnds::Start(const FormMain& form) {
-    started_ = true;
-    lastState_ = form.GameState;
-    recordBeforeRun_ = form.HighScore;
-}
+void ReplayKeeper::Start(const GameView& game) { runs_.Start(game); }
 
-bool RunEnds::Frame(const FormMain& form) {
-    if (!started_) return false;
-    if (lastState_ == State::Title && form.GameState == State::Play) recordBeforeRun_ = form.HighScore;
-    const bool ended = lastState_ == State::GameOver && form.GameState == State::Title;
-    lastState_ = form.GameState;
-    return ended;
-}
-
-void ReplayKeeper::Start(const FormMain& form) { runs_.Start(form); }
-
-void ReplayKeeper::Frame(const ReplayBuilder& session, const FormMain& form) {
-    if (runs_.Frame(form)) RunEnded(session.Snapshot(FrameEnd::GoingOn, form.HighScore), form.HighScore);
+void ReplayKeeper::Frame(const ReplayBuilder& session, const GameView& game, uint64_t frame) {
+    if (runs_.Frame(game, frame) == RunWatch::Event::Ended)
+        RunEnded(session.Snapshot(FrameEnd::GoingOn, game.Record()), game.Record());
 }
 
 void ReplayKeeper::RunEnded(const Replay& sofar, int32_t record) {
     Write(lastPath_, sofar);
-    if (!runs_.Raised(record)) return;
+    if (record <= runs_.Last().RecordBefore) return;
     if (newBest_) newBest_(sofar, record);
     if (bestPath_.empty()) return;
     // A new record in this session; keep it unless the file already holds a
@@ -50,18 +37,17 @@ void ReplayKeeper::RunEnded(const Replay& sofar, int32_t record) {
     });
 }
 
-void ReplayKeeper::Finish(const ReplayBuilder& session, ReplayEnd end, const FormMain& form) {
+void ReplayKeeper::Finish(const ReplayBuilder& session, const GameView& game) {
     if (!runs_.Started()) return;
-    const Replay whole = session.Snapshot(end, form.KeptRecord);
+    const Replay whole = session.Snapshot(game.Ended(), game.KeptRecord());
     // A quit on the game-over screen ends a run too: that session may be
     // the best one.
-    const bool runEnded = runs_.QuitInGameOver();
-    runs_.Stop();
-    if (runEnded) {
-        RunEnded(whole, form.KeptRecord);
-        return;
+    if (runs_.InGameOver()) {
+        RunEnded(whole, game.KeptRecord());
+    } else {
+        Write(lastPath_, whole);
     }
-    Write(lastPath_, whole);
+    runs_ = {};
 }
 
 void ReplayKeeper::Write(const std::string& path, const Replay& replay, const std::function<bool()>& wanted) {

@@ -10,32 +10,9 @@
 #include <string>
 
 #include "driver/replay.h"
+#include "game/view.h"
 
 namespace pm {
-
-// Follows the player's runs through a session's frames: a run ends when its
-// game over hands back to the title (the record has stopped climbing by
-// then), or when the session is quit on the game-over screen, with the
-// record the run earned. The replay keeper below keeps a session by these
-// ends.
-class RunEnds {
-public:
-    // After the start-up.
-    void Start(const FormMain& form);
-    // After each frame the player played: true when a run ended with it.
-    bool Frame(const FormMain& form);
-    // After the last frame: true when the session was quit in a game over.
-    bool QuitInGameOver() const { return started_ && lastState_ == State::GameOver; }
-    // A record above the one the run started from.
-    bool Raised(int32_t record) const { return record > recordBeforeRun_; }
-    bool Started() const { return started_; }
-    void Stop() { started_ = false; }
-
-private:
-    bool started_ = false;
-    int16_t lastState_ = 0;
-    int32_t recordBeforeRun_ = 0;
-};
 
 class ReplayKeeper {
 public:
@@ -48,11 +25,13 @@ public:
     ReplayKeeper(std::string lastPath, std::string bestPath, NewBest newBest = {});
 
     // After the start-up.
-    void Start(const FormMain& form);
-    // After each frame the game ran, with the session so far.
-    void Frame(const ReplayBuilder& session, const FormMain& form);
+    void Start(const GameView& game);
+    // After frame `frame` of the session so far. A run ends when its game
+    // over hands back to the title, or when the session is quit on the
+    // game-over screen (RunWatch says which).
+    void Frame(const ReplayBuilder& session, const GameView& game, uint64_t frame);
     // When the session is over (the game has shut down).
-    void Finish(const ReplayBuilder& session, ReplayEnd end, const FormMain& form);
+    void Finish(const ReplayBuilder& session, const GameView& game);
 
 private:
     // Under the folder's lock, making the folder first; `wanted`, asked
@@ -62,7 +41,7 @@ private:
 
     std::string lastPath_, bestPath_;
     NewBest newBest_;
-    RunEnds runs_;
+    RunWatch runs_;
 };
 
 // The high score a replay file claims at its end, or nothing when there is no

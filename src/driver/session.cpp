@@ -23,13 +23,13 @@ void Session::Watch(const Replay& recording) {
     watchedRecording_ = &recording;
 }
 
-void Session::Start(uint32_t seed) {
-    form_->Form_Load(seed);
-    savedRecord_ = form_->HighScore;
+void Session::Start(uint32_t seed, StartOptions options) {
+    form_->Form_Load(seed, options);
+    savedRecord_ = View().Record();
     if (source_ == Source::Watch) ShowWatching();
     if (source_ != Source::Player) return;
-    recording_.Begin(seed, form_->HighScore);
-    if (setup_.Keeper) setup_.Keeper->Start(*form_);
+    recording_.Begin(seed, View().Record());
+    if (setup_.Keeper) setup_.Keeper->Start(View());
 }
 
 Session::Tick Session::Run() {
@@ -71,7 +71,7 @@ Session::Tick Session::Run() {
 
     // Start begins a run on the title, as Shift does; anywhere else it
     // pauses. A recording that is over has nothing left to hold.
-    const bool startOnTitle = source_ == Source::Player && events.PadStart && form_->GameState == State::Title;
+    const bool startOnTitle = source_ == Source::Player && events.PadStart && View().OnTitle();
     if (!watched_ && (pauseKey || (events.PadStart && !startOnTitle) || events.FocusLost)) {
         Pause();
         // A close that came with the focus loss still closes.
@@ -89,8 +89,8 @@ bool Session::PlayFrame(const FrameInput& input) {
     lastInput_ = input;
     const FrameEnd end = form_->Step(input);
     if (source_ == Source::Player) {
-        recording_.Add(input, form_->HighScore);
-        if (setup_.Keeper) setup_.Keeper->Frame(recording_, *form_);
+        recording_.Add(input, View().Record());
+        if (setup_.Keeper) setup_.Keeper->Frame(recording_, View(), frames_);
     }
     KeepRaisedRecord();
     if (end == FrameEnd::GoingOn) return true;
@@ -104,9 +104,9 @@ bool Session::PlayFrame(const FrameInput& input) {
 // A failure here is left for the shutdown's save to report, so it is not
 // said twice.
 void Session::KeepRaisedRecord() {
-    const FormMain& f = *form_;
-    if (f.Unloaded || f.GameState == State::GameOver || f.HighScore <= savedRecord_) return;
-    savedRecord_ = f.HighScore;
+    const GameView game = View();
+    if (game.ShutDown() || game.InGameOver() || game.Record() <= savedRecord_) return;
+    savedRecord_ = game.Record();
     host_.SaveRecord(savedRecord_);
 }
 
@@ -131,7 +131,7 @@ Session::Tick Session::WatchFrames(const FrameInput& live) {
         return Tick::Over;
     }
     if (watched_) {
-        host_.Present(form_->BackBuffer);   // the last frame stays up
+        host_.Present(View().Picture());   // the last frame stays up
         return Tick::Held;
     }
     const int32_t steps = live.Keys[Key::F] != 0 ? FastWatchFrames : 1;
@@ -160,7 +160,7 @@ Session::Tick Session::WatchFrames(const FrameInput& live) {
         }
         if (!PlayFrame(input)) {
             // A mouse press before the end: the game has shut down.
-            EndWatch(form_->Ended, frames_);
+            EndWatch(View().Ended(), frames_);
             return Tick::Over;
         }
         if (last) EndWatch(recorded, frames_);
@@ -169,7 +169,7 @@ Session::Tick Session::WatchFrames(const FrameInput& live) {
 }
 
 void Session::EndWatch(FrameEnd end, uint64_t frames) {
-    watched_ = ReplayOutcome{frames, end, form_->RecordToKeep()};
+    watched_ = ReplayOutcome{frames, end, View().RecordToKeep()};
     if (watchedRecording_) {
         note_ = EndNote(*watchedRecording_, *watched_);
     } else {
@@ -187,7 +187,7 @@ void Session::ShowWatching() {
 void Session::Pause() {
     paused_ = true;
     focusClick_ = 0;
-    if (desktop_) desktop_->Pause(form_->BackBuffer);   // the frame last shown
+    if (desktop_) desktop_->Pause(View().Picture());   // the frame last shown
 }
 
 void Session::Resume() {
@@ -227,7 +227,7 @@ void Session::Finish() {
     form_->Form_Unload();   // already done by every way out; a no-op then
     over_ = true;
     if (source_ == Source::Watch && desktop_) desktop_->ShowWatching(nullptr);
-    if (source_ == Source::Player && setup_.Keeper) setup_.Keeper->Finish(recording_, form_->Ended, *form_);
+    if (source_ == Source::Player && setup_.Keeper) setup_.Keeper->Finish(recording_, View());
 }
 
 void Session::Remember() {
@@ -236,19 +236,19 @@ void Session::Remember() {
 
 ReplayOutcome PlayBack(const Replay& replay, Host& host,
                        const std::function<void(const FormMain&, const FrameInput&)>& afterFrame,
-                       const std::function<void(FormMain&)>& afterStart) {
+                       const std::function<void(const FormMain&)>& afterStart, StartOptions options) {
     FixedRecord record(replay.HighScore);
     host.UseRecords(&record);
     Session session(host, nullptr);
     session.Follow(replay.Keys, Source::Script, replay.EndFrame);
-    session.Start(replay.Seed);
+    session.Start(replay.Seed, options);
     if (afterStart) afterStart(session.Game());
     while (session.Run() != Session::Tick::Over)
         if (afterFrame) afterFrame(session.Game(), session.LastInput());
     if (afterFrame && session.FramesLastTick() > 0) afterFrame(session.Game(), session.LastInput());
     session.Finish();
     host.UseRecords(nullptr);
-    return ReplayOutcome{session.Frames(), session.End(), session.Game().KeptRecord};
+    return ReplayOutcome{session.Frames(), session.End(), session.View().KeptRecord()};
 }
 
 }  // namespace pm

@@ -15,6 +15,7 @@
 
 #include "driver/driver.h"
 #include "driver/replay.h"
+#include "game/view.h"
 #include "platform/desktop.h"
 
 namespace pm {
@@ -61,7 +62,7 @@ public:
 
     // The game's start-up. Throws what the start-up throws; the game has
     // shut down by then.
-    void Start(uint32_t seed);
+    void Start(uint32_t seed, StartOptions options = {});
 
     // One tick: the host's messages and keys, the session's decisions, then
     // the frames due: one, none while paused, more while watching fast.
@@ -73,14 +74,18 @@ public:
     // the player's replay files.
     void Finish();
 
-    FormMain& Game() { return *form_; }
+    // The game, to read (everything outside it reads it through its view),
+    // and the record itself, to copy (a snapshot of the game) or, in the
+    // game's own tests, to set up.
+    GameView View() const { return GameView(*form_); }
     const FormMain& Game() const { return *form_; }
+    FormMain& Game() { return *form_; }
     bool Paused() const { return paused_; }
     uint64_t Frames() const { return frames_; }   // frames the game has run
     int32_t FramesLastTick() const { return ranLastTick_; }
     // How the game ended: GoingOn while it runs, or when a script ran out
     // without closing it.
-    FrameEnd End() const { return form_->Ended; }
+    FrameEnd End() const { return View().Ended(); }
     // The input of the last frame run.
     const FrameInput& LastInput() const { return lastInput_; }
     // The player's session so far, as a replay.
@@ -132,11 +137,11 @@ private:
 
 // A recording run through the game from its seed and the record it started
 // with, flat out, on the given host (its record store is replaced by the
-// recording's own): how it ended. `afterStart` has the game after its
-// start-up, before the first frame; `afterFrame` sees it after each frame
-// with the input it read.
+// recording's own): how it ended. `afterStart` sees the game after its
+// start-up, before the first frame; `afterFrame` after each frame with the
+// input it read.
 ReplayOutcome PlayBack(const Replay& replay, Host& host,
                        const std::function<void(const FormMain&, const FrameInput&)>& afterFrame = {},
-                       const std::function<void(FormMain&)>& afterStart = {});
+                       const std::function<void(const FormMain&)>& afterStart = {}, StartOptions options = {});
 
 }  // namespace pm

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -22,11 +23,12 @@
 #include "game/game_constants.h"
 #include "hosts/headless/headless_host.h"
 #include "machine/record_store.h"
-#include "game/shell/game_state.h"
+#include "game/view.h"
 
 namespace {
 
 using pm::FormMain;
+using pm::GameView;
 using pm::FrameInput;
 namespace Key = pm::Key;
 
@@ -55,14 +57,17 @@ constexpr int Horizon = 56;       // frames each future is followed
 
 // How good a future is: lives come first, then the score.
 double Value(const FormMain& before, const FormMain& after) {
-    const double lives = static_cast<double>(after.Lives) - before.Lives;
-    const double over = after.GameState != pm::State::Play ? -1e9 : 0.0;
-    return over + lives * 1e7 + (static_cast<double>(after.Score) - before.Score);
+    const GameView was(before), now(after);
+    const double lives = static_cast<double>(now.Lives()) - was.Lives();
+    const double over = !now.InPlay() ? -1e9 : 0.0;
+    return over + lives * 1e7 + (static_cast<double>(now.Score()) - was.Score());
 }
 
 class Bot {
 public:
-    Bot(pm::HeadlessHost& host, FormMain& game, uint32_t dice) : host_(host), game_(game), dice_(dice) {}
+    Bot(pm::HeadlessHost& host, FormMain& game, uint32_t dice) : host_(host), game_(game), dice_(dice) {
+        runs_.Start(GameView(game_));
+    }
 
     // Runs one frame of the real game with `in` and writes it down.
     bool Play(const FrameInput& in) {
@@ -76,6 +81,7 @@ public:
             script_.push_back(span);
         ++frames_;
         const bool on = game_.Step(in) == pm::FrameEnd::GoingOn;
+        if (runs_.Frame(GameView(game_), frames_) == pm::RunWatch::Event::Ended) runEnded_ = true;
         host_.SoundLog.clear();
         return on;
     }
@@ -106,6 +112,7 @@ public:
         return text;
     }
     uint64_t Frames() const { return frames_; }
+    bool RunEnded() const { return runEnded_; }
 
 private:
     // The bot's own dice, apart from the game's generator.
@@ -117,20 +124,22 @@ private:
     // Toward the lowest item on the screen (the next to be missed), else
     // toward a target of its own; a jump when an item is overhead.
     int Wish() {
-        const double x = game_.BallX;
+        const GameView game(game_);
+        const std::span<const pm::Item> items = game.ItemsInPlay();
+        const double x = game.Ball().X;
         int item = -1;
-        for (int j = 0; j <= game_.LastActiveItem && j < 100; ++j) {
-            const pm::Item& it = game_.Items[j];
+        for (int j = 0; j < static_cast<int>(items.size()); ++j) {
+            const pm::Item& it = items[j];
             if (it.X < 20 || it.X > 780 || it.Y < 0 || it.Y > 470) continue;
-            if (item < 0 || it.Y > game_.Items[item].Y) item = j;
+            if (item < 0 || it.Y > items[item].Y) item = j;
         }
         if (item >= 0) {
-            target_ = static_cast<int>(game_.Items[item].X);
+            target_ = static_cast<int>(items[item].X);
         } else if (target_ < 0 || std::abs(x - target_) < 30) {
             target_ = 80 + static_cast<int>(Dice() % 640);
         }
         const int way = std::abs(x - target_) < 12 ? 0 : x < target_ ? 2 : 1;   // stay, Right or Left
-        const bool overhead = item >= 0 && std::abs(x - target_) < 60 && game_.Items[item].Y < game_.BallY - 60;
+        const bool overhead = item >= 0 && std::abs(x - target_) < 60 && items[item].Y < game.Ball().Y - 60;
         const uint32_t roll = Dice() % 16;
         if (roll == 0 && way != 0) return way + 6;   // the special move on the way
         if (overhead || roll < 2) return way + 3;    // a jump
@@ -157,7 +166,7 @@ private:
 
     void Run(FormMain& f, int move, int frames) {
         const FrameInput in = InputOf(Moves[move]);
-        for (int i = 0; i < frames && f.GameState == pm::State::Play; ++i) {
+        for (int i = 0; i < frames && GameView(f).InPlay(); ++i) {
             f.Step(in);
             host_.SoundLog.clear();
         }
@@ -170,6 +179,8 @@ private:
     int last_ = 0;
     int target_ = -1;
     uint32_t dice_ = 1;
+    pm::RunWatch runs_;
+    bool runEnded_ = false;
 };
 
 int Usage() {
@@ -209,22 +220,24 @@ int main(int argc, char** argv) {
     shift.Keys[Key::LShift] = 128;
     bot.Play(shift);
 
-    while (game->GameState == pm::State::Play && game->Level < level) {
+    const GameView view(*game);
+    while (view.InPlay() && view.Level() < level) {
         const FrameInput in = InputOf(Moves[bot.Choose()]);
-        for (int i = 0; i < DecideEvery && game->GameState == pm::State::Play; ++i) bot.Play(in);
+        for (int i = 0; i < DecideEvery && view.InPlay(); ++i) bot.Play(in);
         if (bot.Frames() % 960 < DecideEvery)
             std::fprintf(stderr, "frame %llu: level %d, lives %d, score %d\n",
-                         static_cast<unsigned long long>(bot.Frames()), game->Level, game->Lives, game->Score);
+                         static_cast<unsigned long long>(bot.Frames()), view.Level(), view.Lives(), view.Score());
     }
-    std::fprintf(stderr, "reached level %d at frame %llu: lives %d, score %d\n", game->Level,
-                 static_cast<unsigned long long>(bot.Frames()), game->Lives, game->Score);
-    for (int i = 0; i < 30000 && game->GameState != pm::State::Title; ++i) bot.Play(FrameInput{});
+    std::fprintf(stderr, "reached level %d at frame %llu: lives %d, score %d\n", view.Level(),
+                 static_cast<unsigned long long>(bot.Frames()), view.Lives(), view.Score());
+    // The rival ends the run; its game over hands back to the title.
+    for (int i = 0; i < 30000 && !bot.RunEnded(); ++i) bot.Play(FrameInput{});
     for (int i = 0; i < 30; ++i) bot.Play(FrameInput{});
     FrameInput escape;
     escape.Keys[Key::Escape] = 128;
     bot.Play(escape);
     std::fprintf(stderr, "left at frame %llu: state %d, record %d\n", static_cast<unsigned long long>(bot.Frames()),
-                 game->GameState, game->HighScore);
+                 view.GameState(), view.Record());
 
     const std::string text = "# Made by pellimunch-bot --seed " + std::to_string(seed) + " --level " +
                              std::to_string(level) + "\n" + bot.Script();

@@ -170,7 +170,7 @@ int RunMain(int argc, const char* const* argv, std::FILE* stdOut, std::FILE* err
         for (size_t i = 0; i < o.Shots.size(); ++i) {
             if (o.Shots[i].Frame != current) continue;
             std::string why;
-            if (SaveBmp24(f.BackBuffer, o.Shots[i].File, why)) {
+            if (SaveBmp24(GameView(f).Picture(), o.Shots[i].File, why)) {
                 shotTaken[i] = true;
             } else {
                 std::fprintf(err, "%s: cannot save shot %s\n", Prog, why.c_str());
@@ -225,7 +225,7 @@ int RunMain(int argc, const char* const* argv, std::FILE* stdOut, std::FILE* err
 
     const uint64_t endFrame = session.Frames();
     const char* end = session.End() == FrameEnd::Escape ? "escape" : session.End() == FrameEnd::Mouse ? "mouse" : "script";
-    AppendEndLine(trace.Pending, static_cast<int64_t>(endFrame), end, form.KeptRecord);
+    AppendEndLine(trace.Pending, static_cast<int64_t>(endFrame), end, session.View().KeptRecord());
     trace.Flush();
     if (std::fflush(trace.File) != 0 || std::ferror(trace.File) || trace.Failed)
         return Fail(err, "cannot write the trace" + (o.Out.empty() ? std::string() : " to " + o.Out));
@@ -233,7 +233,7 @@ int RunMain(int argc, const char* const* argv, std::FILE* stdOut, std::FILE* err
 
     int status = 0;
     if (replay) {
-        const ReplayOutcome outcome{endFrame, session.End(), form.KeptRecord};
+        const ReplayOutcome outcome{endFrame, session.End(), session.View().KeptRecord()};
         const std::string differs = CompareWithRecording(*replay, outcome);
         if (!differs.empty()) {
             std::fprintf(err, "%s: replay %s: %s\n", Prog, o.ReplayFile->c_str(), differs.c_str());

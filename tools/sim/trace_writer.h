@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "game/canvas/canvas.h"
+#include "game/state_text.h"
 #include "hosts/headless/headless_host.h"
 
 namespace pm {
@@ -25,18 +26,17 @@ struct Channels {
     bool Any() const { return State || Sound || Draw; }
 };
 
-// Scalars: integers as integers, 32-bit floats with the shortest form of
-// "%.9g" (which always reads back to the same float).
-void AppendInt(std::string& out, int64_t value);
-void AppendFloat(std::string& out, float value);
-void AppendRect(std::string& out, const Rect& r);
+// Scalars and the "state" object are the game's own text of the record
+// (game/state_text.h).
+using pm::AppendFloat;
+using pm::AppendInt;
+using pm::AppendRect;
+using pm::AppendState;
 // A JSON string: quotes, backslashes and control characters escaped; text
 // that is not valid UTF-8 has each bad byte replaced by U+FFFD so the line
 // stays valid JSON.
 void AppendJsonString(std::string& out, std::string_view utf8);
 
-// The "state" object of a frame line.
-void AppendState(std::string& out, const FormMain& form);
 // The "sound" array: the buffer operations in the order made.
 void AppendSound(std::string& out, const std::vector<SoundCall>& calls);
 

@@ -4,6 +4,7 @@
 //
 //     pellimunch-textatlas OUT.cpp
 #include <cstdio>
+#include <exception>
 #include <memory>
 #include <string>
 #include <utility>
@@ -38,13 +39,21 @@ int Fail(const std::string& message) {
 int main(int argc, char** argv) {
     if (argc != 2) return Fail("usage: pellimunch-textatlas OUT.cpp");
 
-    // The lines are the title's, asked of the game itself so that the list
-    // can never fall behind it.
+    // The lines are the title's, drawn by the game itself in its first
+    // frame, so that the list can never fall behind it.
     pm::HeadlessHost host;
+    pm::FixedRecord record;
+    host.UseRecords(&record);
     TextLines lines;
     host.Draws = &lines;
     auto form = std::make_unique<pm::FormMain>(host);
-    form->DrawTitleText();
+    try {
+        form->Form_Load(1);
+        form->Step(pm::FrameInput{});
+        form->Form_Unload();
+    } catch (const std::exception& e) {
+        return Fail(std::string("the game did not start: ") + e.what());
+    }
     if (lines.Lines.empty()) return Fail("the game draws no text");
 
     // No font means no atlas: a browser build without its text would not

@@ -7,7 +7,7 @@ namespace pm {
 
 void FormMain::InitDisplay() {
     HostPtr->OpenDisplay();
-    BackBuffer = Surface("BackBuffer", 800, 600);
+    BackBuffer = Options.Picture ? Surface("BackBuffer", 800, 600) : Surface("BackBuffer", 0, 0);
     Surface* targets[] = {&MainSurface, &GroundSurface, &PinkLineSurface, &TitleSurface, &ScaleSurface};
     for (size_t i = 0; i < Bitmaps.size(); ++i) {
         Surface s = HostPtr->LoadBitmap(Bitmaps[i]);

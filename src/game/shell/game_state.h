@@ -1,7 +1,12 @@
 // The game-state record: every variable of the game lives in FormMain, from
 // start-up to the end of the program. The procedures and frame steps of the
-// game are FormMain's member functions, defined in the files of shell/,
-// play/, items/, effects/ and platform/ in the order the frame runs them.
+// game are FormMain's member functions, defined in the files of game/shell,
+// play, rival, items and effects in the order the frame runs them.
+//
+// Outside the game, nothing names a field of the record: the driver, the
+// hosts, the tools and the board read the game through GameView
+// (game/view.h). The tier check compiles them with PM_SEAL_RECORD, which
+// makes the fields private, to prove it.
 #pragma once
 
 #include <array>
@@ -64,6 +69,14 @@ struct FrameInput {
 // host's, at the end of a replay) at the end of the frame.
 enum class FrameEnd : uint8_t { GoingOn, Escape, Mouse, Close };
 
+// Choices of the start-up that change nothing the game computes.
+struct StartOptions {
+    // False: the frame is drawn on a back buffer of no pixels, which takes
+    // every drawing call and keeps none (a run verified or raced as a ghost
+    // needs no picture; nothing in the game reads a pixel back).
+    bool Picture = true;
+};
+
 // One of the fourteen sound buffers. Only its name: the record plays it
 // through the host, so a copy of the record holds no pointer into another.
 struct SoundBuffer {
@@ -75,7 +88,13 @@ public:
     // A copy of the record is a snapshot of the game; point its HostPtr at
     // another host before running it, or it plays through the same one.
     explicit FormMain(Host& host) : HostPtr(&host) {}
+    // Plays a copy of the record through another host.
+    void UseHost(Host& host) { HostPtr = &host; }
 
+#ifdef PM_SEAL_RECORD
+private:
+    friend class GameView;
+#endif
     // ---- The record, in declaration order ----------------------------------
     // Booleans are int16_t holding True (-1) or False (0).
     Surface BackBuffer;   // the 800 x 600 frame being drawn, shown at its end
@@ -182,21 +201,29 @@ public:
     FrameEnd Ended = FrameEnd::GoingOn;   // how the game ended, once it has
     int32_t KeptRecord = 0;               // what the shutdown asked the host to keep
     Rgb TextColour{255, 255, 255};
+    StartOptions Options;
 
-    // ---- Shell: start-up, one frame, the ways out ------------------------
-    // The driver's side of the game: Form_Load once, then Step once a frame
-    // while it returns FrameEnd::GoingOn; Form_Unload at the end (a no-op
-    // when a quit in the game has run it already).
-    void Form_Load(uint32_t seed);   // start-up (shell/startup.cpp); on failure the shutdown, then throws
+public:
+    // ---- The driver's side of the game -------------------------------------
+    // Form_Load once, then Step once a frame while it returns
+    // FrameEnd::GoingOn; Form_Unload at the end (a no-op when a quit in the
+    // game has run it already). Everything else outside the game is read
+    // through GameView.
+    void Form_Load(uint32_t seed, StartOptions options = {});   // start-up (shell/startup.cpp); on failure the shutdown, then throws
     FrameEnd Step(const FrameInput& input);   // one frame (shell/frame.cpp)
-    void StartUp(uint32_t seed);     // the start-up sequence alone
-    bool Frame();            // steps 3 to 14 of a frame; false after Escape
-    void Form_MouseDown();
-    void CloseWindow();      // the host closed the window (or a signal came)
     void Form_Unload();      // the shutdown; saves the high score
     // Ends the game from outside a frame (a quit while the driver holds the
     // game paused) the way a frame would have: Escape, mouse press or close.
     FrameEnd Quit(FrameEnd how);
+
+#ifdef PM_SEAL_RECORD
+private:
+#endif
+    // ---- Shell: start-up, one frame, the ways out ------------------------
+    void StartUp(uint32_t seed);     // the start-up sequence alone
+    bool Frame();            // steps 3 to 14 of a frame; false after Escape
+    void Form_MouseDown();
+    void CloseWindow();      // the host closed the window (or a signal came)
     void ResetGame();
 
     // The record (shell/high_score.cpp).

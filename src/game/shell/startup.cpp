@@ -4,7 +4,8 @@
 
 namespace pm {
 
-void FormMain::Form_Load(uint32_t seed) {
+void FormMain::Form_Load(uint32_t seed, StartOptions options) {
+    Options = options;
     // A failure while starting (a missing bitmap, no sound device) still runs
     // the shutdown, which gives back whatever was set up; the caller reports it.
     try {

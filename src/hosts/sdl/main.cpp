@@ -65,7 +65,8 @@ int main(int argc, char** argv) {
                 host.OnDisplayLost(nullptr);
                 return;
             }
-            host.SetIcon(session->Game().MainSurface, session->Game().BallRects[pm::BallKind::Plain]);
+            const pm::SheetPicture ball = session->View().BallPicture(pm::BallKind::Plain);
+            host.SetIcon(*ball.Sheet, ball.Where);
             // Mended: a lost display used to end the process in Xlib without
             // the shutdown, losing the record of a run in its game over and
             // last.replay. It still ends the process, from inside whatever SDL

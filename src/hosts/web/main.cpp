@@ -13,6 +13,7 @@
 
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "driver/driver.h"
@@ -118,7 +119,7 @@ pm::Session::Tick TimedTick(Page& p) {
 void EndSession(Page& p) {
     p.Running = false;
     p.Session->Finish();
-    pm_js_ended(p.Session->Game().KeptRecord);
+    pm_js_ended(p.Session->View().KeptRecord());
 }
 
 void Tick() {
@@ -279,8 +280,8 @@ EMSCRIPTEN_KEEPALIVE const char* pm_replay() {
     static std::string text;
     const Page& p = *ThePage;
     if (!p.Session) return "";
-    const pm::FormMain& f = p.Session->Game();
-    text = pm::FormatReplay(p.Session->Recording().Snapshot(f.Ended, f.HighScore));
+    const pm::GameView game = p.Session->View();
+    text = pm::FormatReplay(p.Session->Recording().Snapshot(game.Ended(), game.Record()));
     return text.c_str();
 }
 
@@ -299,13 +300,14 @@ EMSCRIPTEN_KEEPALIVE void pm_page_closing() {
 // A few numbers for the page's tests and figures.
 EMSCRIPTEN_KEEPALIVE double pm_probe(int what) {
     const Page& p = *ThePage;
-    const pm::FormMain* f = p.Session ? &p.Session->Game() : nullptr;
+    const std::optional<pm::GameView> game =
+        p.Session ? std::optional<pm::GameView>(p.Session->View()) : std::nullopt;
     switch (what) {
         case 0: return p.Session ? static_cast<double>(p.Session->Frames()) : 0;
-        case 1: return f ? f->GameState : -1;
-        case 2: return f ? f->BallX : 0;
-        case 3: return f ? f->Score : 0;
-        case 4: return f ? f->HighScore : 0;
+        case 1: return game ? game->GameState() : -1;
+        case 2: return game ? game->Ball().X : 0;
+        case 3: return game ? game->Score() : 0;
+        case 4: return game ? game->Record() : 0;
         case 5: return p.Running ? 1 : 0;
         case 6: return p.Session && p.Session->Paused() ? 1 : 0;
         case 10: return p.Stats.Frames;
