@@ -5,13 +5,13 @@
 # then
 #   1. the Windows pieces' own checks pass (pellimunch-wintests.exe), and
 #      pellimunch-sim.exe gives every stored replay's trace byte for byte;
-#   2. pellimunch.exe on Xvfb: a window appears; a watched replay carries
-#      the REPLAY band, and at its end the notice over its last title frame,
-#      which around the notice is the native runner's --shot of that frame
-#      darkened, pixel for pixel; Alt+Enter fills the screen and gives the
-#      window back;
+#   2. pellimunch.exe on Xvfb: with no console a bad option shows a box;
+#      a window appears; a watched replay carries the REPLAY band, and at
+#      its end the notice over its last title frame, which around the notice
+#      is the native runner's --shot of that frame darkened, pixel for
+#      pixel; Alt+Enter fills the screen and gives the window back;
 #   3. keys sent with xdotool start a run, move the ball, pause; another
-#      window taking the keyboard pauses the game; Escape quits
+#      window taking the keyboard pauses the game; Escape while paused quits
 #      with status 0; score.dat beside the program holds the record and
 #      last.replay replays in the runner to the same end (the ball moved);
 #   4. from a read-only folder the record goes to %APPDATA%\Pellimunch;
@@ -138,12 +138,25 @@ as_player wine "$game/pellimunch.exe" --help >"$work/help.out" 2>"$work/help.err
 for option in --window --fullscreen --scale --volume --mute --replay --record --version; do
     grep -q -- "$option" "$work/help.out" || fail "--help does not list $option"
 done
+grep -q 'APPDATA' "$work/help.out" && ! grep -q 'XDG_CONFIG_HOME\|pellimunch(6)' "$work/help.out" ||
+    fail "--help does not say where the files live on Windows"
 version=$(echo "$name" | cut -d- -f2)
 [ "$(as_player wine "$game/pellimunch.exe" --version 2>/dev/null | tr -d '\r')" = "pellimunch $version" ] ||
     fail "--version does not say pellimunch $version"
 as_player wine "$game/pellimunch.exe" --scale 99 >/dev/null 2>"$work/badscale.err"
 [ $? = 2 ] || fail "a bad option does not end with status 2"
 pm_start_xvfb "$work" 1024x768x24 || exit 1
+# Started with no console (as from Explorer), a bad option shows its line in a box.
+as_player wine "$game/pellimunch.exe" --scale 99 </dev/null >&- 2>&- &
+GAME_PID=$!
+box=$(timeout 60 xdotool search --sync --onlyvisible --name '^Pellimunch$' 2>/dev/null | head -n1)
+[ -n "$box" ] || fail "a bad option with no console showed no box"
+import -window "$box" "$shots/bad-option.png" 2>/dev/null
+xdotool windowfocus --sync "$box" 2>/dev/null
+xdotool key --window "$box" Return
+pm_wait_exit "$GAME_PID" 100
+[ "$STATUS" = 2 ] || fail "a bad option with no console: status ${STATUS:-none (still running)}, not 2"
+echo "no console: a bad option shows its line in a box and exits 2"
 start_game() {   # OUT ARGS...: starts the game in the background, waits for its window
     local out=$1
     shift
@@ -297,6 +310,9 @@ shot "$work/moving2.png"
 sleep 0.5
 hold Delete 0.2
 sleep 6
+# Escape while paused: the session is left between frames and still verifies.
+hold p 0.1
+sleep 0.3
 hold Escape 0.2
 wait_exit 10
 [ "$status" = 0 ] || fail "the game did not quit with status 0 (${status:-still running})"
@@ -308,7 +324,7 @@ read -r _ rec_frames rec_end rec_score <<<"$recorded"
 [ "$rec_end" = escape ] || fail "last.replay should end with escape: $recorded"
 grep -q LShift "$game/last.replay" && grep -q Right "$game/last.replay" ||
     fail "the Shift and Right presses are not in the replay"
-grep -q Escape "$game/last.replay" || fail "the Escape press is not in the replay"
+grep -q Escape "$game/last.replay" && fail "the Escape press came while paused, on no frame"
 [ "$(od -An -c "$game/score.dat" | tr -d ' ')" = "$(printf ' %s \r\n' "$rec_score" | od -An -c | tr -d ' ')" ] ||
     fail "score.dat beside the game does not hold the record $rec_score: $(od -c "$game/score.dat")"
 [ "$rec_score" -ge 0 ] || fail "no record was set"
