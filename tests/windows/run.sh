@@ -145,9 +145,10 @@ version=$(echo "$name" | cut -d- -f2)
     fail "--version does not say pellimunch $version"
 as_player wine "$game/pellimunch.exe" --scale 99 >/dev/null 2>"$work/badscale.err"
 [ $? = 2 ] || fail "a bad option does not end with status 2"
+grep -q 'bad value "99" for --scale' "$work/badscale.err" || fail "a bad option is not named on standard error"
 pm_start_xvfb "$work" 1024x768x24 || exit 1
 # Started with no console (as from Explorer), a bad option shows its line in a box.
-as_player wine "$game/pellimunch.exe" --scale 99 </dev/null >&- 2>&- &
+as_player wine start /wait /unix "$game/pellimunch.exe" --scale 99 >"$work/noconsole.out" 2>&1 &
 GAME_PID=$!
 box=$(timeout 60 xdotool search --sync --onlyvisible --name '^Pellimunch$' 2>/dev/null | head -n1)
 [ -n "$box" ] || fail "a bad option with no console showed no box"

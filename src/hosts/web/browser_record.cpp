@@ -144,9 +144,9 @@ RecordRead BrowserRecord::Load() {
 RecordSave BrowserRecord::Save(int32_t record) {
     std::string why;
     const std::optional<int32_t> best = RecordOver(Load(), record, why);
-    std::string error = why;
+    std::string error = why.empty() ? "the stored record cannot be read" : why;
     if (best) error = Taken(pm_js_store_record_text(FormatScoreText(*best).c_str(), 0));
-    if (error.empty()) {
+    if (best && error.empty()) {
         if (failed_) pm_js_record_notice("", 1);   // kept after all: the page's word of it goes
         failed_ = false;
         return RecordSave{true, *best, {}};

@@ -25,7 +25,7 @@ int Fail(const std::string& message) {
         pm::SayLine(message);
         pm::win32::ShowErrorBox("Pellimunch", "Pellimunch cannot go on:\n" + pm::OneLine(message));
     } else {
-        pm::win32::ShowKeptLines("Pellimunch cannot go on:\n" + pm::OneLine(message));
+        pm::win32::ShowKeptLines(true, "Pellimunch cannot go on:\n" + pm::OneLine(message));
     }
     return 1;
 }
@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
         options = {};
     }
     if (!pm::ReadDesktopOptions(argc, argv, options, status)) {
-        pm::win32::ShowKeptLines();
+        pm::win32::ShowKeptLines(status != 0);
         return status;
     }
 

@@ -42,10 +42,10 @@ bool UseParentConsole() {
 
 void KeepLinesForBox() { SendLinesTo(Keep); }
 
-void ShowKeptLines(const std::string& last) {
+void ShowKeptLines(bool error, const std::string& last) {
     if (!last.empty()) Keep(last);
     if (kept.empty()) return;
-    Box(kept, last.empty() ? MB_ICONWARNING : MB_ICONERROR);
+    Box(kept, error ? MB_ICONERROR : MB_ICONWARNING);
     kept.clear();
 }
 

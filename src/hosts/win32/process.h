@@ -11,10 +11,10 @@ namespace pm::win32 {
 bool UseParentConsole();
 
 // With no console, the lines the game would print (errors, warnings) are
-// kept from now on; ShowKeptLines shows them in one box, after `last` when
-// given (an error that ends the game), and forgets them.
+// kept from now on; ShowKeptLines shows them in one box, `last` after them
+// when given, and forgets them. `error`: the game cannot go on.
 void KeepLinesForBox();
-void ShowKeptLines(const std::string& last = {});
+void ShowKeptLines(bool error = false, const std::string& last = {});
 // Text for the player in a box of its own (--help, --version).
 void ShowInfoBox(const std::string& text);
 
