@@ -62,8 +62,14 @@ for exe in pellimunch pellimunch-sim; do
     # The version information, in UTF-16 as resources keep it.
     LC_ALL=C grep -qaP 'P\x00r\x00o\x00d\x00u\x00c\x00t\x00V\x00e\x00r\x00s\x00i\x00o\x00n' "$win/stage/$name/$exe.exe" ||
         fail "$exe.exe has no version information"
+    LC_ALL=C grep -qaP 'C\x00o\x00p\x00y\x00r\x00i\x00g\x00h\x00t\x00 \x00\(' "$win/stage/$name/$exe.exe" ||
+        fail "$exe.exe has no copyright line"
 done
 LC_ALL=C grep -qaP '\x89PNG' "$win/stage/$name/pellimunch.exe" || fail "pellimunch.exe carries no icon"
+# Explorer's small and large views: 16 and 256 pixels among the icon's sizes.
+sizes=$(python3 -c 'import sys; d = open(sys.argv[1], "rb").read()
+print(" ".join(str(d[6 + 16 * i] or 256) for i in range(d[4])))' "$win/cross/pellimunch.ico")
+[[ " $sizes " == *" 16 "*" 256 "* ]] || fail "the icon has the sizes $sizes, not 16 and 256"
 echo "zip: $zip_bytes bytes, $(unzip -Z1 "$zip" | grep -vc '/$') files; imports: $(
     x86_64-w64-mingw32-objdump -p "$win/stage/$name/pellimunch.exe" | sed -n 's/^\s*DLL Name: //p' | tr '\n' ' ')"
 
