@@ -14,6 +14,7 @@
 #      window taking the keyboard pauses the game; Escape while paused quits
 #      with status 0; score.dat beside the program holds the record and
 #      last.replay replays in the runner to the same end (the ball moved);
+#      so does a session closed (Alt+F4) after another window took the keyboard;
 #   4. from a read-only folder the record goes to %APPDATA%\Pellimunch;
 #   5. a read-only score.dat brings up the save-error box (Japanese title).
 # Screenshots to look at are left in BUILD_DIR/windows/shots. Prints the
@@ -343,6 +344,28 @@ grep -q '"GameState":1,' "$work/trace.out" || fail "the run never started"
 [ "$xs" -gt 10 ] || fail "the ball did not move ($xs places)"
 cpu_pct=$(( (ticks_after - ticks_before) * 100 / $(getconf CLK_TCK) / 4 ))
 echo "play: $recorded; the ball took $xs places; game and Wine server ${cpu_pct}% of a core"
+
+# Another window takes the keyboard (the game pauses), then a close (Alt+F4):
+# the session, left between frames, verifies too.
+start_game focusclose --window --mute
+hold Shift_L 0.2
+sleep 0.5
+xmessage -geometry 240x40+0+0 elsewhere 2>/dev/null &
+other_pid=$!
+other=$(timeout 10 xdotool search --sync --onlyvisible --name '^xmessage$' 2>/dev/null | head -n1)
+[ -n "$other" ] || fail "no other window to take the focus"
+xdotool windowfocus --sync "$other" 2>/dev/null
+sleep 0.5
+kill "$other_pid" 2>/dev/null
+wait "$other_pid" 2>/dev/null
+timeout 5 xdotool windowfocus --sync "$window" 2>/dev/null
+xdotool key alt+F4
+wait_exit 10
+[ "$status" = 0 ] || fail "a close after a focus loss: status ${status:-none (still running)}"
+tail -n1 "$game/last.replay" | grep -q '^end [0-9]* close ' || fail "last.replay ends [$(tail -n1 "$game/last.replay")]"
+"$build/pellimunch-sim" --replay "$game/last.replay" --trace none --dir "$build/" >/dev/null 2>"$work/sim.err" ||
+    fail "the runner does not verify a session closed after a focus loss"
+echo "a close after a focus loss: last.replay verifies"
 
 # ---- 4. A read-only folder: the record goes to %APPDATA%\Pellimunch --------------
 if [ ${#player[@]} -gt 0 ] || [ "$(id -u)" != 0 ]; then
