@@ -204,6 +204,13 @@ hold() {   # key seconds
     xdotool keyup "$1"
 }
 shot() { import -window "$window" "$1" 2>/dev/null || fail "cannot take a screenshot"; }
+focus_elsewhere() {   # another window takes the keyboard (other_pid: its process)
+    xmessage -geometry 240x40+0+0 elsewhere 2>/dev/null &
+    other_pid=$!
+    other=$(timeout 10 xdotool search --sync --onlyvisible --name '^xmessage$' 2>/dev/null | head -n1)
+    [ -n "$other" ] || fail "no other window to take the focus"
+    xdotool windowfocus --sync "$other" 2>/dev/null
+}
 
 printf 'pellimunch-replay 1\nseed 7\nhighscore 1000\n300 -\nend 300 running 1000\n' >"$work/title.replay"
 chmod a+r "$work/title.replay"
@@ -291,11 +298,7 @@ sleep 1
 hold p 0.1
 # Another window takes the keyboard: the game pauses by itself (its picture
 # holds still); back in the game, P plays on (the picture moves again).
-xmessage -geometry 240x40+0+0 elsewhere 2>/dev/null &
-other_pid=$!
-other=$(timeout 10 xdotool search --sync --onlyvisible --name '^xmessage$' 2>/dev/null | head -n1)
-[ -n "$other" ] || fail "no other window to take the focus"
-xdotool windowfocus --sync "$other" 2>/dev/null
+focus_elsewhere
 sleep 0.7
 shot "$work/still1.png"
 sleep 0.5
@@ -350,11 +353,7 @@ echo "play: $recorded; the ball took $xs places; game and Wine server ${cpu_pct}
 start_game focusclose --window --mute
 hold Shift_L 0.2
 sleep 0.5
-xmessage -geometry 240x40+0+0 elsewhere 2>/dev/null &
-other_pid=$!
-other=$(timeout 10 xdotool search --sync --onlyvisible --name '^xmessage$' 2>/dev/null | head -n1)
-[ -n "$other" ] || fail "no other window to take the focus"
-xdotool windowfocus --sync "$other" 2>/dev/null
+focus_elsewhere
 sleep 0.5
 kill "$other_pid" 2>/dev/null
 wait "$other_pid" 2>/dev/null
