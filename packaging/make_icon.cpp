@@ -20,7 +20,7 @@
 
 namespace {
 
-constexpr int DesktopSizes[] = {32, 48, 64, 128};
+constexpr int DesktopSizes[] = {16, 32, 48, 64, 128, 256};
 
 // Straight RGBA, 8 bits a channel.
 struct Picture {

@@ -332,6 +332,57 @@ TEST(Session, ARecordingEndsAlikeInEveryDriver) {
     }
 }
 
+// A session the player leaves while paused (Escape or a click on a frame
+// that never ran, or a focus loss and a close) plays back to the end it
+// recorded: flat out, as the runner and the board do, and watched.
+TEST(Session, ASessionLeftWhilePausedVerifies) {
+    for (const char* way : {"escape", "mouse", "close after a focus loss", "escape before any frame"}) {
+        SCOPED_TRACE(way);
+        const std::string w = way;
+        Rig rig;
+        const int frames = w == "escape before any frame" ? 0 : 300;
+        for (int f = 1; f <= frames; ++f) rig.Tick(ScriptKeys(f));
+        ASSERT_EQ(rig.Tick({}, FocusLost()), Session::Tick::Paused);
+        const Session::Tick end = w == "mouse" ? rig.Tick({}, Mouse())
+                                  : w == "close after a focus loss" ? rig.Tick({}, Close())
+                                                                   : rig.Tick({kEscape});
+        ASSERT_EQ(end, Session::Tick::Over);
+        rig.session.Finish();
+        const Replay replay = rig.session.Recording().Snapshot(rig.form.Ended, rig.form.KeptRecord);
+        ASSERT_EQ(replay.EndFrame, static_cast<uint64_t>(frames));
+        ASSERT_NE(replay.End, FrameEnd::GoingOn);
+
+        // Through the file, as a player's last.replay is read.
+        Replay read;
+        keys::ScriptError bad;
+        ASSERT_TRUE(ParseReplay(FormatReplay(replay), read, bad)) << bad.Message;
+        HeadlessHost flat;
+        EXPECT_EQ(CompareWithRecording(read, PlayBack(read, flat)), "");
+
+        ScriptedHost host;
+        FakeDesktop desktop;
+        FixedRecord record(read.HighScore);
+        host.UseRecords(&record);
+        Session watch(host, &desktop);
+        watch.Watch(read);
+        watch.Start(read.Seed);
+        for (int32_t ticks = 0; !watch.Watched() && ticks < 1000; ++ticks) ASSERT_NE(watch.Run(), Session::Tick::Over);
+        ASSERT_TRUE(watch.Watched());
+        EXPECT_EQ(CompareWithRecording(read, *watch.Watched()), "");
+        watch.Finish();
+    }
+    // A forged end still fails: Escape on a frame before the last one ends
+    // the game there.
+    Replay forged = StoredReplay("delete", 3, 1000);
+    forged.Keys.Spans.insert(forged.Keys.Spans.begin(), keys::ScriptSpan{});
+    forged.Keys.Spans.front().Count = 1;
+    forged.Keys.Spans.front().Keys.Add(kEscape);
+    forged.EndFrame += 1;
+    forged.End = FrameEnd::Escape;
+    HeadlessHost flat;
+    EXPECT_NE(CompareWithRecording(forged, PlayBack(forged, flat)), "");
+}
+
 // Quitting on the game-over screen while the record still climbs keeps the
 // record the run earned, not the value the climb had reached.
 TEST(Session, AQuitDuringTheClimbKeepsTheWholeRecord) {

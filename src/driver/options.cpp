@@ -35,9 +35,17 @@ const char* Usage() {
            "                 (F held runs it four times as fast, P pauses, Escape stops)\n"
            "  --help         show this and quit\n"
            "  --version      show the version and quit\n"
+#ifdef _WIN32
+           "These choices, Alt+Enter and M are remembered in settings.ini, which is kept with the\n"
+           "record (score.dat) and the replays (last.replay, best.replay) beside pellimunch.exe, or\n"
+           "in %APPDATA%\\Pellimunch when that folder cannot be written.\n"
+           "Keys: arrows run, Space jumps, Up is the special move, Delete gives up the run,\n"
+           "P pauses, M mutes. A gamepad works too. README.txt beside pellimunch.exe tells the rest.\n";
+#else
            "These choices, Alt+Enter and M are remembered in $XDG_CONFIG_HOME/pellimunch/settings.ini.\n"
            "Keys: arrows run, Space jumps, Up is the special move, Delete gives up the run,\n"
            "P pauses, M mutes. A gamepad works too. See pellimunch(6).\n";
+#endif
 }
 
 const char* VersionText() { return "pellimunch " PELLIMUNCH_VERSION; }

@@ -63,7 +63,7 @@ void ReplayKeeper::Write(const std::string& path, const Replay& replay, const st
     } else {
         reason = "cannot create the folder " + reason;
     }
-    std::fprintf(stderr, "pellimunch: %s: %s; the replay was not saved\n", path.c_str(), reason.c_str());
+    SayLine(path + ": " + reason + "; the replay was not saved");
 }
 
 std::optional<int32_t> ClaimedHighScore(const std::string& path) {

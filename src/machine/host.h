@@ -135,7 +135,12 @@ private:
 // The text with its line breaks made spaces: one line, whatever it holds.
 std::string OneLine(std::string text);
 
-// "pellimunch: " and the message, as one line on standard error.
+// "pellimunch: " and the message, as one line on standard error, or to the
+// sink given below.
 void SayLine(const std::string& message);
+// Where SayLine's lines go instead, for a program that has no terminal to
+// show them (a Windows game started from Explorer); null for standard error.
+using LineSink = void (*)(const std::string& message);
+void SendLinesTo(LineSink sink);
 
 }  // namespace pm

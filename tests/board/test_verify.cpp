@@ -162,6 +162,16 @@ TEST(BoardVerify, ForgedEndsAndLimitsAreCaught) {
     ASSERT_EQ(v.Result, pm::board::Verdict::Ranked) << v.Message;
     EXPECT_GT(v.Best.Score, 10);
 
+    // Left while paused (Escape or a click on no frame): the same run.
+    for (pm::ReplayEnd way : {pm::ReplayEnd::Escape, pm::ReplayEnd::Mouse}) {
+        pm::Replay paused;
+        pm::board::Check(rec.ReplayText, paused);
+        paused.End = way;
+        const pm::board::Verification left = pm::board::VerifyReplay(pm::FormatReplay(paused));
+        ASSERT_EQ(left.Result, pm::board::Verdict::Ranked) << left.Message;
+        EXPECT_EQ(left.Hash, v.Hash);
+    }
+
     // A claimed higher record, a session cut short, a key taken out.
     std::string forged = rec.ReplayText;
     const size_t end = forged.rfind("end ");

@@ -151,6 +151,7 @@ int RunMain(int argc, const char* const* argv, std::FILE* stdOut, std::FILE* err
     Session session(host, nullptr);
     const uint64_t total = o.Frames ? *o.Frames : script.TotalFrames();
     session.Follow(script, Source::Script, total);
+    if (replay && total == replay->EndFrame) session.QuitAfter(replay->End);
     const FormMain& form = session.Game();
 
     const Channels channels = o.Trace;

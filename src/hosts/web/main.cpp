@@ -64,6 +64,7 @@ struct Page {
     BoardLink Board;
     bool Watching = false;
     pm::web::BrowserRecord Record;
+    pm::RecordStore* Store = nullptr;  // the running session's
     pm::FixedRecord NoRecord;          // the test mode's: nothing read or written
     pm::keys::Script TestScript;
     std::unique_ptr<pm::Session> Session;
@@ -85,10 +86,11 @@ void Fail(const std::string& message) {
 // A new session on the page's host, its game started; false (and said on
 // the page) when the start-up failed.
 bool StartSession(Page& p, pm::RecordStore& record, uint32_t seed, const pm::keys::Script* script, uint64_t stop,
-                  pm::Source source = pm::Source::Script) {
+                  pm::Source source = pm::Source::Script, pm::FrameEnd quitAfter = pm::FrameEnd::GoingOn) {
     p.Host.Keys.Clear();
     p.Host.ForgetEvents();
     p.Host.UseRecords(&record);
+    p.Store = &record;
     pm::SessionSetup setup;
     setup.Settings = p.Settings;
     setup.Remember = [&p](const pm::DesktopSettings& s) { p.Settings = s; };
@@ -96,6 +98,7 @@ bool StartSession(Page& p, pm::RecordStore& record, uint32_t seed, const pm::key
     p.Board.Best.clear();
     p.Session = std::make_unique<pm::Session>(p.Host, &p.Host, std::move(setup));
     if (script) p.Session->Follow(*script, source, stop, source == pm::Source::Watch);
+    p.Session->QuitAfter(quitAfter);
     p.Watching = source == pm::Source::Watch;
     try {
         p.Session->Start(seed);
@@ -119,7 +122,15 @@ pm::Session::Tick TimedTick(Page& p) {
 void EndSession(Page& p) {
     p.Running = false;
     p.Session->Finish();
-    pm_js_ended(p.Session->View().KeptRecord());
+    // Mended: the end panel showed this session's record even when another
+    // tab had stored a higher one meanwhile; it shows what the storage holds
+    // (the save kept the higher of the two).
+    int32_t shown = p.Session->View().KeptRecord();
+    if (p.Store == &p.Record) {
+        const pm::RecordRead stored = p.Record.Load();
+        if (stored.Status == pm::RecordStatus::Ok) shown = stored.Value;
+    }
+    pm_js_ended(shown);
 }
 
 void Tick() {
@@ -247,7 +258,8 @@ EMSCRIPTEN_KEEPALIVE int pm_watch(const char* text, int muted) {
     p.Settings.Muted = muted != 0;
     p.Board.WatchedKeys = std::move(replay.Keys);
     p.Board.WatchedRecord = pm::FixedRecord(replay.HighScore);
-    if (!StartSession(p, p.Board.WatchedRecord, replay.Seed, &p.Board.WatchedKeys, replay.EndFrame, pm::Source::Watch))
+    if (!StartSession(p, p.Board.WatchedRecord, replay.Seed, &p.Board.WatchedKeys, replay.EndFrame, pm::Source::Watch,
+                      replay.End))
         return 1;
     Begin(p);
     return 0;

@@ -22,7 +22,7 @@
   // Figures the tests read: times in ms since the page started loading.
   const figures = { readyAt: null, firstFrameAt: null, testDone: false, testFrame: 0,
                     audioFrames: 0, audioLoudFrames: 0, audioRate: 0, audioPath: "none", audioUnderruns: 0,
-                    ended: 0, failed: null, saveFailed: null, loaded: 0, total: 0 };
+                    ended: 0, failed: null, saveFailed: null, recordNotice: null, loaded: 0, total: 0 };
 
   // Mended: the test mode took any number (a negative or huge stop froze the
   // tab, a bad seed wrapped silently) and copied any key script onto the
@@ -161,6 +161,7 @@
   function play() {
     show("start", false);
     show("over", false);
+    show("save-failed", false);
     startAudio();
     running = true;
     Module._pm_play(muted ? 1 : 0);
@@ -227,6 +228,7 @@
     // The record could not be kept: the player is told on the page, at once
     // and again at the end of the session.
     saveFailed(text) {
+      if (!text) { show("save-failed", false); return; }
       figures.saveFailed = text;
       console.warn("pellimunch: " + text);
       $("save-failed").textContent = text;
@@ -236,7 +238,18 @@
       clearTimeout(noticeTimer);
       noticeTimer = setTimeout(() => show("notice", false), 8000);
     },
-    saveError(title, text) { page.saveFailed(title + ": " + text); },
+    // The shutdown's box, in the desktop's words about score.dat: the
+    // browser's record has already told its failure in the page's own.
+    saveError() {},
+    // A word about the stored record (one that holds no number was set aside).
+    recordNotice(text) {
+      figures.recordNotice = text;
+      console.warn("pellimunch: " + text);
+      $("notice").textContent = text;
+      show("notice", true);
+      clearTimeout(noticeTimer);
+      noticeTimer = setTimeout(() => show("notice", false), 15000);
+    },
     // The session's mute (M, the mute button) changed.
     muted(on) { setMuted(!!on); },
     testDone(frame) { figures.testDone = true; figures.testFrame = frame; },
