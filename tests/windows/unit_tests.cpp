@@ -16,11 +16,11 @@
 #include <vector>
 
 #include "machine/key_codes.h"
-#include "platform/atomic_file.h"
+#include "platform/files/files.h"
 #include "platform/score_file.h"
 #include "platform/score_path.h"
 #include "hosts/win32/input_map.h"
-#include "hosts/win32/text.h"
+#include "platform/files/windows_text.h"
 
 namespace {
 
