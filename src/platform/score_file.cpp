@@ -54,6 +54,8 @@ std::optional<int32_t> ParseScoreText(std::string_view text) {
 
 RecordRead ReadScoreFile(const std::string& path) {
     RecordRead result;
+    // Nothing there that can be looked at: no record yet.
+    if (KindOf(path) == FileKind::Missing) return result;
     // One short line is all the file should hold; more is never needed.
     const FileRead file = ReadRegularFile(path, 256, true);
     switch (file.Status) {

@@ -14,7 +14,9 @@
 #      window taking the keyboard pauses the game; Escape quits
 #      with status 0; score.dat beside the program holds the record and
 #      last.replay replays in the runner to the same end (the ball moved);
-#   4. from a read-only folder the record goes to %APPDATA%\Pellimunch;
+#   4. from a read-only folder the record goes to %APPDATA%\Pellimunch, and
+#      the higher record beside the game is kept there; no score.lock is
+#      left anywhere;
 #   5. a read-only score.dat brings up the save-error box (Japanese title).
 # Screenshots to look at are left in BUILD_DIR/windows/shots. Prints the
 # figures: zip size, start to first frame, CPU, frames per second.
@@ -312,6 +314,8 @@ grep -q Escape "$game/last.replay" || fail "the Escape press is not in the repla
 [ "$(od -An -c "$game/score.dat" | tr -d ' ')" = "$(printf ' %s \r\n' "$rec_score" | od -An -c | tr -d ' ')" ] ||
     fail "score.dat beside the game does not hold the record $rec_score: $(od -c "$game/score.dat")"
 [ "$rec_score" -ge 0 ] || fail "no record was set"
+# The lock the saves took goes with them, as on Linux.
+[ ! -e "$game/score.lock" ] || fail "score.lock was left beside the game"
 # The runner replays the session: the run started and the ball moved.
 "$build/pellimunch-sim" --replay "$game/last.replay" --trace state --dir "$build/" >"$work/trace.out" 2>"$work/sim.err" ||
     fail "the runner does not replay the window's session to its recorded end"
@@ -326,6 +330,8 @@ if [ ${#player[@]} -gt 0 ] || [ "$(id -u)" != 0 ]; then
     ro="$home/readonly"
     cp -r "$game" "$ro"
     rm -f "$ro"/score.dat "$ro"/*.replay "$ro"/settings.ini "$ro"/score.lock
+    # The record the player had beside the game, higher than any run here.
+    printf ' 987654 \r\n' >"$ro/score.dat"
     chmod -R a+rX "$ro"
     chown -R root:root "$ro" 2>/dev/null
     chmod 555 "$ro"
@@ -342,7 +348,11 @@ if [ ${#player[@]} -gt 0 ] || [ "$(id -u)" != 0 ]; then
     [ "$status" = 0 ] || fail "from a read-only folder the game did not quit with status 0"
     [ -s "$appdata/Pellimunch/score.dat" ] || fail "no score.dat under %APPDATA%\\Pellimunch: $(ls -la "$appdata")"
     [ -s "$appdata/Pellimunch/last.replay" ] || fail "no last.replay under %APPDATA%\\Pellimunch"
-    [ ! -e "$ro/score.dat" ] || fail "score.dat was written into the read-only folder"
+    [ "$(od -An -c "$ro/score.dat" | tr -d ' ')" = "$(printf ' 987654 \r\n' | od -An -c | tr -d ' ')" ] ||
+        fail "score.dat in the read-only folder changed"
+    [ "$(od -An -c "$appdata/Pellimunch/score.dat" | tr -d ' ')" = "$(printf ' 987654 \r\n' | od -An -c | tr -d ' ')" ] ||
+        fail "the higher record beside the game was not kept: $(od -c "$appdata/Pellimunch/score.dat")"
+    [ ! -e "$appdata/Pellimunch/score.lock" ] || fail "score.lock was left under %APPDATA%\\Pellimunch"
     echo "read-only folder: the record went to $(basename "$(dirname "$appdata")")\\Roaming\\Pellimunch"
     chmod 755 "$ro"
 else
