@@ -226,8 +226,12 @@ fi
 # no number is kept as score.dat.unreadable, the window says so over the
 # title for a few seconds (yellow words in a dark band), and the record
 # starts at 1000.
-notice_pixels() {   # PNG: how many pixels have the notice's yellow
-    convert "$1" -fuzz 6% -fill black +opaque 'rgb(255,227,66)' -fill white -opaque 'rgb(255,227,66)' \
+notice_pixels() {   # PNG: how many pixels of the notice's band (rows 426 to 458 of 600) have its yellow
+    local w h
+    read -r w h <<<"$(identify -format '%w %h' "$1" 2>/dev/null)"
+    [ -n "$h" ] || { echo 0; return; }
+    convert "$1" -crop "${w}x$((h * 32 / 600))+0+$((h * 426 / 600))" +repage \
+        -fuzz 8% -fill black +opaque 'rgb(255,227,66)' -fill white -opaque 'rgb(255,227,66)' \
         -format '%[fx:int(mean*w*h)]' info: 2>/dev/null || echo 0
 }
 editor_file() {   # NAME BYTES EXPECTED-AFTER KEPT(yes|no)

@@ -14,7 +14,7 @@ void TimedNotice::DrawOn(Surface& shown, TextRenderer* text) {
     --left_;
     for (int32_t y = NoticeBandTop; y < NoticeBandBottom && y < shown.Height; ++y)
         for (int32_t x = 0; x < shown.Width; ++x) shown.At(x, y) = Darker(shown.At(x, y), 2);
-    if (text) DrawCentred(shown, *text, NoticeBandTop + 9, line_, Rgb{255, 224, 64});
+    if (text) DrawCentred(shown, *text, NoticeBandTop + 8, line_, Rgb{255, 224, 64});
 }
 
 }  // namespace pm

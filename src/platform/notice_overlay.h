@@ -10,8 +10,9 @@
 
 namespace pm {
 
-// The band of the notice, in picture rows: under the title's lines.
-inline constexpr int32_t NoticeBandTop = 548, NoticeBandBottom = 584;
+// The band of the notice, in picture rows: above the ground, where the
+// title leaves the picture empty.
+inline constexpr int32_t NoticeBandTop = 426, NoticeBandBottom = 458;
 // How long it shows: five seconds of frames.
 inline constexpr int32_t NoticeFrames = 300;
 
