@@ -7,7 +7,7 @@
 #include "platform/notice_overlay.h"
 #include "platform/pause_overlay.h"
 #include "platform/watch_overlay.h"
-#include "platform/render_device.h"
+#include "hosts/sdl/render_device.h"
 #include "platform/score_path.h"
 #include "hosts/sdl/keymap.h"
 #include "hosts/sdl/library_noise.h"
