@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "platform/files/files.h"
+#include "platform/notice_overlay.h"
 #include "platform/score_file.h"
 
 namespace pm {
@@ -121,6 +122,26 @@ TEST_F(RecordFolder, ReadingRefusesWhatIsNoFileWithoutWaiting) {
     // A command line's stream is read, up to its bound.
     EXPECT_EQ(ReadNamedFile("/dev/zero", 1000).Status, FileRead::Result::TooLarge);
     EXPECT_EQ(ReadNamedFile("/dev/null", 1000).Status, FileRead::Result::Ok);
+}
+
+// The notice darkens its band on the copy it is given, for as many frames
+// as asked, and then no more.
+TEST(RecordNotice, ShowsForItsFramesThenGoes) {
+    TimedNotice notice;
+    const Surface frame("frame", 800, 600, 0xFFFF);
+    notice.Show("score.dat held no score", 2);
+    for (int shown = 0; shown < 2; ++shown) {
+        ASSERT_TRUE(notice.Active());
+        Surface copy = frame;
+        notice.DrawOn(copy, nullptr);
+        EXPECT_NE(copy.At(400, NoticeBandTop), 0xFFFF);
+        EXPECT_EQ(copy.At(400, NoticeBandTop - 1), 0xFFFF);
+        EXPECT_EQ(copy.At(400, NoticeBandBottom), 0xFFFF);
+    }
+    EXPECT_FALSE(notice.Active());
+    Surface copy = frame;
+    notice.DrawOn(copy, nullptr);
+    EXPECT_EQ(copy.Pixels, frame.Pixels);
 }
 
 }  // namespace
