@@ -17,7 +17,9 @@
 #   4. from a read-only folder the record goes to %APPDATA%\Pellimunch, and
 #      the higher record beside the game is kept there; no score.lock is
 #      left anywhere;
-#   5. a read-only score.dat brings up the save-error box (Japanese title).
+#   5. a score.dat with no number is kept as score.dat.unreadable and the
+#      window says so; a read-only score.dat brings up the save-error box
+#      (Japanese title).
 # Screenshots to look at are left in BUILD_DIR/windows/shots. Prints the
 # figures: zip size, start to first frame, CPU, frames per second.
 # Usage: run.sh BUILD_DIR SOURCE_DIR
@@ -358,6 +360,22 @@ if [ ${#player[@]} -gt 0 ] || [ "$(id -u)" != 0 ]; then
 else
     echo "note: read-only folder case skipped (root without setpriv)"
 fi
+
+# ---- 4b. score.dat with no number: kept beside, told in the window ----------------
+printf 'best: lots\r\n' >"$game/score.dat"
+start_game noscore --window --mute
+sleep 1
+shot "$shots/no-score.png"
+hold Escape 0.2
+wait_exit 10
+told=$(yellow "$shots/no-score.png" 800x32+0+426)
+awk -v t="$told" 'BEGIN { exit !(t > 0.01) }' || fail "no notice in the window about the set-aside score.dat ($told yellow)"
+[ "$(cat "$game/score.dat.unreadable" 2>/dev/null | od -An -c | tr -d ' ')" = "$(printf 'best: lots\r\n' | od -An -c | tr -d ' ')" ] ||
+    fail "score.dat with no number was not kept as score.dat.unreadable"
+[ "$(od -An -c "$game/score.dat" | tr -d ' ')" = "$(printf ' 1000 \r\n' | od -An -c | tr -d ' ')" ] ||
+    fail "the record did not start again at 1000: $(od -c "$game/score.dat")"
+rm -f "$game/score.dat.unreadable"
+echo "no number in score.dat: kept as score.dat.unreadable, told in the window ($told yellow in the band)"
 
 # ---- 5. A read-only score.dat: the save-error box, in Japanese ---------------------
 printf ' -1 \r\n' >"$game/score.dat"
