@@ -102,9 +102,24 @@ for c in "empty:" "spaces only:     " "garbage:hello world" "number then text:12
     put "${c#*:}"
     run -- "${QUIT[@]}"
     # Nothing in the file was a record: the game starts from 1000, says why
-    # on one line, and leaves a well-formed file.
+    # on one line, and leaves a well-formed file; what the file held (when
+    # anything) is kept beside it.
+    if [ -s "$DIR/before" ]; then
+        cmp -s "$FILE.unreadable" "$DIR/before" || fail "the file was not kept as score.dat.unreadable"
+        rm -f "$FILE.unreadable"
+    fi
     expect 0 $' 1000 \r\n'
     [ "$ERRLINES" -eq 1 ] || fail "no line says why the file was not used"
+done
+
+# Saved by an editor: a byte order mark, a blank first line.
+for c in "byte order mark:\xEF\xBB\xBF 5000 \r\n: 5000 " "blank first line:\r\n 7000\r\n: 7000 "; do
+    IFS=: read -r name bytes kept <<<"$c"
+    new_case "$name"
+    put "$bytes"
+    run -- "${QUIT[@]}"
+    expect 0 "$kept"$'\r\n'
+    [ "$ERRLINES" -eq 0 ] || fail "the record was not read"
 done
 
 new_case "record kept when beaten by nothing"

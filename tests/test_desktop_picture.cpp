@@ -14,7 +14,7 @@
 
 #include "platform/letterbox.h"
 #include "platform/pause_overlay.h"
-#include "platform/render_device.h"
+#include "hosts/sdl/render_device.h"
 #include "platform/watch_overlay.h"
 
 namespace pm {

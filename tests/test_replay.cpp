@@ -14,7 +14,7 @@
 #include "driver/replay.h"
 #include "driver/replay_keeper.h"
 #include "harness.h"
-#include "platform/atomic_file.h"
+#include "platform/files/files.h"
 #include "platform/score_file.h"
 
 namespace pm {

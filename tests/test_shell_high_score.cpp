@@ -82,8 +82,8 @@ TEST(ScoreText, ParseFollowsTheLineReadingRules) {
 }
 
 TEST(ScoreText, ParseRejectsWhatIsNoNumber) {
-    for (const char* bad : {"", "   ", " \r\n", "\r\n1000", "abc", "12abc", "1.5", "-", "+ 3", "\xEF\xBB\xBF" "100",
-                            "99999999999999999999999x"})
+    for (const char* bad : {"", "   ", " \r\n", "\xEF\xBB\xBF", "\xEF\xBB\xBF\r\nabc", "abc", "12abc", "1.5", "-", "+ 3",
+                            "\xBB\xBF" "100", "99999999999999999999999x"})
         EXPECT_FALSE(ParseScoreText(bad).has_value()) << '"' << bad << '"';
 }
 

@@ -8,6 +8,8 @@
 #     with text in it, and SIGTERM still ends the game while it is up;
 #   - a broken data file shows its one line in a box too, closed by Enter;
 #   - a lost display saves score.dat and last.replay, then exits 1;
+#   - score.dat saved by an editor (a byte order mark, a blank first line)
+#     keeps its record; one with no number is set aside, and the window says so;
 #   - standard error holds nothing but the game's own lines (no sound device
 #     here, so no library chatter about it either).
 # Usage: window_records.sh BUILD_DIR SOURCE_DIR
@@ -218,6 +220,47 @@ else
         only_own_words && pass
     fi
 fi
+
+# --- score.dat as an editor left it ----------------------------------------------
+# A byte order mark or a blank first line still holds the record; a file with
+# no number is kept as score.dat.unreadable, the window says so over the
+# title for a few seconds (yellow words in a dark band), and the record
+# starts at 1000.
+notice_pixels() {   # PNG: how many pixels of the notice's band (rows 426 to 458 of 600) have its yellow
+    local w h
+    read -r w h <<<"$(identify -format '%w %h' "$1" 2>/dev/null)"
+    [ -n "$h" ] || { echo 0; return; }
+    convert "$1" -crop "${w}x$((h * 32 / 600))+0+$((h * 426 / 600))" +repage \
+        -fuzz 8% -fill black +opaque 'rgb(255,227,66)' -fill white -opaque 'rgb(255,227,66)' \
+        -format '%[fx:int(mean*w*h)]' info: 2>/dev/null || echo 0
+}
+editor_file() {   # NAME BYTES EXPECTED-AFTER KEPT(yes|no)
+    new_case "$1" "$2"
+    cp "$prog/score.dat" "$work/before.dat"
+    start SDL_AUDIODRIVER=dummy
+    local w
+    w=$(main_window)
+    [ -n "$w" ] || { fail "no window appeared"; return; }
+    sleep 1
+    import -window "$w" "$work/editor.png" 2>/dev/null || { fail "cannot take a picture of the window"; return; }
+    kill -TERM "$GAME_PID"
+    finish 100 || { fail "still running 10 s after SIGTERM"; return; }
+    holds "$3" || { fail "score.dat holds [$(bytes)]"; return; }
+    local yellow
+    yellow=$(notice_pixels "$work/editor.png")
+    if [ "$4" = yes ]; then
+        cmp -s "$prog/score.dat.unreadable" "$work/before.dat" || { fail "the file was not kept as score.dat.unreadable"; return; }
+        grep -q "it is kept as .*score.dat.unreadable" "$work/game.err" || { fail "no line says where the file went"; return; }
+        [ "$yellow" -gt 200 ] || { fail "no notice in the window ($yellow yellow pixels)"; return; }
+    else
+        [ ! -e "$prog/score.dat.unreadable" ] || { fail "a readable record was set aside"; return; }
+        [ "$yellow" -lt 200 ] || { fail "a notice with nothing to tell ($yellow yellow pixels)"; return; }
+    fi
+    only_own_words && pass
+}
+editor_file "a byte order mark" '\xEF\xBB\xBF 5000 \r\n' ' 5000 \r\n' no
+editor_file "a blank first line" '\r\n 7000\r\n' ' 7000 \r\n' no
+editor_file "no number at all" 'best: lots\r\n' ' 1000 \r\n' yes
 
 # --- a lost display ---------------------------------------------------------------
 # The X server goes away under the game: it saves what a clean shutdown saves

@@ -1,12 +1,8 @@
 #include "driver/replay_keeper.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
 
-#include "platform/atomic_file.h"
-#include "platform/score_file.h"
-#include "platform/score_path.h"
+#include "platform/files/files.h"
 
 namespace pm {
 
@@ -67,8 +63,7 @@ void ReplayKeeper::Write(const std::string& path, const Replay& replay, const st
 }
 
 std::optional<int32_t> ClaimedHighScore(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    if (KindOf(path) == FileKind::Missing) return std::nullopt;
     // Mended: only the first line and the end line are read; loading the
     // whole file (keys and all) froze the return to the title for seconds
     // when the file was large.

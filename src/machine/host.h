@@ -122,6 +122,8 @@ public:
     virtual RecordSave SaveRecord(int32_t record) {
         return records_ ? records_->Save(record) : RecordSave{true, record, {}};
     }
+    // The store's line for the window after its load (RecordStore::Notice).
+    std::string RecordNotice() const { return records_ ? records_->Notice() : std::string(); }
 
     // The one message the player can see, and a line for whoever started
     // the game from a terminal (standard error, the browser's console).

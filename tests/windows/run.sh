@@ -15,8 +15,12 @@
 #      with status 0; score.dat beside the program holds the record and
 #      last.replay replays in the runner to the same end (the ball moved);
 #      so does a session closed (Alt+F4) after another window took the keyboard;
-#   4. from a read-only folder the record goes to %APPDATA%\Pellimunch;
-#   5. a read-only score.dat brings up the save-error box (Japanese title).
+#   4. from a read-only folder the record goes to %APPDATA%\Pellimunch, and
+#      the higher record beside the game is kept there; no score.lock is
+#      left anywhere;
+#   5. a score.dat with no number is kept as score.dat.unreadable and the
+#      window says so; a read-only score.dat brings up the save-error box
+#      (Japanese title).
 # Screenshots to look at are left in BUILD_DIR/windows/shots. Prints the
 # figures: zip size, start to first frame, CPU, frames per second.
 # Usage: run.sh BUILD_DIR SOURCE_DIR
@@ -339,6 +343,8 @@ grep -q Escape "$game/last.replay" && fail "the Escape press came while paused, 
 [ "$(od -An -c "$game/score.dat" | tr -d ' ')" = "$(printf ' %s \r\n' "$rec_score" | od -An -c | tr -d ' ')" ] ||
     fail "score.dat beside the game does not hold the record $rec_score: $(od -c "$game/score.dat")"
 [ "$rec_score" -ge 0 ] || fail "no record was set"
+# The lock the saves took goes with them, as on Linux.
+[ ! -e "$game/score.lock" ] || fail "score.lock was left beside the game"
 # The runner replays the session: the run started and the ball moved.
 "$build/pellimunch-sim" --replay "$game/last.replay" --trace state --dir "$build/" >"$work/trace.out" 2>"$work/sim.err" ||
     fail "the runner does not replay the window's session to its recorded end"
@@ -371,6 +377,8 @@ if [ ${#player[@]} -gt 0 ] || [ "$(id -u)" != 0 ]; then
     ro="$home/readonly"
     cp -r "$game" "$ro"
     rm -f "$ro"/score.dat "$ro"/*.replay "$ro"/settings.ini "$ro"/score.lock
+    # The record the player had beside the game, higher than any run here.
+    printf ' 987654 \r\n' >"$ro/score.dat"
     chmod -R a+rX "$ro"
     chown -R root:root "$ro" 2>/dev/null
     chmod 555 "$ro"
@@ -387,12 +395,32 @@ if [ ${#player[@]} -gt 0 ] || [ "$(id -u)" != 0 ]; then
     [ "$status" = 0 ] || fail "from a read-only folder the game did not quit with status 0"
     [ -s "$appdata/Pellimunch/score.dat" ] || fail "no score.dat under %APPDATA%\\Pellimunch: $(ls -la "$appdata")"
     [ -s "$appdata/Pellimunch/last.replay" ] || fail "no last.replay under %APPDATA%\\Pellimunch"
-    [ ! -e "$ro/score.dat" ] || fail "score.dat was written into the read-only folder"
+    [ "$(od -An -c "$ro/score.dat" | tr -d ' ')" = "$(printf ' 987654 \r\n' | od -An -c | tr -d ' ')" ] ||
+        fail "score.dat in the read-only folder changed"
+    [ "$(od -An -c "$appdata/Pellimunch/score.dat" | tr -d ' ')" = "$(printf ' 987654 \r\n' | od -An -c | tr -d ' ')" ] ||
+        fail "the higher record beside the game was not kept: $(od -c "$appdata/Pellimunch/score.dat")"
+    [ ! -e "$appdata/Pellimunch/score.lock" ] || fail "score.lock was left under %APPDATA%\\Pellimunch"
     echo "read-only folder: the record went to $(basename "$(dirname "$appdata")")\\Roaming\\Pellimunch"
     chmod 755 "$ro"
 else
     echo "note: read-only folder case skipped (root without setpriv)"
 fi
+
+# ---- 4b. score.dat with no number: kept beside, told in the window ----------------
+printf 'best: lots\r\n' >"$game/score.dat"
+start_game noscore --window --mute
+sleep 1
+shot "$shots/no-score.png"
+hold Escape 0.2
+wait_exit 10
+told=$(yellow "$shots/no-score.png" 800x32+0+426)
+awk -v t="$told" 'BEGIN { exit !(t > 0.01) }' || fail "no notice in the window about the set-aside score.dat ($told yellow)"
+[ "$(cat "$game/score.dat.unreadable" 2>/dev/null | od -An -c | tr -d ' ')" = "$(printf 'best: lots\r\n' | od -An -c | tr -d ' ')" ] ||
+    fail "score.dat with no number was not kept as score.dat.unreadable"
+[ "$(od -An -c "$game/score.dat" | tr -d ' ')" = "$(printf ' 1000 \r\n' | od -An -c | tr -d ' ')" ] ||
+    fail "the record did not start again at 1000: $(od -c "$game/score.dat")"
+rm -f "$game/score.dat.unreadable"
+echo "no number in score.dat: kept as score.dat.unreadable, told in the window ($told yellow in the band)"
 
 # ---- 5. A read-only score.dat: the save-error box, in Japanese ---------------------
 printf ' -1 \r\n' >"$game/score.dat"

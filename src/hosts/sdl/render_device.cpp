@@ -1,4 +1,4 @@
-#include "platform/render_device.h"
+#include "hosts/sdl/render_device.h"
 
 #include <dirent.h>
 #include <unistd.h>

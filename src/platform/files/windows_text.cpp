@@ -1,4 +1,4 @@
-#include "hosts/win32/text.h"
+#include "platform/files/windows_text.h"
 
 #include <windows.h>
 
