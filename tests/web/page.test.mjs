@@ -68,19 +68,9 @@ function nativeShot(seed, scriptFile, frame) {
   return rgb;
 }
 
+// What the canvas shows, as RGB bytes (WebGL's or the 2D canvas's).
 async function canvasRgb(page) {
-  const base64 = await page.evaluate(() => {
-    const data = document.getElementById("canvas").getContext("2d").getImageData(0, 0, 800, 600).data;
-    let text = "";
-    const chunk = [];
-    for (let i = 0; i < data.length; i += 4) {
-      chunk.push(data[i], data[i + 1], data[i + 2]);
-      if (chunk.length >= 3 * 4096) { text += String.fromCharCode.apply(null, chunk); chunk.length = 0; }
-    }
-    text += String.fromCharCode.apply(null, chunk);
-    return btoa(text);
-  });
-  return Buffer.from(base64, "base64");
+  return Buffer.from(await page.evaluate(() => window.pellimunch.pixels()), "base64");
 }
 
 function assertSamePicture(actual, expected, what) {

@@ -14,9 +14,10 @@ extern const AtlasLine TitleTextAtlas[];
 extern const size_t TitleTextAtlasCount;
 }  // namespace pm
 
-// The page's side (tools/web/page/page.js keeps the canvas and the overlays).
-EM_JS(void, pm_js_present, (const uint32_t* rgba, int width, int height), {
-    Module.pmPage.present(rgba, width, height);
+// The page's side (tools/web/page/page.js keeps the canvas and the overlays;
+// screen.js draws). Rows `first` to `end` (not included) changed.
+EM_JS(void, pm_js_present, (const uint16_t* rgb565, const uint32_t* rgba, int width, int height, int first, int end), {
+    Module.pmPage.present(rgb565, rgba, width, height, first, end);
 });
 EM_JS(void, pm_js_cursor, (int show), { Module.pmPage.cursor(!!show); });
 EM_JS(void, pm_js_paused, (int paused), { Module.pmPage.paused(!!paused); });
@@ -37,7 +38,6 @@ void WebHost::OpenDisplay() {
         const Rgb c = WidenRgb565(static_cast<uint16_t>(p));
         widen_[p] = 0xFF000000u | uint32_t{c.B} << 16 | uint32_t{c.G} << 8 | c.R;
     }
-    frame_.resize(800 * 600);
 }
 
 Surface WebHost::LoadBitmap(const BitmapFile& entry) {
@@ -56,35 +56,50 @@ void WebHost::Sound(SoundId id, SoundOp op, int32_t value) {
 
 void WebHost::Present(const Surface& back) {
     const double t0 = emscripten_get_now();
-    const size_t n = back.Pixels.size();
-    if (frame_.size() != n) {
+    const size_t w = static_cast<size_t>(back.Width), h = static_cast<size_t>(back.Height), n = back.Pixels.size();
+    const bool fresh = shown_.size() != n;
+    if (fresh) {
+        shown_.assign(n, 0);
         frame_.assign(n, 0);
-        shown_.clear();
+        widened_ = false;
     }
+    const bool widenAll = WidenForCanvas && !widened_;
     // Most of a frame is what the last one was (the black sky, the status
-    // line): only the groups of four pixels that changed are widened again.
-    const uint16_t* now = back.Pixels.data();
-    uint32_t* out = frame_.data();
-    if (shown_.size() != n) {
-        shown_.assign(now, now + n);
-        for (size_t i = 0; i < n; ++i) out[i] = widen_[now[i]];
-    } else {
-        uint16_t* was = shown_.data();
-        size_t i = 0;
-        for (; i + 4 <= n; i += 4) {
-            uint64_t a, b;
-            std::memcpy(&a, now + i, sizeof a);
-            std::memcpy(&b, was + i, sizeof b);
-            if (a == b) continue;
-            std::memcpy(was + i, &a, sizeof a);
-            out[i] = widen_[now[i]];
-            out[i + 1] = widen_[now[i + 1]];
-            out[i + 2] = widen_[now[i + 2]];
-            out[i + 3] = widen_[now[i + 3]];
+    // line): only the rows that changed are handed on, and for a 2D canvas
+    // only the groups of four pixels that changed are widened again.
+    size_t first = h, end = 0;
+    for (size_t y = 0; y < h; ++y) {
+        const uint16_t* now = back.Pixels.data() + y * w;
+        uint16_t* was = shown_.data() + y * w;
+        const bool same = !fresh && std::memcmp(now, was, w * sizeof *now) == 0;
+        if (!same) {
+            if (first == h) first = y;
+            end = y + 1;
         }
-        for (; i < n; ++i) out[i] = widen_[was[i] = now[i]];
+        if (WidenForCanvas && (!same || widenAll)) {
+            uint32_t* out = frame_.data() + y * w;
+            size_t i = 0;
+            for (; i + 4 <= w; i += 4) {
+                uint64_t a, b;
+                std::memcpy(&a, now + i, sizeof a);
+                std::memcpy(&b, was + i, sizeof b);
+                if (a == b && !fresh && !widenAll) continue;
+                out[i] = widen_[now[i]];
+                out[i + 1] = widen_[now[i + 1]];
+                out[i + 2] = widen_[now[i + 2]];
+                out[i + 3] = widen_[now[i + 3]];
+            }
+            for (; i < w; ++i) out[i] = widen_[now[i]];
+        }
+        if (!same) std::memcpy(was, now, w * sizeof *now);
     }
-    pm_js_present(out, back.Width, back.Height);
+    if (widenAll) {
+        widened_ = true;
+        first = 0;
+        end = h;
+    }
+    if (!WidenForCanvas) widened_ = false;
+    pm_js_present(shown_.data(), frame_.data(), back.Width, back.Height, static_cast<int>(first), static_cast<int>(end));
     PresentMs += emscripten_get_now() - t0;
 }
 
