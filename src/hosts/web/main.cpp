@@ -227,16 +227,23 @@ EMSCRIPTEN_KEEPALIVE double pm_test_slice(double budgetMs) {
     Page& p = *ThePage;
     if (!p.Session) return -2;
     const double until = emscripten_get_now() + budgetMs;
+    // Only the slice's last frame is shown.
+    p.Host.Quiet = true;
+    bool over = false;
     try {
         do {
-            if (TimedTick(p) == pm::Session::Tick::Over) {
-                pm_js_test_done(static_cast<int>(p.Session->Frames()));
-                return -1;
-            }
-        } while (emscripten_get_now() < until);
+            over = TimedTick(p) == pm::Session::Tick::Over;
+        } while (!over && emscripten_get_now() < until);
     } catch (const std::exception& e) {
+        p.Host.Quiet = false;
         Fail(std::string("frame ") + std::to_string(p.Session->Frames() + 1) + ": " + e.what());
         return -2;
+    }
+    p.Host.Quiet = false;
+    p.Host.ShowLast();
+    if (over) {
+        pm_js_test_done(static_cast<int>(p.Session->Frames()));
+        return -1;
     }
     return static_cast<double>(p.Session->Frames());
 }

@@ -72,8 +72,23 @@ bool SameRow(const uint16_t* a, const uint16_t* b, size_t n) {
 
 }  // namespace
 
+void WebHost::ShowLast() {
+    if (const Surface* back = std::exchange(unshown_, nullptr)) Present(*back);
+}
+
 void WebHost::Present(const Surface& back) {
+    if (Quiet) {
+        unshown_ = &back;
+        return;
+    }
     const double t0 = emscripten_get_now();
+    // WebGL takes the whole frame as it is: cheaper than finding the rows
+    // that changed (most do: the sky's specks move everywhere).
+    if (!WidenForCanvas) {
+        pm_js_present(back.Pixels.data(), nullptr, back.Width, back.Height, 0, back.Height);
+        PresentMs += emscripten_get_now() - t0;
+        return;
+    }
     const size_t w = static_cast<size_t>(back.Width), h = static_cast<size_t>(back.Height), n = back.Pixels.size();
     const bool fresh = shown_.size() != n;
     if (fresh) {
@@ -81,10 +96,10 @@ void WebHost::Present(const Surface& back) {
         frame_.assign(n, 0);
         widened_ = false;
     }
-    const bool widenAll = WidenForCanvas && !widened_;
-    // Most of a frame is what the last one was (the black sky, the status
-    // line): only the rows that changed are handed on, and for a 2D canvas
-    // only the groups of four pixels that changed are widened again.
+    const bool widenAll = !widened_;
+    // For a 2D canvas: most of a frame is what the last one was (the black
+    // sky, the status line), so only the rows that changed are handed on,
+    // and only the groups of four pixels that changed are widened again.
     size_t first = h, end = 0;
     for (size_t y = 0; y < h; ++y) {
         const uint16_t* now = back.Pixels.data() + y * w;
@@ -94,7 +109,7 @@ void WebHost::Present(const Surface& back) {
             if (first == h) first = y;
             end = y + 1;
         }
-        if (WidenForCanvas && (!same || widenAll)) {
+        if (!same || widenAll) {
             uint32_t* out = frame_.data() + y * w;
             size_t i = 0;
             for (; i + 4 <= w; i += 4) {
@@ -116,7 +131,6 @@ void WebHost::Present(const Surface& back) {
         first = 0;
         end = h;
     }
-    if (!WidenForCanvas) widened_ = false;
     pm_js_present(shown_.data(), frame_.data(), back.Width, back.Height, static_cast<int>(first), static_cast<int>(end));
     PresentMs += emscripten_get_now() - t0;
 }

@@ -1,7 +1,8 @@
 // The game's picture on the page's canvas, and how the canvas is scaled.
 //
 // Drawing: with WebGL the game's own 16-bit frame (5-6-5) goes to a texture
-// as it is, only the rows that changed, and the GPU puts it on the canvas;
+// as it is, straight from the program's memory, and the GPU puts it on the
+// canvas;
 // the shader widens each channel exactly as the desktop does (the high bits
 // repeated into the low ones), so the picture is the desktop's to the bit.
 // Without WebGL, a 2D canvas is given the frame's RGBA bytes, again only the
