@@ -46,6 +46,8 @@ try {
         failed: Object.values(lhr.categories).flatMap((c) => c.auditRefs)
           .map((ref) => a[ref.id]).filter((x) => x && x.score !== null && x.score < 0.9 && x.scoreDisplayMode !== "informative")
           .map((x) => x.id),
+        tasks: ((a["long-tasks"].details || {}).items || []).map((t) => `${t.url} at ${t.startTime.toFixed(0)} ms for ${t.duration.toFixed(0)} ms`),
+        shifts: ((a["layout-shifts"] || {}).details || {}).items || [],
       });
     }
     const pick = (k) => median(results.map((x) => x[k]));
@@ -55,6 +57,10 @@ try {
                 `blocking ${pick("tbtMs").toFixed(0)} ms` + (runs > 1 ? ` (median of ${runs})` : ""));
     const failed = [...new Set(results.flatMap((x) => x.failed))];
     if (failed.length) console.log(`  below 90: ${failed.join(", ")}`);
+    if (process.env.PM_LIGHTHOUSE_TASKS) {
+      for (const t of results[0].tasks) console.log(`  long task: ${t}`);
+      for (const x of results[0].shifts) console.log(`  layout shift: ${JSON.stringify(x).slice(0, 300)}`);
+    }
   }
 } finally {
   await chrome.kill();
