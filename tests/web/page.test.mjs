@@ -255,3 +255,17 @@ test("watching a long replay: the text reaches the game whole, and the page's pa
   assert.deepEqual(errors, []);
   await page.close();
 });
+
+test("test mode: the longest run goes in slices with a progress line; the tab answers meanwhile", { timeout: 60000 }, async () => {
+  const { page, errors } = await openPage("?test&seed=3&stop=216000&keys=");
+  await waitFor(page, "the progress line", () => /^Test run: frame \d+ of 216000$/.test(document.getElementById("test-progress").textContent)
+    && !document.getElementById("test-progress").hidden, undefined, 30000);
+  const frameOf = () => page.$eval("#test-progress", (e) => Number(e.textContent.match(/frame (\d+)/)[1]));
+  const first = await frameOf();
+  // The page's own script runs between slices: a display refresh comes, and the line moves on.
+  await page.evaluate(() => new Promise((ok) => requestAnimationFrame(ok)));
+  await waitFor(page, "the run going on", (n) => Number(document.getElementById("test-progress").textContent.match(/frame (\d+)/)[1]) > n, first);
+  assert.ok(first < 216000 && !(await pageFigures(page)).testDone);
+  assert.deepEqual(errors, []);
+  await page.close();
+});
