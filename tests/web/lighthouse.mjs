@@ -48,6 +48,7 @@ try {
           .map((x) => x.id),
         tasks: ((a["long-tasks"].details || {}).items || []).map((t) => `${t.url} at ${t.startTime.toFixed(0)} ms for ${t.duration.toFixed(0)} ms`),
         shifts: ((a["layout-shifts"] || {}).details || {}).items || [],
+        lcpElement: JSON.stringify((a["largest-contentful-paint-element"] || {}).details || {}).slice(0, 400),
       });
     }
     const pick = (k) => median(results.map((x) => x[k]));
@@ -59,6 +60,7 @@ try {
     if (failed.length) console.log(`  below 90: ${failed.join(", ")}`);
     if (process.env.PM_LIGHTHOUSE_TASKS) {
       for (const t of results[0].tasks) console.log(`  long task: ${t}`);
+      console.log(`  largest paint: ${results[0].lcpElement}`);
       for (const x of results[0].shifts) console.log(`  layout shift: ${JSON.stringify(x).slice(0, 300)}`);
     }
   }

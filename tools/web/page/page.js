@@ -417,9 +417,9 @@
     waitingWorker = null;
   }
   const offline = "serviceWorker" in navigator && window.isSecureContext && !params.has("no-offline");
-  // The first visit's downloads go into the build's cache as they are, so
-  // that the worker need not fetch them again; then the worker installs.
-  const fileTypes = { js: "text/javascript", wasm: "application/wasm", data: "application/octet-stream" };
+  // The first visit's downloads go into the build's cache as they came (the
+  // responses' twins, which the browser fills beside the page's own reading),
+  // so that the worker need not fetch them again; then the worker installs.
   async function keepOffline(build, files) {
     if (!offline) return;
     if (build && !navigator.serviceWorker.controller) {
@@ -459,6 +459,8 @@
     $("play").textContent = "Loading… " + Math.round(100 * part) + " %";
   }
 
+  // A twin of each download for the offline cache, on the first visit only.
+  const twins = {};
   async function download(name, sizes) {
     let response;
     try {
@@ -467,6 +469,7 @@
       throw new Error(`the download of ${name} failed (${e.message}); check the connection and reload the page`);
     }
     if (!response.ok) throw new Error(`the download of ${name} failed (${response.status} ${response.statusText})`);
+    if (offline && !navigator.serviceWorker.controller) twins[name] = response.clone();
     if (!response.body) {
       const whole = await response.arrayBuffer();
       figures.loaded += whole.byteLength;
@@ -504,9 +507,8 @@
     figures.total = names.reduce((sum, n) => sum + (sizes[n] || 0), 0);
     progress();
     const [code, wasm, data] = await Promise.all(names.map((n) => download(n, sizes)));
-    // Copies for the offline cache (a Response keeps its own bytes).
-    keepOffline(build, [code, wasm, data].map((bytes, i) =>
-      [names[i], new Response(bytes, { headers: { "Content-Type": fileTypes[names[i].split(".").pop()] } })]));
+    // Checked whole: their twins go to the offline cache.
+    keepOffline(build, names.filter((n) => twins[n]).map((n) => [n, twins[n]]));
     window.Module = {
       canvas,
       pmPage: page,
@@ -522,7 +524,10 @@
     script.onerror = () => failed("Pellimunch could not start: its program would not run in this browser.");
     document.body.appendChild(script);
   }
-  load().catch((e) => { failed("Pellimunch could not load: " + e.message); keepNothing(); });
+  // After the page's first paint, so that the page shows at once and the
+  // downloads take nothing from it.
+  window.requestAnimationFrame(() => setTimeout(() =>
+    load().catch((e) => { failed("Pellimunch could not load: " + e.message); keepNothing(); }), 0));
   // An error before the program started is the page's failure, not a silent one.
   window.addEventListener("error", (e) => { if (!ready && !figures.failed) failed("Pellimunch could not start: " + e.message); });
 })();
