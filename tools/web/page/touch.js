@@ -105,10 +105,10 @@ window.PellimunchTouch = function (stage, send, lost) {
   // The device turned: the keys move from under the fingers.
   const upright = window.matchMedia("(orientation: portrait)");
   upright.addEventListener("change", () => {
-    if (count.size === 0 || ![...count.values()].some((n) => n > 0)) { held.clear(); return; }
-    for (const [el, n] of count) if (n > 0) send(el.dataset.key, false);
+    const pressed = [...count].filter(([, n]) => n > 0).map(([el]) => el);
+    for (const el of pressed) send(el.dataset.key, false);
     forget();
-    lost();
+    if (pressed.length) lost();
   });
 
   return {
