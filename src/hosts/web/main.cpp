@@ -7,7 +7,8 @@
 //
 // The page (tools/web/page/page.js) calls the functions marked
 // EMSCRIPTEN_KEEPALIVE below; it also has a test mode that runs a seeded key
-// script to a given frame as fast as it can and leaves that frame shown.
+// script to a given frame as fast as it can, in slices that leave the tab
+// free between them, and leaves that frame shown.
 #include <emscripten.h>
 #include <emscripten/html5.h>
 
@@ -213,7 +214,7 @@ EMSCRIPTEN_KEEPALIVE void pm_play(int muted) {
 }
 
 // The test mode: the seed, a key script (lines may be joined with ';') and
-// the frame to stop after. Runs flat out; the canvas keeps the last frame.
+// the frame to stop after. Only sets the run up: pm_test_slice runs it.
 // No record is read or written: the high score starts at its default.
 EMSCRIPTEN_KEEPALIVE int pm_test(uint32_t seed, const char* scriptText, uint32_t stop) {
     Page& p = *ThePage;
@@ -227,16 +228,36 @@ EMSCRIPTEN_KEEPALIVE int pm_test(uint32_t seed, const char* scriptText, uint32_t
         return 1;
     }
     p.NoRecord = pm::FixedRecord();
-    if (!StartSession(p, p.NoRecord, seed, &p.TestScript, stop)) return 1;
+    return StartSession(p, p.NoRecord, seed, &p.TestScript, stop) ? 0 : 1;
+}
+
+// Runs the test flat out for about `budgetMs` (at least one frame); returns
+// the frames run so far, or -1 once the run is over (the page is told, and
+// the canvas keeps the last frame), or -2 when a frame failed (said on the
+// page). Between two slices the browser draws and hears the player.
+EMSCRIPTEN_KEEPALIVE double pm_test_slice(double budgetMs) {
+    Page& p = *ThePage;
+    if (!p.Session) return -2;
+    const double until = emscripten_get_now() + budgetMs;
+    // Only the slice's last frame is shown.
+    p.Host.Quiet = true;
+    bool over = false;
     try {
-        while (TimedTick(p) != pm::Session::Tick::Over) {
-        }
+        do {
+            over = TimedTick(p) == pm::Session::Tick::Over;
+        } while (!over && emscripten_get_now() < until);
     } catch (const std::exception& e) {
+        p.Host.Quiet = false;
         Fail(std::string("frame ") + std::to_string(p.Session->Frames() + 1) + ": " + e.what());
-        return 1;
+        return -2;
     }
-    pm_js_test_done(static_cast<int>(p.Session->Frames()));
-    return 0;
+    p.Host.Quiet = false;
+    p.Host.ShowLast();
+    if (over) {
+        pm_js_test_done(static_cast<int>(p.Session->Frames()));
+        return -1;
+    }
+    return static_cast<double>(p.Session->Frames());
 }
 
 // The world table: the session up to the run that set the player's best,
@@ -296,6 +317,18 @@ EMSCRIPTEN_KEEPALIVE const char* pm_replay() {
     text = pm::FormatReplay(p.Session->Recording().Snapshot(game.Ended(), game.Record()));
     return text.c_str();
 }
+
+// The page's layout changed under a finger that held a key (the device
+// turned): as when the page loses the keyboard, every key is let go and the
+// game holds.
+EMSCRIPTEN_KEEPALIVE void pm_focus_lost() {
+    ThePage->Host.Keys.Clear();
+    ThePage->Host.FocusLoss();
+}
+
+// How the page draws: 1 for WebGL, which takes the 16-bit frame as it is,
+// 0 for a 2D canvas, which is given RGBA bytes.
+EMSCRIPTEN_KEEPALIVE void pm_canvas_gl(int gl) { ThePage->Host.WidenForCanvas = gl == 0; }
 
 // The pause notice's button was pressed.
 EMSCRIPTEN_KEEPALIVE void pm_resume() { ThePage->Host.ResumeRequest(); }
