@@ -3,6 +3,7 @@
 #include <optional>
 #include <string_view>
 
+#include "platform/command_line.h"
 #include "platform/read_digits.h"
 
 #ifndef PELLIMUNCH_VERSION
@@ -51,28 +52,20 @@ const char* Usage() {
 const char* VersionText() { return "pellimunch " PELLIMUNCH_VERSION; }
 
 bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& error) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        // Both "--name value" and "--name=value".
-        std::string_view name = arg;
-        std::string_view value;
-        bool haveValue = false;
-        if (const size_t eq = arg.find('='); arg.starts_with("--") && eq != arg.npos) {
-            name = arg.substr(0, eq);
-            value = arg.substr(eq + 1);
-            haveValue = true;
-        }
-        const bool takesValue = name == "--scale" || name == "--volume" || name == "--record" || name == "--replay";
-        if (haveValue && !takesValue) {
-            error = "option " + std::string(name) + " takes no value";
+    CommandLine line(argc, argv,
+                     {{"--help"}, {"-h"}, {"--version"}, {"--fullscreen"}, {"--window"}, {"--mute"},
+                      {"--scale", true}, {"--volume", true}, {"--record", true}, {"--replay", true}});
+    Argument arg;
+    while (line.Next(arg)) {
+        const std::string name(arg.Name);
+        const std::string_view value = arg.Value.value_or("");
+        if (arg.Inline && !arg.TakesValue) {
+            error = "option " + name + " takes no value";
             return false;
         }
-        if (takesValue && !haveValue) {
-            if (i + 1 >= argc) {
-                error = "option " + std::string(name) + " needs a value";
-                return false;
-            }
-            value = argv[++i];
+        if (arg.Missing) {
+            error = "option " + name + " needs a value";
+            return false;
         }
         if (name == "--help" || name == "-h") {
             o.Help = true;
@@ -89,7 +82,7 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
             o.Mute = true;
         } else if (name == "--record" || name == "--replay") {
             if (value.empty()) {
-                error = "option " + std::string(name) + " needs a file name";
+                error = "option " + name + " needs a file name";
                 return false;
             }
             (name == "--record" ? o.Record : o.Replay) = std::string(value);
@@ -108,11 +101,11 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
                 return false;
             }
             o.Volume = n;
-        } else if (arg.starts_with("-")) {
-            error = "unknown option " + std::string(name);
+        } else if (arg.Dashed()) {
+            error = "unknown option " + name;
             return false;
         } else {
-            error = "unexpected argument \"" + std::string(arg) + "\"";
+            error = "unexpected argument \"" + std::string(arg.Text) + "\"";
             return false;
         }
     }

@@ -10,8 +10,8 @@ set -u
 
 build=${1:?usage: desktop_window_test.sh BUILD_DIR SOURCE_DIR}
 
-# shellcheck source=support/xvfb.sh
-source "$(dirname "$0")/support/xvfb.sh"
+# shellcheck source=../../../support/xvfb.sh
+source "$(dirname "$0")/../../../support/xvfb.sh"
 pm_need_tools Xvfb xdotool import convert openbox xwininfo || exit 1
 for need in "$build/pellimunch" "$build/bmp" "$build/wav"; do
     [ -e "$need" ] || { echo "FAIL: $need is missing: build the game and its data first"; exit 1; }

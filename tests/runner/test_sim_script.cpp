@@ -200,6 +200,27 @@ TEST(SimOptions, BadArgumentsAreRefused) {
         EXPECT_FALSE(error.empty());
         EXPECT_EQ(error.find('\n'), std::string::npos);
     }
+
+    // The first bad argument is the one named, in the runner's own words.
+    const std::pair<std::vector<const char*>, std::string> told[] = {
+        {{"stray"}, "unexpected argument \"stray\""},
+        {{"-x"}, "unexpected argument \"-x\""},
+        {{"--bogus", "1"}, "unknown option \"--bogus\""},
+        {{"--help=1"}, "unknown option \"--help\""},
+        {{"--seed"}, "--seed needs a value"},
+        {{"--seed", "-1", "--bogus"}, "bad value \"-1\" for --seed (expected 0 to 4294967295)"},
+        {{"--seed", "2", "--replay", "r.replay"},
+         "--replay takes its seed, keys and high score from the file: drop --seed, --script and --score"},
+    };
+    for (const auto& [args, message] : told) {
+        Options o;
+        std::string error;
+        EXPECT_FALSE(ParseArgs(args, o, error)) << args[0];
+        EXPECT_EQ(error, message);
+    }
+    Options h;
+    std::string error;
+    EXPECT_TRUE(ParseArgs({"-h", "--script", "-"}, h, error) && h.Help && h.ScriptFile == "-") << error;
 }
 
 }  // namespace

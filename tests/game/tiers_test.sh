@@ -6,7 +6,7 @@
 # Usage: tiers_test.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
 build=$1
-src=${2:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
+src=${2:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
 
 fail=0
 # What the game may take from outside itself: memory, strings, maths and the

@@ -6,10 +6,10 @@
 # is never lowered or lost, a failed save is reported and leaves the old file
 # whole, and no temporary file is left behind.
 #
-#   bash tests/hardening_score.sh BUILD_DIR SOURCE_DIR
+#   bash tests/platform/hardening_score.sh BUILD_DIR SOURCE_DIR
 set -u
 BUILD_DIR=$(cd "${1:?usage: hardening_score.sh BUILD_DIR SOURCE_DIR}" && pwd)
-SOURCE_DIR=$(cd "${2:-$(dirname "$0")/..}" && pwd)
+SOURCE_DIR=$(cd "${2:-$(dirname "$0")/../..}" && pwd)
 SIM="$BUILD_DIR/pellimunch-sim"
 [ -x "$SIM" ] || { echo "FAIL: $SIM not built"; exit 1; }
 

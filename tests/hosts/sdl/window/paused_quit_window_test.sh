@@ -8,8 +8,8 @@
 set -u
 
 build=${1:?usage: paused_quit_window_test.sh BUILD_DIR SOURCE_DIR}
-# shellcheck source=support/xvfb.sh
-source "$(dirname "$0")/support/xvfb.sh"
+# shellcheck source=../../../support/xvfb.sh
+source "$(dirname "$0")/../../../support/xvfb.sh"
 pm_need_tools Xvfb xdotool xwininfo || exit 1
 
 pm_scratch paused-quit

@@ -5,7 +5,7 @@
 # with exit status 1 and exactly one line on standard error that names the
 # file and the reason, and leave score.dat (and its folder) exactly as it was.
 #
-#   bash tests/hardening_data.sh BUILD_DIR SOURCE_DIR
+#   bash tests/platform/hardening_data.sh BUILD_DIR SOURCE_DIR
 set -u
 BUILD_DIR=$(cd "${1:?usage: hardening_data.sh BUILD_DIR SOURCE_DIR}" && pwd)
 SIM="$BUILD_DIR/pellimunch-sim"

@@ -4,8 +4,8 @@
 # corpus. A failing input is kept in BUILD_DIR/fuzz/artifacts; copy it into
 # fuzz/regressions/<target>/ so the unit tests replay it from then on.
 #
-#   bash tests/hardening_fuzz.sh BUILD_DIR SOURCE_DIR
-#   PELLIMUNCH_FUZZ_SECONDS=600 bash tests/hardening_fuzz.sh ...   (a longer run)
+#   bash tests/driver/stress/hardening_fuzz.sh BUILD_DIR SOURCE_DIR
+#   PELLIMUNCH_FUZZ_SECONDS=600 bash tests/driver/stress/hardening_fuzz.sh ...   (a longer run)
 set -u
 BUILD_DIR=$(cd "${1:?usage: hardening_fuzz.sh BUILD_DIR SOURCE_DIR}" && pwd)
 SOURCE_DIR=$(cd "${2:?usage: hardening_fuzz.sh BUILD_DIR SOURCE_DIR}" && pwd)

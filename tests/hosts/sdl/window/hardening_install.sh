@@ -4,7 +4,7 @@
 # and icons in share/icons/hicolor; the installed game, started by its name,
 # finds its data there and keeps score.dat in the player's data folder.
 #
-#   bash tests/hardening_install.sh BUILD_DIR SOURCE_DIR
+#   bash tests/hosts/sdl/window/hardening_install.sh BUILD_DIR SOURCE_DIR
 set -u
 BUILD_DIR=$(cd "${1:?usage: hardening_install.sh BUILD_DIR SOURCE_DIR}" && pwd)
 PREFIX=/usr/local
@@ -16,8 +16,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# shellcheck source=support/check.sh
-source "$(dirname "$0")/support/check.sh"
+# shellcheck source=../../../support/check.sh
+source "$(dirname "$0")/../../../support/check.sh"
 skipped=0
 
 ROOT="$TMP/root"
@@ -35,7 +35,7 @@ for f in eat fever highjump quake charge land naki hit bomb highscore bonus bell
     pm_check "wav/$f.wav installed as built" cmp -s "$BUILD_DIR/wav/$f.wav" "$P/share/pellimunch/wav/$f.wav"
 done
 pm_check "no score.dat is installed" test ! -e "$P/share/pellimunch/score.dat" -a ! -e "$P/bin/score.dat"
-pm_check "the man page in share/man/man6" cmp -s "$(dirname "$0")/../packaging/pellimunch.6" "$P/share/man/man6/pellimunch.6"
+pm_check "the man page in share/man/man6" cmp -s "$(dirname "$0")/../../../../packaging/pellimunch.6" "$P/share/man/man6/pellimunch.6"
 
 DESKTOP="$P/share/applications/pellimunch.desktop"
 pm_check "the menu entry" test -f "$DESKTOP"

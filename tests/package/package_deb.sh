@@ -10,21 +10,21 @@
 # score.dat in the player's XDG data folder, not under the root's usr/.
 # Every tool it needs must be there (test.sh installs them): a missing one fails.
 #
-#   bash tests/package_deb.sh BUILD_DIR SOURCE_DIR
+#   bash tests/package/package_deb.sh BUILD_DIR SOURCE_DIR
 set -u
 build=$(cd "${1:?usage: package_deb.sh BUILD_DIR SOURCE_DIR}" && pwd)
 source_dir=$(cd "${2:?usage: package_deb.sh BUILD_DIR SOURCE_DIR}" && pwd)
 
-# shellcheck source=support/xvfb.sh
-source "$(dirname "$0")/support/xvfb.sh"
+# shellcheck source=../support/xvfb.sh
+source "$(dirname "$0")/../support/xvfb.sh"
 pm_need_tools cmake cpack dpkg dpkg-deb dpkg-shlibdeps file gzip lintian appstreamcli \
     desktop-file-validate hardening-check readelf Xvfb xdotool import convert || exit 1
 
 pm_scratch deb
 work=$WORK
 
-# shellcheck source=support/check.sh
-source "$(dirname "$0")/support/check.sh"
+# shellcheck source=../support/check.sh
+source "$(dirname "$0")/../support/check.sh"
 fatal() {
     echo "FAIL: $*"
     echo "$PASSED passed, $((FAILED + 1)) failed"

@@ -1,6 +1,5 @@
 // The picture on the desktop: its place in a window of any size, the notice
-// over a paused game and over a watched replay, and the check for a
-// graphics device.
+// over a paused game and over a watched replay.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,7 +13,6 @@
 
 #include "platform/letterbox.h"
 #include "platform/pause_overlay.h"
-#include "hosts/sdl/render_device.h"
 #include "platform/watch_overlay.h"
 
 namespace pm {
@@ -166,22 +164,6 @@ TEST(WatchOverlay, ABandWhileWatchingAndHowItEndedAtTheEnd) {
                                         "Esc: leave"}));
 }
 
-TEST(RenderDevice, OnlyADeviceThisUserMayOpenCounts) {
-    std::string tmpl = (fs::temp_directory_path() / "pm-dri-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-    const fs::path dir = tmpl;
-    EXPECT_FALSE(HasRenderDevice((dir / "missing").string()));
-    EXPECT_FALSE(HasRenderDevice(dir.string()));   // an empty folder
-    std::ofstream(dir / "by-path");
-    EXPECT_FALSE(HasRenderDevice(dir.string()));
-    std::ofstream(dir / "renderD128");
-    EXPECT_TRUE(HasRenderDevice(dir.string()));
-    if (::geteuid() != 0) {   // root opens anything
-        fs::permissions(dir / "renderD128", fs::perms::none);
-        EXPECT_FALSE(HasRenderDevice(dir.string()));
-    }
-    fs::remove_all(dir);
-}
 
 }  // namespace
 }  // namespace pm

@@ -17,8 +17,8 @@ set -u
 
 build=${1:?usage: window_records.sh BUILD_DIR SOURCE_DIR}
 
-# shellcheck source=support/xvfb.sh
-source "$(dirname "$0")/support/xvfb.sh"
+# shellcheck source=../../../support/xvfb.sh
+source "$(dirname "$0")/../../../support/xvfb.sh"
 pm_need_tools Xvfb xdotool import convert || exit 1
 
 pm_scratch records

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "../fuzz/fuzz_checks.h"
+#include "../../fuzz/fuzz_checks.h"
 
 namespace pm {
 namespace {

@@ -10,8 +10,8 @@
 # reads yet) while another saves a higher record: the held one, saving last,
 # must keep the higher record.
 #
-#   bash tests/two_copies.sh BUILD_DIR SOURCE_DIR
-#   PM_SESSIONS=200 bash tests/two_copies.sh ...   (the full measurement)
+#   bash tests/platform/stress/two_copies.sh BUILD_DIR SOURCE_DIR
+#   PM_SESSIONS=200 bash tests/platform/stress/two_copies.sh ...   (the full measurement)
 set -u
 BUILD_DIR=$(cd "${1:?usage: two_copies.sh BUILD_DIR SOURCE_DIR}" && pwd)
 SIM="$BUILD_DIR/pellimunch-sim"

@@ -41,6 +41,10 @@ TEST(Options, TheGoodOnes) {
     EXPECT_EQ(p.Values.Volume, 0);
     EXPECT_EQ(p.Values.Scale, 8);
 
+    // A value is the next argument whatever it looks like.
+    EXPECT_EQ(Parse({"--record", "--mute"}).Values.Record, "--mute");
+    EXPECT_EQ(Parse({"--replay=a=b"}).Values.Replay, "a=b");
+
     EXPECT_TRUE(Parse({"--help"}).Values.Help);
     EXPECT_TRUE(Parse({"-h"}).Values.Help);
     EXPECT_TRUE(Parse({"--version"}).Values.Version);
@@ -63,6 +67,12 @@ TEST(Options, BadOnesSayWhatIsWrongOnOneLine) {
         {{"--volume", "99999999999"}, "bad value \"99999999999\" for --volume (0 to 100)"},
         {{"--mute=yes"}, "option --mute takes no value"},
         {{"--window", "--fullscreen"}, "options --fullscreen and --window cannot both be given"},
+        {{"--help=1"}, "option --help takes no value"},
+        {{"-h=1"}, "unknown option -h=1"},
+        {{"--record"}, "option --record needs a value"},
+        {{"--replay="}, "option --replay needs a file name"},
+        {{"--record", "a", "--replay", "b"}, "options --record and --replay cannot both be given"},
+        {{"--scale", "0", "--fly"}, "bad value \"0\" for --scale (1 to 8)"},
     };
     for (const auto& [args, message] : cases) {
         const Parsed p = Parse(args);
