@@ -12,6 +12,13 @@ const std::vector<std::vector<std::string>>& Migrations() {
          "replay_hash TEXT NOT NULL, replay TEXT NOT NULL, address TEXT NOT NULL, submitted_at TEXT NOT NULL, "
          "CONSTRAINT runs_once UNIQUE (replay_hash))",
          "CREATE INDEX runs_by_rank ON runs (score DESC, id)"},
+        // 2: the game's identity (older rows keep only the keys'), a flag for
+        // runs that look machine-made, runs an operator took off the table;
+        // the table's order on shown runs alone.
+        {"ALTER TABLE runs ADD COLUMN game_hash TEXT", "CREATE UNIQUE INDEX runs_game_once ON runs (game_hash)",
+         "ALTER TABLE runs ADD COLUMN flag TEXT", "ALTER TABLE runs ADD COLUMN hidden_reason TEXT",
+         "ALTER TABLE runs ADD COLUMN hidden_at TEXT",
+         "CREATE INDEX runs_shown ON runs (score DESC, id) WHERE hidden_reason IS NULL", "DROP INDEX runs_by_rank"},
     };
     return all;
 }
