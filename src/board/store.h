@@ -108,8 +108,29 @@ inline constexpr const char* Insert =
     "INSERT INTO runs (name, score, level, frames, session_frames, seed, start_record, replay_hash, replay, "
     "address, submitted_at, game_hash, flag) VALUES ($1,$2,$3,$4,$5,$6,$7,$8,$9,$10,$11,NULLIF($12,''),NULLIF($13,'')) "
     "ON CONFLICT DO NOTHING RETURNING id";
+// The counts of shown runs by score and by ScoreBucket scores answer a
+// rank, and where a deep page starts, without reading the runs above it.
+inline constexpr const char* CountScore =
+    "INSERT INTO score_counts (score, n) VALUES ($1, $2) ON CONFLICT (score) DO UPDATE SET n = score_counts.n + $2";
+inline constexpr const char* CountBucket =
+    "INSERT INTO score_buckets (bucket, n) VALUES ($1 / 1024, $2) ON CONFLICT (bucket) DO UPDATE SET n = "
+    "score_buckets.n + $2";
 inline constexpr const char* Rank =
-    "SELECT COUNT(*) + 1 FROM runs WHERE hidden_reason IS NULL AND (score > $1 OR (score = $1 AND id < $2))";
+    "SELECT 1 + (SELECT COALESCE(SUM(n), 0) FROM score_buckets WHERE bucket > $1 / 1024) + "
+    "(SELECT COALESCE(SUM(n), 0) FROM score_counts WHERE score > $1 AND score < (CAST($1 AS BIGINT) / 1024 + 1) * 1024) + "
+    "(SELECT COUNT(*) FROM runs WHERE hidden_reason IS NULL AND score = $1 AND id < $2)";
+inline constexpr const char* Buckets = "SELECT bucket, n FROM score_buckets WHERE n > 0 ORDER BY bucket DESC";
+inline constexpr const char* Scores =
+    "SELECT score, n FROM score_counts WHERE n > 0 AND score >= CAST($1 AS BIGINT) * 1024 "
+    "AND score < (CAST($1 AS BIGINT) + 1) * 1024 "
+    "ORDER BY score DESC";
+inline constexpr const char* IdAt =
+    "SELECT id FROM runs WHERE hidden_reason IS NULL AND score = $1 ORDER BY score DESC, id LIMIT 1 OFFSET $2";
+// A page from its first run's key, on the index of shown runs (score <= $1
+// bounds the index scan; the rest drops the first score's earlier runs).
+inline constexpr const char* PageFrom =
+    "SELECT id, name, score, level, frames, submitted_at, COALESCE(flag, '') FROM runs WHERE hidden_reason IS NULL "
+    "AND score <= $1 AND (score < $1 OR id >= $2) ORDER BY score DESC, id LIMIT $3";
 // The page's keys first, from the index of shown runs alone (runs_shown:
 // score, id), then the page's rows by their keys.
 inline constexpr const char* Top =
@@ -117,11 +138,26 @@ inline constexpr const char* Top =
     "JOIN (SELECT id FROM runs WHERE hidden_reason IS NULL ORDER BY score DESC, id LIMIT $1 OFFSET $2) page "
     "ON r.id = page.id ORDER BY r.score DESC, r.id";
 inline constexpr const char* Replay = "SELECT replay FROM runs WHERE id = $1";
-inline constexpr const char* Count = "SELECT COUNT(*) FROM runs WHERE hidden_reason IS NULL";
-inline constexpr const char* Hide = "UPDATE runs SET hidden_reason = $2, hidden_at = $3 WHERE id = $1";
-inline constexpr const char* Unhide = "UPDATE runs SET hidden_reason = NULL, hidden_at = NULL WHERE id = $1";
+inline constexpr const char* Count = "SELECT COALESCE(SUM(n), 0) FROM score_buckets";
+inline constexpr const char* Exists = "SELECT score FROM runs WHERE id = $1";
+// Each gives the run's score when it changed the table (and the counts
+// must follow), no row when the run was already so or is not there.
+inline constexpr const char* Hide =
+    "UPDATE runs SET hidden_reason = $2, hidden_at = $3 WHERE id = $1 AND hidden_reason IS NULL RETURNING score";
+inline constexpr const char* Unhide =
+    "UPDATE runs SET hidden_reason = NULL, hidden_at = NULL WHERE id = $1 AND hidden_reason IS NOT NULL "
+    "RETURNING score";
 inline constexpr const char* Ping = "SELECT 1";
 }  // namespace sql
+
+// Top's answer for pages from DeepPage on: the key (score, id) of the run
+// at `offset`, found from the counts (`rows` runs a query of the three
+// above, Buckets, Scores or IdAt, with its parameters, and gives its rows
+// as pairs); nothing past the table's end.
+inline constexpr int64_t DeepPage = 1000;
+using Pairs = std::vector<std::pair<int64_t, int64_t>>;
+std::optional<std::pair<int64_t, int64_t>> KeyAt(
+    int64_t offset, const std::function<Pairs(const char* sql, const std::vector<int64_t>& params)>& rows);
 
 // The migrations, in order: migration i brings the schema to version i + 1.
 // The column types that differ are written {id} and {big}.

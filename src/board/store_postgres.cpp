@@ -28,9 +28,23 @@ constexpr int WatchMs = 100;
 
 // The statements, prepared on each connection by name.
 const std::pair<const char*, const char*> Prepared[] = {
-    {"insert", sql::Insert}, {"rank", sql::Rank}, {"top", sql::Top},       {"replay", sql::Replay},
-    {"count", sql::Count},   {"hide", sql::Hide}, {"unhide", sql::Unhide}, {"ping", sql::Ping},
+    {"insert", sql::Insert},   {"rank", sql::Rank},       {"top", sql::Top},
+    {"replay", sql::Replay},   {"count", sql::Count},     {"hide", sql::Hide},
+    {"unhide", sql::Unhide},   {"ping", sql::Ping},       {"count_score", sql::CountScore},
+    {"count_bucket", sql::CountBucket}, {"exists", sql::Exists}, {"buckets", sql::Buckets},
+    {"scores", sql::Scores},   {"id_at", sql::IdAt},      {"page_from", sql::PageFrom},
 };
+
+const char* NameOf(const char* text) {
+    for (auto [name, sql] : Prepared)
+        if (sql == text) return name;
+    throw StoreError("a statement that was never prepared");
+}
+
+void Counts(pqxx::work& w, int64_t score, int64_t change) {
+    w.exec_prepared("count_score", score, change);
+    w.exec_prepared("count_bucket", score, change);
+}
 
 // The connection string with the timeouts added, unless it sets them.
 std::string WithTimeouts(const std::string& uri) {
@@ -80,6 +94,7 @@ public:
                 out.Duplicate = true;
             } else {
                 out.Id = ins[0][0].as<int64_t>();
+                Counts(w, r.Score, 1);
                 out.Rank = w.exec_prepared("rank", r.Score, out.Id)[0][0].as<int64_t>();
             }
             w.commit();
@@ -90,11 +105,26 @@ public:
     std::vector<TableRow> Top(int64_t limit, int64_t offset) override {
         return Do(StoreTimeoutMs, [&](pqxx::work& w) {
             std::vector<TableRow> rows;
-            for (const auto& row : w.exec_prepared("top", limit, offset))
-                rows.push_back({offset + static_cast<int64_t>(rows.size()) + 1, row[0].as<int64_t>(),
-                                row[1].as<std::string>(), row[2].as<int32_t>(), row[3].as<int32_t>(),
-                                static_cast<uint64_t>(row[4].as<int64_t>()), row[5].as<std::string>(),
-                                row[6].as<std::string>()});
+            auto take = [&](const pqxx::result& result) {
+                for (const auto& row : result)
+                    rows.push_back({offset + static_cast<int64_t>(rows.size()) + 1, row[0].as<int64_t>(),
+                                    row[1].as<std::string>(), row[2].as<int32_t>(), row[3].as<int32_t>(),
+                                    static_cast<uint64_t>(row[4].as<int64_t>()), row[5].as<std::string>(),
+                                    row[6].as<std::string>()});
+            };
+            if (offset < DeepPage) {
+                take(w.exec_prepared("top", limit, offset));
+                return rows;
+            }
+            // The counts and the page from one snapshot of the table.
+            w.exec("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ READ ONLY");
+            const auto key = KeyAt(offset, [&](const char* text, const std::vector<int64_t>& params) {
+                Pairs out;
+                for (const auto& row : w.exec_prepared(NameOf(text), pqxx::prepare::make_dynamic_params(params)))
+                    out.emplace_back(row[0].as<int64_t>(), text == sql::IdAt ? 0 : row[1].as<int64_t>());
+                return out;
+            });
+            if (key) take(w.exec_prepared("page_from", key->first, key->second, limit));
             return rows;
         });
     }
@@ -112,19 +142,11 @@ public:
     }
 
     bool Hide(int64_t id, const std::string& reason, const std::string& date) override {
-        return Do(StoreTimeoutMs, [&](pqxx::work& w) {
-            const bool found = w.exec_prepared("hide", id, reason, date).affected_rows() > 0;
-            w.commit();
-            return found;
-        });
+        return Do(StoreTimeoutMs, [&](pqxx::work& w) { return Moderate(w, id, w.exec_prepared("hide", id, reason, date), -1); });
     }
 
     bool Unhide(int64_t id) override {
-        return Do(StoreTimeoutMs, [&](pqxx::work& w) {
-            const bool found = w.exec_prepared("unhide", id).affected_rows() > 0;
-            w.commit();
-            return found;
-        });
+        return Do(StoreTimeoutMs, [&](pqxx::work& w) { return Moderate(w, id, w.exec_prepared("unhide", id), 1); });
     }
 
     bool Ping() override {
@@ -156,6 +178,18 @@ public:
     }
 
 private:
+    // After hide or unhide: the counts follow a run that changed; the
+    // answer is whether the run is there at all.
+    static bool Moderate(pqxx::work& w, int64_t id, const pqxx::result& changed, int64_t delta) {
+        bool found = true;
+        if (!changed.empty())
+            Counts(w, changed[0][0].as<int64_t>(), delta);
+        else
+            found = !w.exec_prepared("exists", id).empty();
+        w.commit();
+        return found;
+    }
+
     // Cuts the connections whose call is past its deadline: the blocked
     // call sees its connection lost and fails at once.
     void Watch() {

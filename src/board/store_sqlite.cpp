@@ -47,7 +47,6 @@ public:
         const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st_, col));
         return p ? std::string(p, static_cast<size_t>(sqlite3_column_bytes(st_, col))) : std::string();
     }
-    int Changes() { return sqlite3_changes(db_); }
 
 private:
     int Index(int i) {
@@ -94,14 +93,15 @@ std::string JournalMode(sqlite3* db, const char* set) {
 struct Reader {
     explicit Reader(const std::string& path)
         : Db(Open(path, SQLITE_OPEN_READONLY)), Top(Db, sql::Top), Count(Db, sql::Count), Replay(Db, sql::Replay),
-          Ping(Db, "SELECT COUNT(*) FROM schema_version") {}
+          Ping(Db, "SELECT COUNT(*) FROM schema_version"), Buckets(Db, sql::Buckets), Scores(Db, sql::Scores),
+          IdAt(Db, sql::IdAt), PageFrom(Db, sql::PageFrom) {}
     // Ends the read: a statement left unreset would hold its snapshot of
     // the table, and the next read would not see new runs.
     void Done() {
-        for (Statement* s : {&Top, &Count, &Replay, &Ping}) s->Fresh();
+        for (Statement* s : {&Top, &Count, &Replay, &Ping, &Buckets, &Scores, &IdAt, &PageFrom}) s->Fresh();
     }
     sqlite3* Db;
-    Statement Top, Count, Replay, Ping;
+    Statement Top, Count, Replay, Ping, Buckets, Scores, IdAt, PageFrom;
 };
 
 // The table in one SQLite file in write-ahead-log mode: one writing
@@ -125,6 +125,9 @@ public:
             rank_ = std::make_unique<Statement>(db_, sql::Rank);
             hide_ = std::make_unique<Statement>(db_, sql::Hide);
             unhide_ = std::make_unique<Statement>(db_, sql::Unhide);
+            count_score_ = std::make_unique<Statement>(db_, sql::CountScore);
+            count_bucket_ = std::make_unique<Statement>(db_, sql::CountBucket);
+            exists_ = std::make_unique<Statement>(db_, sql::Exists);
             for (int i = 0; i < SqliteReaders; ++i) {
                 auto reader = std::make_unique<ReaderSlot>(path);
                 if (JournalMode(reader->R.Db, "PRAGMA journal_mode") != "wal")
@@ -160,6 +163,7 @@ public:
                 out.Id = ins.Int(0);
                 while (ins.Step()) {
                 }
+                Counts(r.Score, 1);
                 Statement& rank = rank_->Fresh();
                 rank.Bind(1, r.Score).Bind(2, out.Id).Step();
                 out.Rank = rank.Int(0);
@@ -175,32 +179,50 @@ public:
     }
 
     bool Hide(int64_t id, const std::string& reason, const std::string& date) override {
-        std::lock_guard lock(write_);
-        Statement& s = hide_->Fresh();
-        s.Bind(1, id).Bind(2, reason).Bind(3, date).Step();
-        const bool found = s.Changes() > 0;
-        s.Fresh();
-        return found;
+        return Moderate(id, [&](Statement& s) { s.Bind(1, id).Bind(2, reason).Bind(3, date); }, *hide_, -1);
     }
 
     bool Unhide(int64_t id) override {
-        std::lock_guard lock(write_);
-        Statement& s = unhide_->Fresh();
-        s.Bind(1, id).Step();
-        const bool found = s.Changes() > 0;
-        s.Fresh();
-        return found;
+        return Moderate(id, [&](Statement& s) { s.Bind(1, id); }, *unhide_, 1);
     }
 
     std::vector<TableRow> Top(int64_t limit, int64_t offset) override {
         return Read([&](Reader& r) {
-            Statement& s = r.Top.Fresh();
-            s.Bind(1, limit).Bind(2, offset);
             std::vector<TableRow> rows;
-            while (s.Step())
-                rows.push_back({offset + static_cast<int64_t>(rows.size()) + 1, s.Int(0), s.Text(1),
-                                static_cast<int32_t>(s.Int(2)), static_cast<int32_t>(s.Int(3)),
-                                static_cast<uint64_t>(s.Int(4)), s.Text(5), s.Text(6)});
+            auto take = [&](Statement& s) {
+                while (s.Step())
+                    rows.push_back({offset + static_cast<int64_t>(rows.size()) + 1, s.Int(0), s.Text(1),
+                                    static_cast<int32_t>(s.Int(2)), static_cast<int32_t>(s.Int(3)),
+                                    static_cast<uint64_t>(s.Int(4)), s.Text(5), s.Text(6)});
+            };
+            if (offset < DeepPage) {
+                Statement& s = r.Top.Fresh();
+                s.Bind(1, limit).Bind(2, offset);
+                take(s);
+                return rows;
+            }
+            // The counts and the page from one snapshot of the table.
+            Exec(r.Db, "BEGIN");
+            try {
+                const auto key = KeyAt(offset, [&](const char* text, const std::vector<int64_t>& params) {
+                    Statement& s = (text == sql::Buckets ? r.Buckets : text == sql::Scores ? r.Scores : r.IdAt).Fresh();
+                    for (size_t i = 0; i < params.size(); ++i) s.Bind(static_cast<int>(i + 1), params[i]);
+                    Pairs out;
+                    while (s.Step()) out.emplace_back(s.Int(0), text == sql::IdAt ? 0 : s.Int(1));
+                    return out;
+                });
+                if (key) {
+                    Statement& s = r.PageFrom.Fresh();
+                    s.Bind(1, key->first).Bind(2, key->second).Bind(3, limit);
+                    take(s);
+                }
+                r.Done();
+                Exec(r.Db, "COMMIT");
+            } catch (...) {
+                r.Done();
+                sqlite3_exec(r.Db, "ROLLBACK", nullptr, nullptr, nullptr);
+                throw;
+            }
             return rows;
         });
     }
@@ -243,6 +265,9 @@ public:
         rank_.reset();
         hide_.reset();
         unhide_.reset();
+        count_score_.reset();
+        count_bucket_.reset();
+        exists_.reset();
         if (!db_) return;
         sqlite3_close_v2(db_);
         db_ = nullptr;
@@ -290,6 +315,40 @@ private:
         if (!db_) throw StoreError("the database is closed");
         return db_;
     }
+    // The counts of shown runs after one of `score` came or went.
+    void Counts(int64_t score, int64_t change) {
+        for (Statement* s : {count_score_.get(), count_bucket_.get()}) {
+            s->Fresh().Bind(1, score).Bind(2, change).Step();
+            s->Fresh();
+        }
+    }
+    // Hide or unhide: the run's row and the counts in one transaction.
+    template <typename BindFn>
+    bool Moderate(int64_t id, BindFn bind, Statement& change, int64_t delta) {
+        std::lock_guard lock(write_);
+        Exec(Db(), "BEGIN IMMEDIATE");
+        try {
+            Statement& s = change.Fresh();
+            bind(s);
+            bool found = true;
+            if (s.Step()) {
+                const int64_t score = s.Int(0);
+                while (s.Step()) {
+                }
+                s.Fresh();
+                Counts(score, delta);
+            } else {
+                s.Fresh();
+                found = exists_->Fresh().Bind(1, id).Step();
+                exists_->Fresh();
+            }
+            Exec(db_, "COMMIT");
+            return found;
+        } catch (...) {
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+            throw;
+        }
+    }
     int Version() {
         Statement s(Db(), sql::SchemaVersion);
         s.Step();
@@ -315,7 +374,7 @@ private:
     std::string path_;
     std::mutex write_;
     sqlite3* db_ = nullptr;
-    std::unique_ptr<Statement> insert_, rank_, hide_, unhide_;
+    std::unique_ptr<Statement> insert_, rank_, hide_, unhide_, count_score_, count_bucket_, exists_;
 
     std::mutex readers_mutex_;
     std::condition_variable returned_;

@@ -7,11 +7,14 @@ falls); the test keys on the title, in play and on the game-over screen
 keys the game ignores, another starting record, idle frames after the game
 over: 409) and a run that differs by a frame (201); names that would show
 blank or pass for another; a machine-made run flagged; an operator hiding a
-run and putting it back.
+run and putting it back; a table of the first schema migrated, its deep
+pages in order.
 
     table_rules.py BUILD_DIR
 """
 import os
+import random
+import sqlite3
 import subprocess
 import sys
 import tempfile
@@ -151,6 +154,40 @@ def moderation(build, srv, flagged, run):
     check(table(srv, lambda t: t["total"] == before["total"]) == before, "unhidden: the table as it was")
 
 
+def deep_pages(build, tmp):
+    """A table of the first schema with 2,500 runs (many on equal scores) is
+    migrated; pages past the first thousand rows, found from the counts, and
+    the total follow the table's order, with hidden runs left out."""
+    path = os.path.join(tmp, "old.db")
+    db = sqlite3.connect(path)
+    db.executescript(
+        "CREATE TABLE schema_version (version INTEGER NOT NULL, applied_at TEXT NOT NULL);"
+        "INSERT INTO schema_version VALUES (1, '2026-01-01T00:00:00Z');"
+        "CREATE TABLE runs (id INTEGER PRIMARY KEY, name TEXT NOT NULL, score INTEGER NOT NULL, "
+        "level INTEGER NOT NULL, frames INTEGER NOT NULL, session_frames INTEGER NOT NULL, seed INTEGER NOT NULL, "
+        "start_record INTEGER NOT NULL, replay_hash TEXT NOT NULL, replay TEXT NOT NULL, address TEXT NOT NULL, "
+        "submitted_at TEXT NOT NULL, CONSTRAINT runs_once UNIQUE (replay_hash));"
+        "CREATE INDEX runs_by_rank ON runs (score DESC, id);")
+    rng = random.Random(5)
+    db.executemany("INSERT INTO runs VALUES (NULL, ?, ?, 1, 60, 60, 1, 1000, ?, 'x', 'a', 'd')",
+                   [(f"r{i}", rng.choice([0, 5, 5000, 5001]) if i % 3 else rng.randrange(3000000), f"k{i}")
+                    for i in range(2500)])
+    db.commit()
+    srv = Server(build, path, log=os.path.join(tmp, "old.log"))
+    hidden = [7, 1500, 2222]
+    for rid in hidden:
+        subprocess.run([os.path.join(build, "pellimunch-board"), "--db", path, "hide", str(rid), "test"], check=True,
+                       capture_output=True, timeout=30)
+    order = [r[0] for r in db.execute("SELECT id FROM runs ORDER BY score DESC, id") if r[0] not in hidden]
+    db.close()
+    for offset in (0, 999, 1000, 1700, 2400, 2497, 3000):
+        top = srv.top(limit=100, offset=offset)
+        check(top["total"] == 2497, f"total {top['total']}")
+        check([r["id"] for r in top["runs"]] == order[offset:offset + 100], f"the page at {offset}")
+        check([r["rank"] for r in top["runs"]] == list(range(offset + 1, offset + 1 + len(top["runs"]))), "ranks")
+    check(srv.stop() == 0, "a clean stop")
+
+
 def main():
     build = sys.argv[1]
     started = time.monotonic()
@@ -164,6 +201,7 @@ def main():
             flagged, run = flags(build, srv)
             moderation(build, srv, flagged, run)
             check(srv.stop() == 0, "a clean stop")
+            deep_pages(build, tmp)
         except BaseException:
             print(srv.log_text()[-3000:], file=sys.stderr)
             raise
