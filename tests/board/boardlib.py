@@ -19,6 +19,17 @@ GOLDEN = os.path.join(HERE, "..", "golden")
 SKIP = 77  # CTest's SKIP_RETURN_CODE
 
 
+checks = 0
+
+
+def check(ok, what):
+    """One check of a test: counted, and the test fails with WHAT when not OK."""
+    global checks
+    checks += 1
+    if not ok:
+        raise AssertionError(what)
+
+
 class Run:
     """A session recorded by the runner: the replay file a player would send,
     and what the game's own trace says its best game was."""

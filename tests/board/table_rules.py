@@ -21,16 +21,9 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from boardlib import Server, golden_keys, record_run, script_frames, with_key  # noqa: E402
+import boardlib  # noqa: E402
+from boardlib import check, Server, golden_keys, record_run, with_key  # noqa: E402
 
-checks = 0
-
-
-def check(ok, what):
-    global checks
-    checks += 1
-    if not ok:
-        raise AssertionError(what)
 
 
 def ranked_as_traced(srv, name, run, what):
@@ -205,7 +198,7 @@ def main():
         except BaseException:
             print(srv.log_text()[-3000:], file=sys.stderr)
             raise
-    print(f"board rules: {checks} checks passed in {time.monotonic() - started:.1f} s")
+    print(f"board rules: {boardlib.checks} checks passed in {time.monotonic() - started:.1f} s")
     return 0
 
 
