@@ -310,12 +310,12 @@ void Run(const Replay& replay, Verification& v, const RunHooks& hooks) {
         v.Result = Verdict::Mismatch;
         v.Message = differs;
         v.Best = {};
+        v.GameHash.clear();
     } else if (hiddenAt != 0) {
         v.Result = Verdict::Refused;
         v.Message = "W, E or R was pressed during play at frame " + std::to_string(hiddenAt) +
                     "; the table does not rank such runs";
         v.Best = {};
-        v.GameHash.clear();
         v.GameHash.clear();
     } else if (!hadGame) {
         v.Result = Verdict::Refused;
