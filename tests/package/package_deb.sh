@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # The Debian package: packaging/build_deb.sh makes pellimunch_<version>_<arch>.deb
-# in a build of its own (BUILD_DIR/deb); lintian, appstreamcli and
+# in a build of its own (BUILD_DIR/deb), with pellimunch-board_<version>_<arch>.deb
+# beside it (lintian-clean, hardened, its unit and options in place, the same
+# bytes when built again); lintian, appstreamcli and
 # desktop-file-validate find nothing to complain about; hardening-check
 # finds every protection in the game; its debug symbols are in
 # pellimunch-dbgsym_<version>_<arch>.ddeb under its build id; a second build
@@ -152,6 +154,40 @@ if SOURCE_DATE_EPOCH=$epoch JOBS=${JOBS:-2} bash "$source_dir/packaging/build_de
 else
     tail -n 30 "$work/again.log"
     pm_check "the second build succeeds" false
+fi
+
+# --- the world table's package ------------------------------------------------
+board_deb=$(sed -n 's/^\(.*pellimunch-board_.*\.deb\)$/\1/p' "$work/build.log" | tail -n 1)
+pm_check "the board's package is pellimunch-board_${version}_${arch}.deb" \
+    test "$(basename "${board_deb:-none}")" = "pellimunch-board_${version}_${arch}.deb" -a -f "${board_deb:-/none}"
+if [ -f "${board_deb:-/none}" ]; then
+    lintian --fail-on error,warning "$board_deb" >"$work/lintian-board.out" 2>&1
+    status=$?
+    grep -E '^[EW]: ' "$work/lintian-board.out" | sed 's/^/      /'
+    pm_check "lintian on the board's package: no errors, no warnings" \
+        test "$status" = 0 -a -z "$(grep -E '^[EW]: ' "$work/lintian-board.out")"
+    board_root=$work/board-root
+    dpkg-deb -x "$board_deb" "$board_root"
+    for f in usr/bin/pellimunch-board lib/systemd/system/pellimunch-board.service etc/default/pellimunch-board \
+        usr/share/man/man8/pellimunch-board.8.gz usr/share/doc/pellimunch-board/copyright; do
+        pm_check "the board's package holds /$f" test -f "$board_root/$f"
+    done
+    pm_check "/etc/default/pellimunch-board is a conffile" \
+        test "$(dpkg-deb --ctrl-tarfile "$board_deb" | tar -xO ./conffiles)" = /etc/default/pellimunch-board
+    unit=$board_root/lib/systemd/system/pellimunch-board.service
+    pm_check "the service runs as a user of its own" grep -qx 'User=pellimunch-board' "$unit"
+    pm_check "  ... with its state in /var/lib/pellimunch-board" grep -qx 'StateDirectory=pellimunch-board' "$unit"
+    pm_check "  ... and the system read-only" grep -qx 'ProtectSystem=strict' "$unit"
+    pm_check "  ... on 127.0.0.1:8080 until configured" \
+        grep -q -- '--listen 127.0.0.1 --port 8080' "$board_root/etc/default/pellimunch-board"
+    pm_check "the postinst makes the system user" grep -q 'adduser --system' \
+        <(dpkg-deb --ctrl-tarfile "$board_deb" | tar -xO ./postinst)
+    hardening-check "${skip[@]}" "$board_root/usr/bin/pellimunch-board" >"$work/hardening-board.out" 2>&1
+    status=$?
+    sed 's/^/      /' "$work/hardening-board.out"
+    pm_check "hardening-check on the board: every protection Debian's flags give" test "$status" = 0
+    pm_check "the unpacked board answers --help" sh -c "'$board_root/usr/bin/pellimunch-board' --help | grep -q 'hide ID'"
+    pm_check "a build in another folder gives the same board package" cmp "$board_deb" "$again/$(basename "$board_deb")"
 fi
 
 # --- the unpacked game runs -------------------------------------------------
