@@ -57,6 +57,8 @@ public:
     virtual std::vector<TableRow> Top(int64_t limit, int64_t offset) = 0;
     virtual std::optional<std::string> ReplayText(int64_t id) = 0;
     virtual int64_t Count() = 0;
+    // True when the database answers a trivial query (for /healthz); never throws.
+    virtual bool Ping() = 0;
     virtual void Close() = 0;
 };
 

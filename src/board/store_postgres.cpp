@@ -94,6 +94,14 @@ public:
         return Do([&](pqxx::work& w) { return w.exec1(sql::Count)[0].as<int64_t>(); });
     }
 
+    bool Ping() override {
+        try {
+            return Do([&](pqxx::work& w) { return w.exec1("SELECT 1")[0].as<int>() == 1; });
+        } catch (const std::exception&) {
+            return false;
+        }
+    }
+
     void Close() override {
         std::lock_guard lock(mutex_);
         if (conn_) conn_->disconnect();

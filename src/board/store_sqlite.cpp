@@ -120,6 +120,16 @@ public:
         return s.Int(0);
     }
 
+    bool Ping() override {
+        try {
+            std::lock_guard lock(mutex_);
+            Statement s(Db(), "SELECT 1");
+            return s.Step() && s.Int(0) == 1;
+        } catch (const std::exception&) {
+            return false;
+        }
+    }
+
     void Close() override {
         std::lock_guard lock(mutex_);
         if (!db_) return;
