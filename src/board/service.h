@@ -55,6 +55,9 @@ using Outcome = std::variant<outcome::Ranked, outcome::Duplicate, outcome::Inval
 
 // What the client is answered.
 struct Reply {
+    Reply() = default;
+    Reply(int status, nlohmann::json body, int retryAfter = 0, std::string log = {})
+        : Status(status), Body(std::move(body)), RetryAfter(retryAfter), Log(std::move(log)) {}
     int Status = 500;
     nlohmann::json Body;
     int RetryAfter = 0;          // seconds; 0: no Retry-After
