@@ -31,9 +31,12 @@ inline std::string_view View(boost::beast::string_view s) { return {s.data(), s.
 // Every answer carries these: scripts and WebAssembly from the site only, no
 // framing by other sites, no sniffing a replay's text into a page, no
 // Referer sent on. The table page and the browser game keep to it: no
-// inline script or style, their files from the site itself.
+// inline script or style, their files from the site itself. (blob: is the
+// game's own program: the page downloads pellimunch.js from the site itself,
+// for its progress bar, and starts it from those bytes; only a script
+// already running on the page can make a blob: address.)
 inline constexpr const char* ContentSecurityPolicy =
-    "default-src 'self'; script-src 'self' 'wasm-unsafe-eval'; style-src 'self'; img-src 'self' data:; "
+    "default-src 'self'; script-src 'self' blob: 'wasm-unsafe-eval'; style-src 'self'; img-src 'self' data:; "
     "object-src 'none'; base-uri 'none'; form-action 'self'; frame-ancestors 'none'";
 inline constexpr const char* ReferrerPolicy = "no-referrer";
 

@@ -489,7 +489,7 @@ TEST(BoardHttp, EveryAnswerCarriesTheSecurityHeadersAndAConnectionServesManyRequ
     const std::string a = c.Read(2s);
     EXPECT_EQ(StatusOf(a), 200) << a;
     EXPECT_NE(a.find("\r\n\r\nGET /a b 0 127.0.0.1"), std::string::npos) << a;
-    for (const char* h : {"Content-Security-Policy: default-src 'self'; script-src 'self' 'wasm-unsafe-eval';",
+    for (const char* h : {"Content-Security-Policy: default-src 'self'; script-src 'self' blob: 'wasm-unsafe-eval';",
                           "frame-ancestors 'none'", "X-Content-Type-Options: nosniff", "Referrer-Policy: no-referrer"})
         EXPECT_NE(a.find(h), std::string::npos) << h;
     EXPECT_EQ(a.find("Access-Control-Allow-Origin"), std::string::npos);
