@@ -109,6 +109,7 @@ TEST(BoardPool, ACoroutineGetsItsResultOnItsOwnThreadNeverThePools) {
         co_return *r.Value;
     };
     EXPECT_EQ(RunCoroutine(io, body()), 42);
+    pool.Stop();
 }
 
 TEST(BoardPool, AFullPoolAnAnswerTooLateAndADropAreToldApart) {
@@ -117,7 +118,7 @@ TEST(BoardPool, AFullPoolAnAnswerTooLateAndADropAreToldApart) {
     std::promise<void> release;
     std::shared_future<void> go = release.get_future().share();
     std::latch started(1);
-    pool.TryPost([&](bool) {
+    pool.TryPost([&started, go](bool) {
         started.count_down();
         go.wait();
     });
@@ -155,6 +156,7 @@ TEST(BoardPool, AFullPoolAnAnswerTooLateAndADropAreToldApart) {
     io.run();
     EXPECT_EQ(status, PoolResult<int>::Dropped);
     release.set_value();
+    pool.Stop();   // its jobs hold timers of `io`: gone before it
 }
 
 // ---- The rate limiter -------------------------------------------------------
@@ -348,7 +350,7 @@ TEST(BoardService, AFullQueueIs503AndGivesTheTokenBackTheRateLimitIs429) {
     std::promise<void> release;
     std::shared_future<void> go = release.get_future().share();
     std::latch started(1);
-    pool.TryPost([&](bool) {
+    pool.TryPost([&started, go](bool) {
         started.count_down();
         go.wait();
     });
@@ -366,6 +368,7 @@ TEST(BoardService, AFullQueueIs503AndGivesTheTokenBackTheRateLimitIs429) {
     const Outcome limited = RunCoroutine(io, service.Submit("{}", "10.1.1.1"));
     ASSERT_TRUE(std::holds_alternative<outcome::RateLimited>(limited));
     EXPECT_EQ(ReplyFor(limited).RetryAfter, 60);
+    pool.Stop();
 }
 
 // ---- The HTTP layer -------------------------------------------------------------
