@@ -32,14 +32,16 @@ const char* const Usage =
     "  --queue N          verifications that may wait (default 32; past that: 503)\n"
     "  --submit-rate N    submissions per minute per address after a burst (default 6)\n"
     "  --submit-burst N   submissions an address may make at once (default 10)\n"
-    "  --trust-proxy      take the client's address from X-Forwarded-For (behind a proxy only)\n"
+    "  --trust-proxy      take the client's address from X-Forwarded-For (behind a proxy only;\n"
+    "                     the proxy then limits the connections of each client)\n"
     "  --quiet            no request log\n"
     "  --help             this text\n"
     "\n"
     "backup TARGET copies the live SQLite database to TARGET safely.\n"
     "hide ID REASON takes run ID off the table (its replay is kept); unhide ID\n"
     "puts it back.\n"
-    "SIGTERM or SIGINT finishes the requests in hand, then closes the database.\n";
+    "SIGTERM or SIGINT finishes the requests in hand, then closes the database\n"
+    "(within 10 s, whatever the clients do).\n";
 
 int Bad(const std::string& why) {
     std::fprintf(stderr, "pellimunch-board: %s (see --help)\n", why.c_str());

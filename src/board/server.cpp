@@ -1,390 +1,253 @@
+// The board's server: its routes on the HTTP layer (http.h), the
+// verifications on their pool (service.h), the database's reads for GET
+// requests on a small pool of their own, and the stop on SIGTERM.
 #include "board/server.h"
 
-#include <httplib.h>
-#include <pthread.h>
 #include <signal.h>
-#include <sys/resource.h>
-#include <unistd.h>
+#include <sys/stat.h>
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <cstdio>
-#include <ctime>
-#include <deque>
 #include <fstream>
-#include <functional>
-#include <future>
-#include <map>
-#include <mutex>
+#include <memory>
 #include <nlohmann/json.hpp>
+#include <regex>
 #include <thread>
-#include <unordered_map>
 
-#include "board/names.h"
+#include "board/cache.h"
+#include "board/http.h"
+#include "board/limiter.h"
+#include "board/pool.h"
+#include "board/service.h"
 #include "board/site_files.h"
 #include "board/store.h"
-#include "board/verify.h"
 
 namespace pm::board {
 
 namespace {
 
 using Json = nlohmann::json;
-using Clock = std::chrono::steady_clock;
+using http::Request;
+using http::Response;
+namespace bh = boost::beast::http;
+using Ms = std::chrono::milliseconds;
 
 constexpr int VerifyNice = 10;
 
-// Verifications run here, never on a thread that reads requests. The queue
-// is bounded: a full one is refused at once instead of growing.
-class WorkerPool {
-public:
-    WorkerPool(int threads, int queue) : limit_(static_cast<size_t>(std::max(queue, 1))) {
-        for (int i = 0; i < std::max(threads, 1); ++i) threads_.emplace_back([this] { Work(); });
-    }
-    ~WorkerPool() { Stop(); }
-
-    // False when the queue is full.
-    bool TryPost(std::function<void()> job) {
-        std::lock_guard lock(mutex_);
-        if (stopping_ || jobs_.size() >= limit_) return false;
-        jobs_.push_back(std::move(job));
-        ready_.notify_one();
-        return true;
-    }
-    // Runs what is queued and in hand, then joins.
-    void Stop() {
-        {
-            std::lock_guard lock(mutex_);
-            stopping_ = true;
-        }
-        ready_.notify_all();
-        for (std::thread& t : threads_)
-            if (t.joinable()) t.join();
-    }
-    size_t Waiting() {
-        std::lock_guard lock(mutex_);
-        return jobs_.size();
-    }
-
-private:
-    void Work() {
-        // Verifying is batch work: below the threads that answer requests,
-        // so the table stays quick to read while runs are checked.
-        ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), VerifyNice);
-        for (;;) {
-            std::function<void()> job;
-            {
-                std::unique_lock lock(mutex_);
-                ready_.wait(lock, [&] { return stopping_ || !jobs_.empty(); });
-                if (jobs_.empty()) return;
-                job = std::move(jobs_.front());
-                jobs_.pop_front();
-            }
-            job();
-        }
-    }
-
-    std::mutex mutex_;
-    std::condition_variable ready_;
-    std::deque<std::function<void()>> jobs_;
-    std::vector<std::thread> threads_;
-    size_t limit_;
-    bool stopping_ = false;
-};
-
-// A token bucket per address: `burst` submissions at once, then one more
-// each 60/perMinute seconds.
-class RateLimiter {
-public:
-    RateLimiter(int perMinute, int burst) : perSecond_(perMinute / 60.0), burst_(std::max(burst, 1)) {}
-
-    bool Allow(const std::string& address) {
-        std::lock_guard lock(mutex_);
-        const Clock::time_point now = Clock::now();
-        if (buckets_.size() >= MaxTrackedAddresses) Forget(now);
-        auto [it, fresh] = buckets_.try_emplace(address, Bucket{static_cast<double>(burst_), now});
-        Bucket& b = it->second;
-        if (!fresh) {
-            b.Tokens = std::min<double>(burst_, b.Tokens + Seconds(now - b.At) * perSecond_);
-            b.At = now;
-        }
-        if (b.Tokens < 1) return false;
-        b.Tokens -= 1;
-        return true;
-    }
-
-private:
-    struct Bucket {
-        double Tokens;
-        Clock::time_point At;
-    };
-    static double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
-    // Addresses whose bucket has filled again are as good as new.
-    void Forget(Clock::time_point now) {
-        for (auto it = buckets_.begin(); it != buckets_.end();)
-            it = it->second.Tokens + Seconds(now - it->second.At) * perSecond_ >= burst_ ? buckets_.erase(it) : std::next(it);
-        if (buckets_.size() >= MaxTrackedAddresses) buckets_.clear();   // a flood of addresses: start over
-    }
-
-    std::mutex mutex_;
-    std::unordered_map<std::string, Bucket> buckets_;
-    double perSecond_;
-    int burst_;
-};
-
-// The first rows of the table, read at most once a TopCacheMilliseconds
-// (and again at once after a run of ours goes on it), with their answers.
-class TopCache {
-public:
-    explicit TopCache(Store& store) : store_(store) {}
-
-    std::string Answer(int64_t limit, int64_t offset) {
-        if (offset + limit > MaxTopLimit) return Render(store_.Top(limit, offset), store_.Count(), offset);
-        std::lock_guard lock(mutex_);
-        const Clock::time_point now = Clock::now();
-        if (!valid_ || now - at_ > std::chrono::milliseconds(TopCacheMilliseconds)) {
-            rows_ = store_.Top(MaxTopLimit, 0);
-            total_ = store_.Count();
-            answers_.clear();
-            at_ = now;
-            valid_ = true;
-        }
-        std::string& answer = answers_[{limit, offset}];
-        if (answer.empty()) {
-            const auto from = rows_.begin() + std::min<int64_t>(offset, static_cast<int64_t>(rows_.size()));
-            const auto to = rows_.begin() + std::min<int64_t>(offset + limit, static_cast<int64_t>(rows_.size()));
-            answer = Render({from, to}, total_, offset);
-        }
-        return answer;
-    }
-    void Invalidate() {
-        std::lock_guard lock(mutex_);
-        valid_ = false;
-    }
-
-private:
-    static std::string Render(const std::vector<TableRow>& rows, int64_t total, int64_t offset) {
-        Json list = Json::array();
-        for (const TableRow& r : rows)
-            list.push_back({{"rank", r.Rank}, {"id", r.Id}, {"name", r.Name}, {"score", r.Score},
-                            {"level", r.Level}, {"frames", r.Frames}, {"date", r.Date}, {"flag", r.Flag}});
-        return Json{{"runs", list}, {"total", total}, {"offset", offset}}.dump();
-    }
-
-    Store& store_;
-    std::mutex mutex_;
-    bool valid_ = false;
-    Clock::time_point at_;
-    std::vector<TableRow> rows_;
-    int64_t total_ = 0;
-    std::map<std::pair<int64_t, int64_t>, std::string> answers_;
-};
-
-std::string UtcNow() {
-    const std::time_t t = std::time(nullptr);
-    std::tm tm{};
-    gmtime_r(&t, &tm);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
-    return text;
+Response JsonAnswer(unsigned status, const Json& body) { return Response(status, "application/json", body.dump()); }
+Response Refusal(unsigned status, const std::string& why) { return JsonAnswer(status, {{"error", why}}); }
+Response Unavailable(const std::string& why) {
+    return Refusal(503, why).With("Retry-After", std::to_string(RetryAfterSeconds));
 }
-
-void Answer(httplib::Response& res, int status, const Json& body) {
-    res.status = status;
-    res.set_content(body.dump(), "application/json");
-}
-void Refuse(httplib::Response& res, int status, const std::string& why) { Answer(res, status, {{"error", why}}); }
 
 // A number from the query: the default when absent, nothing when bad.
-std::optional<int64_t> QueryNumber(const httplib::Request& req, const char* name, int64_t fallback, int64_t most) {
-    if (!req.has_param(name)) return fallback;
-    const std::string text = req.get_param_value(name);
-    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
-    const int64_t v = std::stoll(text);
+std::optional<int64_t> QueryNumber(const Request& req, const char* name, int64_t fallback, int64_t most) {
+    const std::optional<std::string> text = req.Param(name);
+    if (!text) return fallback;
+    if (text->empty() || text->size() > 9 || text->find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    const int64_t v = std::stoll(*text);
     if (v > most) return std::nullopt;
     return v;
 }
 
-thread_local Clock::time_point RequestStart;
+// The type a file of the browser build is sent with.
+std::string TypeOf(const std::string& path) {
+    static const std::pair<const char*, const char*> types[] = {
+        {".html", "text/html; charset=utf-8"},
+        {".htm", "text/html; charset=utf-8"},
+        {".js", "text/javascript; charset=utf-8"},
+        {".mjs", "text/javascript; charset=utf-8"},
+        {".css", "text/css; charset=utf-8"},
+        {".json", "application/json"},
+        {".webmanifest", "application/manifest+json"},
+        {".wasm", "application/wasm"},
+        {".data", "application/octet-stream"},
+        {".png", "image/png"},
+        {".jpg", "image/jpeg"},
+        {".jpeg", "image/jpeg"},
+        {".gif", "image/gif"},
+        {".svg", "image/svg+xml"},
+        {".ico", "image/x-icon"},
+        {".webp", "image/webp"},
+        {".txt", "text/plain; charset=utf-8"},
+        {".replay", "text/plain; charset=utf-8"},
+        {".wav", "audio/wav"},
+        {".ogg", "audio/ogg"},
+        {".mp3", "audio/mpeg"},
+        {".woff2", "font/woff2"},
+        {".woff", "font/woff"},
+        {".ttf", "font/ttf"},
+        {".gz", "application/gzip"},
+        {".map", "application/json"},
+    };
+    const size_t dot = path.rfind('.');
+    if (dot != std::string::npos && path.find('/', dot) == std::string::npos)
+        for (const auto& [ext, type] : types)
+            if (path.compare(dot, std::string::npos, ext) == 0) return type;
+    return "application/octet-stream";
+}
+
+// A path under the site folder that names no hidden file and does not climb out.
+bool SafePath(const std::string& path) {
+    if (path.empty() || path[0] != '/' || path.find('\\') != std::string::npos) return false;
+    for (size_t at = 1; at <= path.size();) {
+        const size_t next = std::min(path.find('/', at), path.size());
+        const std::string_view part = std::string_view(path).substr(at, next - at);
+        if (!part.empty() && part[0] == '.') return false;   // ".", "..", ".git"
+        at = next + 1;
+    }
+    return true;
+}
 
 class Board {
 public:
-    Board(const ServerOptions& o, Store& store)
-        : options_(o), store_(store), top_(store), limiter_(o.SubmitsPerMinute, o.SubmitBurst),
-          pool_(o.Workers > 0 ? o.Workers : static_cast<int>(std::max(1u, std::thread::hardware_concurrency())),
-                o.Queue) {}
+    Board(const ServerOptions& o, Store& store, TopCache& top, SubmissionService& service, WorkerPool& verifiers,
+          WorkerPool& readers)
+        : options_(o), store_(store), top_(top), service_(service), verifiers_(verifiers), readers_(readers) {}
 
-    void Routes(httplib::Server& svr) {
-        svr.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
-            RequestStart = Clock::now();
-            // The table page, before the game's folder (which has its own index.html).
-            if (req.method == "GET" || req.method == "HEAD") {
-                // The game's board.js, told that a board serves it: on a
-                // static host the same file finds no such line and shows nothing.
-                if (req.path == "/board.js" && !options_.Site.empty()) {
-                    std::ifstream in(options_.Site + "/board.js", std::ios::binary);
-                    if (in) {
-                        res.set_content("window.pmBoardServer = true;\n" + std::string(std::istreambuf_iterator<char>(in), {}),
-                                        "text/javascript; charset=utf-8");
-                        res.set_header("Cache-Control", "no-cache");
-                        return httplib::Server::HandlerResponse::Handled;
-                    }
-                }
-                const SiteFile* f = FindSiteFile(req.path == "/" ? "/scores.html" : req.path);
-                if (f) {
-                    res.set_content(std::string(f->Body), std::string(f->Type).c_str());
-                    res.set_header("Cache-Control", "no-cache");
-                    return httplib::Server::HandlerResponse::Handled;
-                }
-            }
-            return httplib::Server::HandlerResponse::Unhandled;
-        });
-        svr.set_post_routing_handler([](const httplib::Request&, httplib::Response& res) {
-            // A stored replay may hold any text in its comments: it is
-            // served as text, and no browser may take it for a page.
-            res.set_header("X-Content-Type-Options", "nosniff");
-        });
-        svr.Get("/healthz", [this](const httplib::Request&, httplib::Response& res) {
-            if (!store_.Ping()) return Refuse(res, 503, "the database does not answer");
-            Answer(res, 200, {{"ok", true}, {"service", "pellimunch-board"}, {"game", !options_.Site.empty()},
-                              {"waiting", pool_.Waiting()}});
-        });
-        svr.Get("/api/top", [this](const httplib::Request& req, httplib::Response& res) {
-            const auto limit = QueryNumber(req, "limit", MaxTopLimit, MaxTopLimit);
-            const auto offset = QueryNumber(req, "offset", 0, MaxTopOffset);
-            if (!limit || !offset || *limit < 1)
-                return Refuse(res, 400, "limit is 1 to " + std::to_string(MaxTopLimit) + ", offset 0 or more");
-            res.set_content(top_.Answer(*limit, *offset), "application/json");
-            res.set_header("Cache-Control", "no-cache");
-        });
-        svr.Get(R"(/api/runs/(\d{1,15})/replay)", [this](const httplib::Request& req, httplib::Response& res) {
-            const std::optional<std::string> text = store_.ReplayText(std::stoll(req.matches[1].str()));
-            if (!text) return Refuse(res, 404, "no such run");
-            res.set_content(*text, "text/plain; charset=utf-8");
-            res.set_header("Content-Disposition", "inline; filename=\"run-" + req.matches[1].str() + ".replay\"");
-        });
-        svr.Post("/api/runs", [this](const httplib::Request& req, httplib::Response& res) { Submit(req, res); });
-        svr.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr ep) {
-            std::string why = "unknown error";
-            try {
-                std::rethrow_exception(ep);
-            } catch (const StoreError& e) {
-                // The database, not the request: come back shortly.
-                std::fprintf(stderr, "pellimunch-board: %s\n", e.what());
-                res.set_header("Retry-After", std::to_string(RetryAfterSeconds));
-                return Refuse(res, 503, "the database does not answer just now; try again shortly");
-            } catch (const std::exception& e) {
-                why = e.what();
-            } catch (...) {
-            }
-            std::fprintf(stderr, "pellimunch-board: %s\n", why.c_str());
-            Refuse(res, 500, "the server failed; try again later");
-        });
-        if (!options_.Quiet)
-            svr.set_logger([](const httplib::Request& req, const httplib::Response& res) {
-                const double ms = std::chrono::duration<double, std::milli>(Clock::now() - RequestStart).count();
-                std::fprintf(stderr, "%s %s %s %d %.1fms\n", req.remote_addr.c_str(), req.method.c_str(),
-                             req.path.c_str(), res.status, ms);
-            });
+    asio::awaitable<Response> Handle(Request& req) {
+        const std::string& path = req.Path;
+        const bh::verb method = req.Message.method();
+        const bool get = method == bh::verb::get || method == bh::verb::head;
+        if (method == bh::verb::options) {
+            // No preflight is granted: no other site may call the API from a
+            // visitor's browser (and none gets an Access-Control-Allow-Origin).
+            co_return Refusal(405, "OPTIONS is not served").With("Allow", "GET, HEAD, POST");
+        }
+        if (path == "/api/runs") {
+            if (method != bh::verb::post) co_return Refusal(405, "POST a run here").With("Allow", "POST");
+            co_return co_await Submit(req);
+        }
+        if (path == "/healthz" || path == "/api/top" || path.rfind("/api/", 0) == 0) {
+            if (!get) co_return Refusal(405, "only GET here").With("Allow", "GET, HEAD");
+            if (path == "/healthz") co_return co_await Health();
+            if (path == "/api/top") co_return co_await Top(req);
+            static const std::regex replay(R"(/api/runs/(\d{1,15})/replay)");
+            std::smatch m;
+            if (std::regex_match(path, m, replay)) co_return co_await ReplayOf(std::stoll(m[1].str()));
+            co_return Refusal(404, "no such page");
+        }
+        if (!get) co_return Refusal(405, "only GET here").With("Allow", "GET, HEAD");
+        if (std::optional<Response> page = Page(path)) co_return std::move(*page);
+        co_return Response(404, "text/plain; charset=utf-8", "no such page\n");
     }
-
-    void Stop() { pool_.Stop(); }
 
 private:
-    std::string Address(const httplib::Request& req) const {
-        if (options_.TrustProxy && req.has_header("X-Forwarded-For")) {
-            // The proxy in front appends the address it saw: the last one.
-            std::string list = req.get_header_value("X-Forwarded-For");
-            const size_t comma = list.rfind(',');
-            std::string last = comma == std::string::npos ? list : list.substr(comma + 1);
-            last.erase(0, last.find_first_not_of(' '));
-            last.erase(last.find_last_not_of(' ') + 1);
-            if (!last.empty() && last.size() <= 64) return last;
-        }
-        return req.remote_addr;
+    asio::awaitable<Response> Submit(Request& req) {
+        // A form or a text/plain fetch from another site cannot send this.
+        if (!http::IsJsonType(req.Header(bh::field::content_type)))
+            co_return Refusal(415, "a run is sent as Content-Type: application/json");
+        const Outcome outcome = co_await service_.Submit(std::move(req.Body()), req.Client);
+        const Reply reply = ReplyFor(outcome);
+        if (!reply.Log.empty()) std::fprintf(stderr, "pellimunch-board: %s\n", reply.Log.c_str());
+        Response res = JsonAnswer(static_cast<unsigned>(reply.Status), reply.Body);
+        if (reply.RetryAfter > 0) res.With("Retry-After", std::to_string(reply.RetryAfter));
+        co_return res;
     }
 
-    void Submit(const httplib::Request& req, httplib::Response& res) {
-        const std::string address = Address(req);
-        if (!limiter_.Allow(address)) {
-            res.set_header("Retry-After", std::to_string(static_cast<int>(60 / std::max(options_.SubmitsPerMinute, 1))));
-            return Refuse(res, 429, "too many submissions from this address; try again in a minute");
+    asio::awaitable<Response> Health() {
+        // (Each job is named before the co_await: GCC 12 mishandles a lambda
+        // with captures made inside the co_await expression itself.)
+        auto ping = [this] { return store_.Ping(); };
+        const auto asked = co_await OnPool(readers_, std::move(ping), Ms(HealthTimeoutMilliseconds));
+        const bool up = asked.Status == PoolResult<bool>::Done && !asked.Error && *asked.Value;
+        Json body{{"ok", up}, {"service", "pellimunch-board"}, {"game", !options_.Site.empty()},
+                  {"waiting", verifiers_.Waiting()}, {"database", up}};
+        if (up) co_return JsonAnswer(200, body);
+        body["error"] = asked.Status == PoolResult<bool>::TimedOut ? "the database did not answer in time"
+                                                                   : "the database does not answer";
+        co_return JsonAnswer(503, body).With("Retry-After", std::to_string(RetryAfterSeconds));
+    }
+
+    asio::awaitable<Response> Top(const Request& req) {
+        const auto limit = QueryNumber(req, "limit", MaxTopLimit, MaxTopLimit);
+        const auto offset = QueryNumber(req, "offset", 0, MaxTopOffset);
+        if (!limit || !offset || *limit < 1)
+            co_return Refusal(400, "limit is 1 to " + std::to_string(MaxTopLimit) + ", offset 0 or more");
+        // The cached rows on this thread; the database on the readers' pool.
+        std::optional<std::string> answer = top_.Fresh(*limit, *offset);
+        if (!answer) {
+            auto job = [this, l = *limit, o = *offset] { return top_.Answer(l, o); };
+            auto read = co_await OnPool(readers_, std::move(job), Ms(StoreTimeoutMilliseconds));
+            if (auto failed = ReadFailed(read)) co_return std::move(*failed);
+            answer = std::move(read.Value);
         }
-        const Json body = Json::parse(req.body, nullptr, false);
-        if (body.is_discarded() || !body.is_object()) return Refuse(res, 400, "the body is not a JSON object");
-        const auto name = body.find("name");
-        const auto text = body.find("replay");
-        if (name == body.end() || !name->is_string() || text == body.end() || !text->is_string())
-            return Refuse(res, 400, "the body needs \"name\" and \"replay\", both strings");
-        std::string why;
-        const std::optional<std::string> clean = CleanName(name->get_ref<const std::string&>(), why);
-        if (!clean) return Refuse(res, 400, why);
+        co_return Response(200, "application/json", std::move(*answer)).With("Cache-Control", "no-cache");
+    }
 
-        auto replay = std::make_shared<Replay>();
-        const std::string& replayText = text->get_ref<const std::string&>();
-        Verification checked = Check(replayText, *replay);
-        if (checked.Result == Verdict::Malformed) return Refuse(res, 400, "replay " + checked.Message);
-        if (checked.Result == Verdict::TooLong) return Refuse(res, 413, checked.Message);
-        if (checked.Result == Verdict::Mismatch) return Refuse(res, 422, checked.Message);
+    asio::awaitable<Response> ReplayOf(int64_t id) {
+        auto job = [this, id] { return store_.ReplayText(id); };
+        auto read = co_await OnPool(readers_, std::move(job), Ms(StoreTimeoutMilliseconds));
+        if (auto failed = ReadFailed(read)) co_return std::move(*failed);
+        if (!*read.Value) co_return Refusal(404, "no such run");
+        co_return Response(200, "text/plain; charset=utf-8", std::move(**read.Value))
+            .With("Content-Disposition", "inline; filename=\"run-" + std::to_string(id) + ".replay\"");
+    }
 
-        auto done = std::make_shared<std::promise<Verification>>();
-        std::future<Verification> result = done->get_future();
-        const bool posted = pool_.TryPost([replay, done, v = std::move(checked)]() mutable {
-            try {
-                Run(*replay, v);
-                done->set_value(std::move(v));
-            } catch (...) {
-                done->set_exception(std::current_exception());
-            }
-        });
-        if (!posted) {
-            res.set_header("Retry-After", std::to_string(RetryAfterSeconds));
-            return Refuse(res, 503, "the server is busy checking other runs; try again shortly");
+    // The answer when a read of the database did not give one.
+    template <typename R>
+    static std::optional<Response> ReadFailed(const PoolResult<R>& read) {
+        switch (read.Status) {
+        case PoolResult<R>::Full: return Unavailable("the server is busy; try again shortly");
+        case PoolResult<R>::Dropped: return Unavailable("the server is stopping; try again shortly");
+        case PoolResult<R>::TimedOut: return Unavailable("the database did not answer in time");
+        case PoolResult<R>::Done: break;
         }
-        const Verification v = result.get();
-        if (v.Result != Verdict::Ranked) return Refuse(res, 422, v.Message);
+        if (!read.Error) return std::nullopt;
+        try {
+            std::rethrow_exception(read.Error);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "pellimunch-board: %s\n", e.what());
+        } catch (...) {
+        }
+        return Unavailable("the database does not answer; try again shortly");
+    }
 
-        NewRun run;
-        run.Name = *clean;
-        run.Score = v.Best.Score;
-        run.Level = v.Best.Level;
-        run.Frames = v.Best.Frames;
-        run.SessionFrames = v.SessionFrames;
-        run.Seed = v.Seed;
-        run.StartRecord = v.StartRecord;
-        run.Hash = v.Hash;
-        run.GameHash = v.GameHash;
-        run.Flag = v.Flag;
-        run.Replay = replayText;
-        run.Address = address;
-        run.Date = UtcNow();
-        const Inserted in = store_.Insert(run);
-        if (in.Duplicate) return Refuse(res, 409, "this run is on the table already");
-        top_.Invalidate();
-        Answer(res, 201, {{"id", in.Id}, {"score", run.Score}, {"level", run.Level}, {"frames", run.Frames},
-                          {"rank", in.Rank}, {"name", run.Name}});
+    // The table page, built in, before the game's folder (which has its own index.html).
+    std::optional<Response> Page(const std::string& path) {
+        // The game's board.js, told that a board serves it: on a static host
+        // the same file finds no such line and shows nothing.
+        if (path == "/board.js" && !options_.Site.empty()) {
+            std::ifstream in(options_.Site + "/board.js", std::ios::binary);
+            if (in)
+                return Response(200, "text/javascript; charset=utf-8",
+                                "window.pmBoardServer = true;\n" + std::string(std::istreambuf_iterator<char>(in), {}))
+                    .With("Cache-Control", "no-cache");
+        }
+        if (const SiteFile* f = FindSiteFile(path == "/" ? "/scores.html" : path))
+            return Response(200, std::string(f->Type), std::string(f->Body)).With("Cache-Control", "no-cache");
+        if (options_.Site.empty() || !SafePath(path)) return std::nullopt;
+        std::string file = options_.Site + path;
+        if (file.back() == '/') file += "index.html";
+        struct stat st {};
+        if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+        Response res(200, TypeOf(file), {});
+        boost::system::error_code ec;
+        res.File.emplace();
+        res.File->open(file.c_str(), boost::beast::file_mode::scan, ec);
+        if (ec) return std::nullopt;
+        return res;
     }
 
     const ServerOptions& options_;
     Store& store_;
-    TopCache top_;
-    RateLimiter limiter_;
-    WorkerPool pool_;
+    TopCache& top_;
+    SubmissionService& service_;
+    WorkerPool& verifiers_;
+    WorkerPool& readers_;
 };
+
+bool IsFolder(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
 
 }  // namespace
 
 int RunServer(const ServerOptions& o) {
-    // SIGTERM and SIGINT go to one thread that stops the server; every other
-    // thread (started after this) has them blocked.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGTERM);
-    sigaddset(&stopSignals, SIGINT);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     ::signal(SIGPIPE, SIG_IGN);
+    const int files = http::RaiseOpenFileLimit();
 
     std::unique_ptr<Store> store;
     try {
@@ -393,49 +256,86 @@ int RunServer(const ServerOptions& o) {
         std::fprintf(stderr, "pellimunch-board: %s\n", e.what());
         return 1;
     }
-    httplib::Server svr;
-    svr.new_task_queue = [] { return new httplib::ThreadPool(ConnectionThreads); };
-    svr.set_payload_max_length(MaxBodyBytes);
-    svr.set_read_timeout(ReadTimeoutSeconds, 0);
-    svr.set_write_timeout(ReadTimeoutSeconds, 0);
-    svr.set_keep_alive_max_count(1000);
-    svr.set_tcp_nodelay(true);   // an answer goes out in two writes: no waiting for the first one's ACK
-    if (!o.Site.empty() && !svr.set_mount_point("/", o.Site)) {
+    if (!o.Site.empty() && !IsFolder(o.Site)) {
         std::fprintf(stderr, "pellimunch-board: %s: not a folder\n", o.Site.c_str());
         return 1;
     }
-    svr.set_file_extension_and_mimetype_mapping("wasm", "application/wasm");
-    svr.set_file_extension_and_mimetype_mapping("data", "application/octet-stream");
+    const int workers = o.Workers > 0 ? o.Workers : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    // Verifying is batch work: below the threads that answer requests, so
+    // the table stays quick to read while runs are checked.
+    WorkerPool verifiers(workers, static_cast<size_t>(o.Queue), VerifyNice);
+    WorkerPool readers(StoreThreads, StoreQueue);
+    TopCache top(*store, Ms(TopCacheMilliseconds));
+    RateLimiter limiter(o.SubmitsPerMinute, o.SubmitBurst);
+    SubmissionService service(*store, limiter, verifiers, [&top] { top.Invalidate(); });
+    Board board(o, *store, top, service, verifiers, readers);
 
-    Board board(o, *store);
-    board.Routes(svr);
-
-    const int port = o.Port == 0 ? svr.bind_to_any_port(o.Listen) : (svr.bind_to_port(o.Listen, o.Port) ? o.Port : -1);
-    if (port < 0) {
+    // Declared after everything its handlers use: destroyed first.
+    asio::io_context io(IoThreads);
+    http::Config config;
+    // Behind a proxy every connection comes from the proxy: the cap per
+    // address is the proxy's to keep then (the total cap still holds).
+    config.Limit.PerAddress = o.TrustProxy ? 0 : MaxConnectionsPerAddress;
+    config.Limit.Total = std::max(16, std::min(MaxConnections, files - 64));
+    config.TrustProxy = o.TrustProxy;
+    config.Log = !o.Quiet;
+    http::Server server(io, config, [&board](Request& req) { return board.Handle(req); });
+    int port = o.Port;
+    try {
+        port = server.Listen(o.Listen, static_cast<uint16_t>(o.Port));
+    } catch (const std::exception&) {
         std::fprintf(stderr, "pellimunch-board: cannot listen on %s port %d\n", o.Listen.c_str(), o.Port);
         return 1;
     }
-    std::atomic<bool> stopped{false}, signalled{false};
-    std::thread signals([&] {
-        int sig = 0;
-        sigwait(&stopSignals, &sig);
-        signalled = true;
-        if (stopped) return;
+
+    // The stop, on a strand of its own: SIGTERM or SIGINT stops accepting
+    // and drops the connections being read; verifications still waiting
+    // after StopDrainSeconds are answered 503; after StopDeadlineSeconds
+    // whatever is left is closed.
+    auto control = asio::make_strand(io);
+    asio::signal_set signals(control, SIGTERM, SIGINT);
+    asio::steady_timer drain(control), deadline(control);
+    signals.async_wait([&](const boost::system::error_code& ec, int sig) {
+        if (ec) return;
         std::fprintf(stderr, "pellimunch-board: signal %d: finishing the requests in hand\n", sig);
-        svr.stop();
+        drain.expires_after(std::chrono::seconds(StopDrainSeconds));
+        drain.async_wait([&](const boost::system::error_code& e) {
+            if (e) return;
+            verifiers.DropWaiting();
+            readers.DropWaiting();
+        });
+        deadline.expires_after(std::chrono::seconds(StopDeadlineSeconds));
+        deadline.async_wait([&](const boost::system::error_code& e) {
+            if (e) return;
+            std::fprintf(stderr, "pellimunch-board: %zu connections still open: closed\n", server.Connections());
+            server.CloseAll();
+            io.stop();
+        });
+        server.Stop([&] {
+            asio::post(control, [&] {
+                drain.cancel();
+                deadline.cancel();
+                io.stop();
+            });
+        });
     });
+    server.Start();
+
     std::printf("pellimunch-board: listening on http://%s:%d (database %s, schema version %d)\n", o.Listen.c_str(),
                 port, IsPostgres(o.Db) ? "PostgreSQL" : o.Db.c_str(), store->SchemaVersion());
     std::fflush(stdout);
-    const bool ok = svr.listen_after_bind();
-    // The readers have all answered by now; then the verifications, then the database.
-    stopped = true;
-    if (!signalled) pthread_kill(signals.native_handle(), SIGTERM);
-    signals.join();
-    board.Stop();
+
+    std::vector<std::thread> threads;
+    for (int i = 1; i < IoThreads; ++i) threads.emplace_back([&io] { io.run(); });
+    io.run();
+    for (std::thread& t : threads) t.join();
+    // The verifications in hand have answered (or the deadline passed);
+    // then the pools, then the database.
+    verifiers.Stop();
+    readers.Stop();
     store->Close();
     std::fprintf(stderr, "pellimunch-board: stopped; database closed\n");
-    return ok ? 0 : 1;
+    return 0;
 }
 
 }  // namespace pm::board
