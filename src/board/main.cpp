@@ -7,10 +7,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <string>
 
 #include "board/server.h"
+#include "board/service.h"
 #include "board/store.h"
 
 namespace {
@@ -57,15 +57,6 @@ bool Number(const std::string& text, long long least, long long most, long long&
     return true;
 }
 
-std::string UtcNow() {
-    const std::time_t t = std::time(nullptr);
-    std::tm tm{};
-    gmtime_r(&t, &tm);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
-    return text;
-}
-
 // hide and unhide: the run's row stays, replay and all.
 int Moderate(const std::string& db, const std::string& idText, const std::string* reason) {
     long long id = 0;
@@ -74,7 +65,7 @@ int Moderate(const std::string& db, const std::string& idText, const std::string
     if (reason && reason->empty()) return Bad("hide takes a reason");
     try {
         auto store = pm::board::OpenStore(db);
-        const bool found = reason ? store->Hide(id, *reason, UtcNow()) : store->Unhide(id);
+        const bool found = reason ? store->Hide(id, *reason, pm::board::UtcNow()) : store->Unhide(id);
         store->Close();
         if (!found) {
             std::fprintf(stderr, "pellimunch-board: no run %lld in %s\n", id, db.c_str());

@@ -7,8 +7,6 @@
 
 namespace pm::board {
 
-namespace {
-
 std::string UtcNow() {
     const std::time_t t = std::time(nullptr);
     std::tm tm{};
@@ -17,6 +15,8 @@ std::string UtcNow() {
     std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
     return text;
 }
+
+namespace {
 
 nlohmann::json Error(const std::string& why) { return {{"error", why}}; }
 

@@ -19,6 +19,9 @@
 
 namespace pm::board {
 
+// The time now in UTC as the table keeps its dates: "2026-01-31T12:00:00Z".
+std::string UtcNow();
+
 namespace outcome {
 struct Ranked {            // 201: on the table
     int64_t Id = 0;

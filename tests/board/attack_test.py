@@ -25,21 +25,14 @@ import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from boardlib import Server, golden_keys, http_call, record_run  # noqa: E402
+import boardlib  # noqa: E402
+from boardlib import Server, check, golden_keys, http_call, record_run  # noqa: E402
 
 HOST = "127.0.0.1"
 HEAD_DEADLINE = 10      # server.h: HeadTimeoutSeconds
 BODY_DEADLINE = 30      # BodyTimeoutSeconds
 IDLE_DEADLINE = 5       # KeepAliveIdleSeconds
 PER_ADDRESS = 64        # MaxConnectionsPerAddress
-checks = 0
-
-
-def check(ok, what):
-    global checks
-    checks += 1
-    if not ok:
-        raise AssertionError(what)
 
 
 def rss_kb(pid):
@@ -444,7 +437,7 @@ def main():
         attack(build, tmp)
         stop_with_stalled_clients(build, tmp)
         refund_and_headers(build, tmp)
-    print(f"board attack: {checks} checks passed in {time.monotonic() - started:.1f} s")
+    print(f"board attack: {boardlib.checks} checks passed in {time.monotonic() - started:.1f} s")
     return 0
 
 
