@@ -5,7 +5,8 @@
 
 # pm_native_tools OUT TARGET...: builds TARGETs in the native build named by
 # PM_NATIVE_BUILD_DIR (built, not reconfigured), or else in OUT/native,
-# configured here; sets `native` to that build's full path.
+# configured here (as ./test.sh builds, whose -O2 gives no false alarms of
+# GCC 12 about strings); sets `native` to that build's full path.
 pm_native_tools() {
     local out=$1
     shift
@@ -14,7 +15,7 @@ pm_native_tools() {
     else
         native=$out/native
         echo "== native tools in $native"
-        cmake -S . -B "$native" -DCMAKE_BUILD_TYPE=Release -DPELLIMUNCH_TESTS=OFF >/dev/null
+        cmake -S . -B "$native" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELLIMUNCH_TESTS=OFF >/dev/null
     fi
     cmake --build "$native" -j "${jobs:-2}" --target "$@"
 }
