@@ -22,6 +22,7 @@ bool ParseInt(std::string_view text, int32_t low, int32_t high, int32_t& value) 
 
 const char* Usage() {
     return "usage: pellimunch [--fullscreen | --window] [--scale N] [--volume N] [--mute] [--record FILE]\n"
+           "       pellimunch --daily[=YYYY-MM-DD] [--ghost FILE] [--fullscreen | --window] ...\n"
            "       pellimunch --replay FILE|best|last [--fullscreen | --window] [--scale N] ...\n"
            "       pellimunch --help | --version\n"
            "Eat what streams in from the right; Shift starts a run, Escape quits.\n"
@@ -33,6 +34,10 @@ const char* Usage() {
            "  --record FILE  record this session into FILE instead of last.replay\n"
            "  --replay FILE  watch a recorded session; best and last name the kept ones\n"
            "                 (F held runs it four times as fast, P pauses, Escape stops)\n"
+           "  --daily        play the day's run: the same start for everyone on a UTC day;\n"
+           "                 =YYYY-MM-DD plays that day's; the best attempt is kept as\n"
+           "                 daily-YYYY-MM-DD.replay beside the other replays\n"
+           "  --ghost FILE   race a daily replay of the same day (needs --daily)\n"
            "  --help         show this and quit\n"
            "  --version      show the version and quit\n"
            "These choices, Alt+Enter and M are remembered in $XDG_CONFIG_HOME/pellimunch/settings.ini.\n"
@@ -54,8 +59,9 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
             value = arg.substr(eq + 1);
             haveValue = true;
         }
-        const bool takesValue = name == "--scale" || name == "--volume" || name == "--record" || name == "--replay";
-        if (haveValue && !takesValue) {
+        const bool takesValue = name == "--scale" || name == "--volume" || name == "--record" ||
+                                name == "--replay" || name == "--ghost";
+        if (haveValue && !takesValue && name != "--daily") {
             error = "option " + std::string(name) + " takes no value";
             return false;
         }
@@ -79,6 +85,21 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
             o.FullScreen = full;
         } else if (name == "--mute") {
             o.Mute = true;
+        } else if (name == "--daily") {
+            o.Daily = true;
+            if (haveValue) {
+                o.DailyDay = ParseDay(value);
+                if (!o.DailyDay) {
+                    error = "bad value \"" + std::string(value) + "\" for --daily (a day as YYYY-MM-DD)";
+                    return false;
+                }
+            }
+        } else if (name == "--ghost") {
+            if (value.empty()) {
+                error = "option --ghost needs a file name";
+                return false;
+            }
+            o.Ghost = std::string(value);
         } else if (name == "--record" || name == "--replay") {
             if (value.empty()) {
                 error = "option " + std::string(name) + " needs a file name";
@@ -110,6 +131,14 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
     }
     if (o.Record && o.Replay) {
         error = "options --record and --replay cannot both be given";
+        return false;
+    }
+    if (o.Daily && o.Replay) {
+        error = "options --daily and --replay cannot both be given";
+        return false;
+    }
+    if (o.Ghost && !o.Daily) {
+        error = "option --ghost races a daily run: give --daily too";
         return false;
     }
     return true;
