@@ -22,6 +22,7 @@
 #include <thread>
 #include <unordered_map>
 
+#include "board/daily.h"
 #include "board/names.h"
 #include "board/site_files.h"
 #include "board/store.h"
@@ -164,7 +165,6 @@ public:
         valid_ = false;
     }
 
-private:
     static std::string Render(const std::vector<TableRow>& rows, int64_t total, int64_t offset) {
         Json list = Json::array();
         for (const TableRow& r : rows)
@@ -172,6 +172,8 @@ private:
                             {"level", r.Level}, {"frames", r.Frames}, {"date", r.Date}});
         return Json{{"runs", list}, {"total", total}, {"offset", offset}}.dump();
     }
+
+private:
 
     Store& store_;
     std::mutex mutex_;
@@ -250,11 +252,16 @@ public:
             Answer(res, 200, {{"ok", true}, {"service", "pellimunch-board"}, {"game", !options_.Site.empty()},
                               {"waiting", pool_.Waiting()}});
         });
+        svr.Get("/api/daily", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content(DailyAnswer(static_cast<int64_t>(std::time(nullptr))), "application/json");
+            res.set_header("Cache-Control", "no-cache");
+        });
         svr.Get("/api/top", [this](const httplib::Request& req, httplib::Response& res) {
             const auto limit = QueryNumber(req, "limit", MaxTopLimit, MaxTopLimit);
             const auto offset = QueryNumber(req, "offset", 0, MaxTopOffset);
             if (!limit || !offset || *limit < 1)
                 return Refuse(res, 400, "limit is 1 to " + std::to_string(MaxTopLimit) + ", offset 0 or more");
+            if (req.has_param("day")) return DayTable(req.get_param_value("day"), *limit, *offset, res);
             res.set_content(top_.Answer(*limit, *offset), "application/json");
             res.set_header("Cache-Control", "no-cache");
         });
@@ -298,6 +305,15 @@ private:
             if (!last.empty() && last.size() <= 64) return last;
         }
         return req.remote_addr;
+    }
+
+    // The table of a day: each name's best run of that day.
+    void DayTable(const std::string& text, int64_t limit, int64_t offset, httplib::Response& res) {
+        const std::optional<Day> day = ParseDay(text);
+        if (!day) return Refuse(res, 400, "day is a date written YYYY-MM-DD");
+        const std::vector<TableRow> rows = store_.TopOfDay(DayText(*day), limit, offset);
+        res.set_content(TopCache::Render(rows, offset + static_cast<int64_t>(rows.size()), offset), "application/json");
+        res.set_header("Cache-Control", "no-cache");
     }
 
     void Submit(const httplib::Request& req, httplib::Response& res) {
@@ -352,6 +368,8 @@ private:
         run.Replay = replayText;
         run.Address = address;
         run.Date = UtcNow();
+        if (const std::optional<Day> day = DailyDayOf(*replay, v.Games, static_cast<int64_t>(std::time(nullptr))))
+            run.Daily = DayText(*day);
         const Inserted in = store_.Insert(run);
         if (in.Duplicate) return Refuse(res, 409, "this run is on the table already");
         top_.Invalidate();

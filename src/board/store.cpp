@@ -12,6 +12,8 @@ const std::vector<std::vector<std::string>>& Migrations() {
          "replay_hash TEXT NOT NULL, replay TEXT NOT NULL, address TEXT NOT NULL, submitted_at TEXT NOT NULL, "
          "CONSTRAINT runs_once UNIQUE (replay_hash))",
          "CREATE INDEX runs_by_rank ON runs (score DESC, id)"},
+        // 2: the daily tables: the day a run is on the table of.
+        {"ALTER TABLE runs ADD COLUMN daily TEXT", "CREATE INDEX runs_by_day ON runs (daily, score DESC, id)"},
     };
     return all;
 }

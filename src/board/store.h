@@ -25,6 +25,7 @@ struct NewRun {
     std::string Replay;           // as submitted
     std::string Address;
     std::string Date;             // UTC, "2026-01-31T12:00:00Z"
+    std::string Daily;            // the day whose table it is on ("2026-01-31"), or empty
 };
 
 struct TableRow {
@@ -55,6 +56,8 @@ public:
     virtual int SchemaVersion() = 0;
     virtual Inserted Insert(const NewRun& run) = 0;   // one transaction; Duplicate on a known hash
     virtual std::vector<TableRow> Top(int64_t limit, int64_t offset) = 0;
+    // The table of a day: each name's best run of the day, in table order.
+    virtual std::vector<TableRow> TopOfDay(const std::string& day, int64_t limit, int64_t offset) = 0;
     virtual std::optional<std::string> ReplayText(int64_t id) = 0;
     virtual int64_t Count() = 0;
     virtual void Close() = 0;
@@ -81,11 +84,16 @@ inline constexpr const char* CreateSchemaVersion =
 inline constexpr const char* SchemaVersion = "SELECT COALESCE(MAX(version), 0) FROM schema_version";
 inline constexpr const char* Insert =
     "INSERT INTO runs (name, score, level, frames, session_frames, seed, start_record, replay_hash, replay, "
-    "address, submitted_at) VALUES ($1,$2,$3,$4,$5,$6,$7,$8,$9,$10,$11) "
+    "address, submitted_at, daily) VALUES ($1,$2,$3,$4,$5,$6,$7,$8,$9,$10,$11,NULLIF(CAST($12 AS TEXT),'')) "
     "ON CONFLICT (replay_hash) DO NOTHING RETURNING id";
 inline constexpr const char* Rank = "SELECT COUNT(*) + 1 FROM runs WHERE score > $1 OR (score = $1 AND id < $2)";
 inline constexpr const char* Top =
     "SELECT id, name, score, level, frames, submitted_at FROM runs ORDER BY score DESC, id LIMIT $1 OFFSET $2";
+// One row per name: its best run of the day (on equal scores its first).
+inline constexpr const char* TopOfDay =
+    "SELECT id, name, score, level, frames, submitted_at FROM (SELECT id, name, score, level, frames, submitted_at, "
+    "ROW_NUMBER() OVER (PARTITION BY name ORDER BY score DESC, id) AS nth FROM runs WHERE daily = $1) AS best "
+    "WHERE nth = 1 ORDER BY score DESC, id LIMIT $2 OFFSET $3";
 inline constexpr const char* Replay = "SELECT replay FROM runs WHERE id = $1";
 inline constexpr const char* Count = "SELECT COUNT(*) FROM runs";
 }  // namespace sql

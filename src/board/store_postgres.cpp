@@ -59,7 +59,7 @@ public:
             Inserted out;
             const pqxx::result ins = w.exec_params(
                 sql::Insert, r.Name, r.Score, r.Level, static_cast<int64_t>(r.Frames), static_cast<int64_t>(r.SessionFrames),
-                static_cast<int64_t>(r.Seed), r.StartRecord, r.Hash, r.Replay, r.Address, r.Date);
+                static_cast<int64_t>(r.Seed), r.StartRecord, r.Hash, r.Replay, r.Address, r.Date, r.Daily);
             if (ins.empty()) {
                 out.Duplicate = true;
             } else {
@@ -72,14 +72,20 @@ public:
     }
 
     std::vector<TableRow> Top(int64_t limit, int64_t offset) override {
-        return Do([&](pqxx::work& w) {
-            std::vector<TableRow> rows;
-            for (const auto& row : w.exec_params(sql::Top, limit, offset))
-                rows.push_back({offset + static_cast<int64_t>(rows.size()) + 1, row[0].as<int64_t>(),
-                                row[1].as<std::string>(), row[2].as<int32_t>(), row[3].as<int32_t>(),
-                                static_cast<uint64_t>(row[4].as<int64_t>()), row[5].as<std::string>()});
-            return rows;
-        });
+        return Do([&](pqxx::work& w) { return Rows(w.exec_params(sql::Top, limit, offset), offset); });
+    }
+
+    std::vector<TableRow> TopOfDay(const std::string& day, int64_t limit, int64_t offset) override {
+        return Do([&](pqxx::work& w) { return Rows(w.exec_params(sql::TopOfDay, day, limit, offset), offset); });
+    }
+
+    static std::vector<TableRow> Rows(const pqxx::result& result, int64_t offset) {
+        std::vector<TableRow> rows;
+        for (const auto& row : result)
+            rows.push_back({offset + static_cast<int64_t>(rows.size()) + 1, row[0].as<int64_t>(),
+                            row[1].as<std::string>(), row[2].as<int32_t>(), row[3].as<int32_t>(),
+                            static_cast<uint64_t>(row[4].as<int64_t>()), row[5].as<std::string>()});
+        return rows;
     }
 
     std::optional<std::string> ReplayText(int64_t id) override {

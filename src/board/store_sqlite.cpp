@@ -75,7 +75,7 @@ public:
             Statement ins(Db(), sql::Insert);
             ins.Bind(1, r.Name).Bind(2, r.Score).Bind(3, r.Level).Bind(4, static_cast<int64_t>(r.Frames));
             ins.Bind(5, static_cast<int64_t>(r.SessionFrames)).Bind(6, int64_t{r.Seed}).Bind(7, r.StartRecord);
-            ins.Bind(8, r.Hash).Bind(9, r.Replay).Bind(10, r.Address).Bind(11, r.Date);
+            ins.Bind(8, r.Hash).Bind(9, r.Replay).Bind(10, r.Address).Bind(11, r.Date).Bind(12, r.Daily);
             if (!ins.Step()) {
                 out.Duplicate = true;
             } else {
@@ -98,6 +98,17 @@ public:
         std::lock_guard lock(mutex_);
         Statement s(Db(), sql::Top);
         s.Bind(1, limit).Bind(2, offset);
+        return Rows(s, offset);
+    }
+
+    std::vector<TableRow> TopOfDay(const std::string& day, int64_t limit, int64_t offset) override {
+        std::lock_guard lock(mutex_);
+        Statement s(Db(), sql::TopOfDay);
+        s.Bind(1, day).Bind(2, limit).Bind(3, offset);
+        return Rows(s, offset);
+    }
+
+    static std::vector<TableRow> Rows(Statement& s, int64_t offset) {
         std::vector<TableRow> rows;
         while (s.Step())
             rows.push_back({offset + static_cast<int64_t>(rows.size()) + 1, s.Int(0), s.Text(1),

@@ -145,7 +145,9 @@ void Run(const Replay& replay, Verification& v, const RunHooks& hooks) {
             const GameView game(form);
             const uint64_t n = ++played;
             if (inPlay && HoldsHiddenKey(input) && hiddenAt == 0) hiddenAt = n;
-            if (runs.Frame(game, n) == RunWatch::Event::Ended) gameOver(runs.Last());
+            const RunWatch::Event event = runs.Frame(game, n);
+            if (event == RunWatch::Event::Began) ++v.Games;
+            if (event == RunWatch::Event::Ended) gameOver(runs.Last());
             inPlay = game.InPlay();
         },
         [&](const FormMain& form) {
