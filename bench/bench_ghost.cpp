@@ -83,10 +83,10 @@ void BM_GhostOverlay(benchmark::State& state) {
     pm::Surface shown;
     for (auto _ : state) {
         shown = frame;
-        pm::DrawGhost(shown, note, nullptr);
+        pm::DrawGhost(shown, note);
         benchmark::DoNotOptimize(shown.Pixels.data());
     }
-    state.SetLabel("a copy of the frame, the silhouette and the band (no text)");
+    state.SetLabel("a copy of the frame, the silhouette and the band");
 }
 BENCHMARK(BM_GhostOverlay);
 

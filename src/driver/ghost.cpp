@@ -91,7 +91,7 @@ void GhostLens::Present(const Surface& backBuffer) {
         return;
     }
     shown_ = backBuffer;
-    DrawGhost(shown_, ghost_.Note(*player_), inner_.Text());
+    DrawGhost(shown_, ghost_.Note(*player_));
     inner_.Present(shown_);
 }
 

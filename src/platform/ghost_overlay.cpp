@@ -2,10 +2,49 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string_view>
 
 #include "platform/pause_overlay.h"
 
 namespace pm {
+
+namespace {
+
+// The band's letters, 5 x 7 pixels, a row a byte (the high bit of five on
+// the left), drawn twice as large.
+struct Glyph {
+    char Letter;
+    uint8_t Rows[7];
+};
+constexpr Glyph Glyphs[] = {
+    {'G', {0x0E, 0x11, 0x10, 0x17, 0x11, 0x11, 0x0F}}, {'H', {0x11, 0x11, 0x11, 0x1F, 0x11, 0x11, 0x11}},
+    {'O', {0x0E, 0x11, 0x11, 0x11, 0x11, 0x11, 0x0E}}, {'S', {0x0F, 0x10, 0x10, 0x0E, 0x01, 0x01, 0x1E}},
+    {'T', {0x1F, 0x04, 0x04, 0x04, 0x04, 0x04, 0x04}}, {'0', {0x0E, 0x11, 0x13, 0x15, 0x19, 0x11, 0x0E}},
+    {'1', {0x04, 0x0C, 0x04, 0x04, 0x04, 0x04, 0x0E}}, {'2', {0x0E, 0x11, 0x01, 0x02, 0x04, 0x08, 0x1F}},
+    {'3', {0x1F, 0x02, 0x04, 0x02, 0x01, 0x11, 0x0E}}, {'4', {0x02, 0x06, 0x0A, 0x12, 0x1F, 0x02, 0x02}},
+    {'5', {0x1F, 0x10, 0x1E, 0x01, 0x01, 0x11, 0x0E}}, {'6', {0x06, 0x08, 0x10, 0x1E, 0x11, 0x11, 0x0E}},
+    {'7', {0x1F, 0x01, 0x02, 0x04, 0x08, 0x08, 0x08}}, {'8', {0x0E, 0x11, 0x11, 0x0E, 0x11, 0x11, 0x0E}},
+    {'9', {0x0E, 0x11, 0x11, 0x0F, 0x01, 0x02, 0x0C}}, {'+', {0x00, 0x04, 0x04, 0x1F, 0x04, 0x04, 0x00}},
+    {'-', {0x00, 0x00, 0x00, 0x1F, 0x00, 0x00, 0x00}},
+};
+constexpr int32_t GlyphScale = 2, GlyphAdvance = 6 * GlyphScale;
+
+void DrawLine(Surface& s, int32_t x, int32_t y, std::string_view text, uint16_t colour) {
+    for (const char c : text) {
+        for (const Glyph& g : Glyphs) {
+            if (g.Letter != c) continue;
+            for (int32_t row = 0; row < 7 * GlyphScale; ++row)
+                for (int32_t col = 0; col < 5 * GlyphScale; ++col) {
+                    const int32_t px = x + col, py = y + row;
+                    if (px < 0 || py < 0 || px >= s.Width || py >= s.Height) continue;
+                    if (g.Rows[row / GlyphScale] >> (4 - col / GlyphScale) & 1) s.At(px, py) = colour;
+                }
+        }
+        x += GlyphAdvance;
+    }
+}
+
+}  // namespace
 
 uint16_t BlendTowards(uint16_t p, Rgb c, int32_t alpha) {
     const int32_t r = p >> 11, g = (p >> 5) & 0x3F, b = p & 0x1F;
@@ -20,7 +59,7 @@ std::string GhostBandText(const GhostNote& note) {
     return text;
 }
 
-void DrawGhost(Surface& shown, const GhostNote& note, TextRenderer* text) {
+void DrawGhost(Surface& shown, const GhostNote& note) {
     if (shown.Width <= 0 || shown.Height <= 0) return;
     if (note.BallShown && note.Sheet && note.Opacity > 0) {
         // Where the game itself puts the ball's picture: 42 pixels up and
@@ -41,7 +80,7 @@ void DrawGhost(Surface& shown, const GhostNote& note, TextRenderer* text) {
     const int32_t top = std::max(0, shown.Height - GhostBandHeight);
     for (int32_t y = top; y < shown.Height; ++y)
         for (int32_t x = 0; x < shown.Width; ++x) shown.At(x, y) = Darker(shown.At(x, y), 2);
-    if (text) text->Draw(shown, 8, top + 1, GhostBandText(note), GhostColour);
+    DrawLine(shown, 8, top + 2, GhostBandText(note), Rgb565(GhostColour.R, GhostColour.G, GhostColour.B));
 }
 
 }  // namespace pm

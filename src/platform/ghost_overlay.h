@@ -30,9 +30,10 @@ inline constexpr int32_t GhostBandHeight = 18;
 // "GHOST 12340  -80".
 std::string GhostBandText(const GhostNote& note);
 
-// Draws the ghost onto `shown`, which is already a copy; `text` may be null
-// (the silhouette and the darkened band still show).
-void DrawGhost(Surface& shown, const GhostNote& note, TextRenderer* text);
+// Draws the ghost onto `shown`, which is already a copy. The band's text is
+// written in a small pixel font of its own, the same on every host (the
+// browser has no font renderer).
+void DrawGhost(Surface& shown, const GhostNote& note);
 
 // The blend of a 5-6-5 pixel towards a colour, `alpha` out of 256.
 uint16_t BlendTowards(uint16_t pixel, Rgb colour, int32_t alpha);

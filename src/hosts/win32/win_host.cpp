@@ -181,7 +181,7 @@ void WinHost::Present(const Surface& back) {
 
 void WinHost::SetCaption(const std::string& caption) {
     caption_.assign(caption.begin(), caption.end());
-    if (window_) SetWindowTextW(window_, caption_.c_str());
+    if (window_) SetWindowTextW(static_cast<HWND>(window_), caption_.c_str());
 }
 
 void WinHost::ShowWatching(const WatchNote* note) {
