@@ -28,6 +28,8 @@ fail() {
 pm_copy_game "$build" "$work/prog"
 pm_start_xvfb "$work" || exit 1
 export SDL_AUDIODRIVER=dummy
+# The settings --window and --mute change stay in the scratch folder.
+export XDG_CONFIG_HOME="$work/config"
 day=2026-12-08
 seed=3673815445   # SplitMix64 of 20261208, worked out apart from the game
 
@@ -120,6 +122,11 @@ EOF
 
 # ---- 2. Racing it: the ghost on the screen, the player's session untouched -----------
 cp "$kept" "$work/ghost.replay"
+# Another day's ghost is refused before any window opens, in one line.
+refused=$("$work/prog/pellimunch" --daily=2026-12-09 --ghost "$work/ghost.replay" 2>&1)
+status=$?
+[ "$status" = 2 ] && [ "$refused" = "pellimunch: $work/ghost.replay: not a daily replay of 2026-12-09" ] ||
+    fail "a ghost of another day: status $status, \"$refused\""
 # Frames of the ghost's run in which its ball stands still, well away from
 # where the idle player's ball stays.
 read -r from to gx gy <<<"$(python3 - "$work/ghost.trace" <<'EOF'
