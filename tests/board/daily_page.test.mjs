@@ -106,6 +106,19 @@ test("a daily run goes to the day's table, and the leader is raced as a ghost", 
   const daily = await (await fetch(url + "api/daily")).json();
   assert.equal(daily.seed, dailySeed(todayNumber));
 
+  // The table page: today's tab has the run with a Race link, yesterday's is
+  // empty, and the next day is counted down to.
+  const scores = await chromium.browser.newPage();
+  await scores.goto(url, { waitUntil: "load" });
+  await waitFor(scores, "the all-time table", () => document.querySelectorAll("#rows tr").length === 1);
+  await scores.click('#tabs button[data-tab="yesterday"]');
+  await waitFor(scores, "yesterday's table", () => document.querySelectorAll("#rows tr").length === 0);
+  await scores.click('#tabs button[data-tab="today"]');
+  await waitFor(scores, "today's table with its Race", () => document.querySelectorAll("#rows a.race").length === 1);
+  assert.equal(await scores.$eval("#rows a.race", (a) => a.getAttribute("href")), `index.html?race=${table.runs[0].id}`);
+  assert.match(await scores.$eval("#countdown", (s) => s.textContent), /^Next daily in \d+:\d\d:\d\d$/);
+  await scores.close();
+
   // Race the leader from a fresh page: the ghost plays the leader's run in
   // step with the player's, who stands still (the leader gave up at about frame 125).
   const second = await open();

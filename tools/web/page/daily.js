@@ -6,7 +6,8 @@
 // system's share sheet where the browser has one, and, for a new best of the
 // day on a board, the offer to put it on the day's table.
 // page.js calls ready() and ended(); window.pellimunch.daily(day, ghost)
-// starts a daily session. ?day=YYYY-MM-DD plays another day (for the tests).
+// starts a daily session. ?day=YYYY-MM-DD plays another day (for the tests);
+// ?race=ID (a row of the table's "Race") races that run of the board.
 "use strict";
 (function () {
   const params = new URLSearchParams(window.location.search);
@@ -43,19 +44,23 @@
     window.pellimunch.daily(day().number, ghost || "");
   }
 
-  async function raceLeader() {
+  // Races run `id` of the board, or the day's leader.
+  async function race(id) {
     const status = panel.querySelector("#daily-status");
-    status.textContent = "Fetching the leader…";
+    status.textContent = "Fetching the run…";
     try {
-      const top = await fetch("api/top?day=" + day().text + "&limit=1", { cache: "no-store" });
-      const rows = top.ok ? ((await top.json()).runs || []) : [];
-      if (!rows.length) { status.textContent = "No run on today's table yet."; return; }
-      const replay = await fetch("api/runs/" + rows[0].id + "/replay", { cache: "no-store" });
+      if (!id) {
+        const top = await fetch("api/top?day=" + day().text + "&limit=1", { cache: "no-store" });
+        const rows = top.ok ? ((await top.json()).runs || []) : [];
+        if (!rows.length) { status.textContent = "No run on today's table yet."; return; }
+        id = rows[0].id;
+      }
+      const replay = await fetch("api/runs/" + encodeURIComponent(id) + "/replay", { cache: "no-store" });
       if (!replay.ok) throw new Error("HTTP " + replay.status);
       status.textContent = "";
       start(await replay.text());
     } catch (e) {
-      status.textContent = "The leader could not be fetched: " + e.message;
+      status.textContent = "The run could not be fetched: " + e.message;
     }
   }
 
@@ -85,7 +90,11 @@
       const best = myBest(day().text);
       if (best) start(best.replay);
     });
-    panel.querySelector("#daily-leader").addEventListener("click", raceLeader);
+    // From the table's "Race": that run instead of the leader.
+    const raced = /^\d{1,15}$/.test(params.get("race") || "") ? params.get("race") : null;
+    const leader = panel.querySelector("#daily-leader");
+    if (raced) leader.textContent = "Race run " + raced;
+    leader.addEventListener("click", () => race(raced));
     const play = document.getElementById("play");
     play.insertAdjacentElement("afterend", panel);
     refresh();
