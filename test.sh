@@ -7,7 +7,8 @@
 # and build-asan).
 #
 #   ./test.sh           everything, as CI runs it
-#   ./test.sh --quick   the build, the unit tests and the stored replays: seconds
+#   ./test.sh --quick   the unit tests and the stored replays, building only
+#                       what they need: under a minute
 set -euo pipefail
 
 quick=0
@@ -28,29 +29,34 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 echo "== build in $build (-O2 with debug info)"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELLIMUNCH_TESTS=ON
-cmake --build "$build" -j "$jobs"
-
 if [ $quick = 1 ]; then
+    # Only what the unit tests and the stored replays run (tests/CMakeLists.txt).
+    cmake --build "$build" -j "$jobs" --target pellimunch_quick
     echo "== unit tests and stored replays"
     (cd "$build" && ctest -j "$jobs" -L 'unit|golden' --output-on-failure)
     exit 0
 fi
+cmake --build "$build" -j "$jobs"
 
 echo "== tests (the browser's included: WebAssembly runner and the page in headless Chromium)"
 (cd "$build" && ctest --output-on-failure)
 
 echo "== sanitizer build in $asan"
 cmake -S . -B "$asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELLIMUNCH_SANITIZE=ON -DPELLIMUNCH_TESTS=ON
-cmake --build "$asan" -j "$jobs" --target pellimunch_tests pellimunch-sim pellimunch game_data
+cmake --build "$asan" -j "$jobs" --target pellimunch_unit_tests pellimunch-sim pellimunch game_data
 
 echo "== unit tests and runner tests under the sanitizers"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=1:detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}
-export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/tests/lsan.supp:print_suppressions=0}
-(cd "$asan" && ./pellimunch_tests)
-bash tests/runner_test.sh "$(cd "$asan" && pwd)" "$PWD"
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/tests/support/lsan.supp:print_suppressions=0}
+# Every tier's test binary, as the build lists them.
+while read -r tests; do
+    echo "-- $tests"
+    (cd "$asan" && "./$tests" < /dev/null)
+done < "$asan/unit_tests.txt"
+bash tests/runner/runner_test.sh "$(cd "$asan" && pwd)" "$PWD"
 
 echo "== the real game under the sanitizers, with only the suppressions built into it"
-env -u LSAN_OPTIONS bash tests/window_test.sh "$(cd "$asan" && pwd)" "$PWD"
-env -u LSAN_OPTIONS bash tests/window_records.sh "$(cd "$asan" && pwd)" "$PWD"
-env -u LSAN_OPTIONS bash tests/replay_window_test.sh "$(cd "$asan" && pwd)" "$PWD"
+env -u LSAN_OPTIONS bash tests/hosts/sdl/window/window_test.sh "$(cd "$asan" && pwd)" "$PWD"
+env -u LSAN_OPTIONS bash tests/hosts/sdl/window/window_records.sh "$(cd "$asan" && pwd)" "$PWD"
+env -u LSAN_OPTIONS bash tests/hosts/sdl/window/replay_window_test.sh "$(cd "$asan" && pwd)" "$PWD"

@@ -8,7 +8,9 @@
 #                        library; no file, clock, environment or output of its own
 #   pellimunch_platform  src/machine (what the game asks of the machine) and
 #                        src/platform (what every host shares: the record
-#                        stores, data files, the mixer, text atlases)
+#                        stores, data files, the mixer, text atlases), with
+#                        the one file layer (src/platform/files) built for
+#                        the system at hand
 #   pellimunch_headless  src/hosts/headless: the host that shows nothing
 #   pellimunch_driver    src/driver: the one driver: sessions, replays,
 #                        options, settings
@@ -27,10 +29,15 @@ add_library(pellimunch_game STATIC ${PM_GAME_SOURCES})
 target_link_libraries(pellimunch_game PUBLIC pellimunch_canvas)
 
 file(GLOB PM_PLATFORM_SOURCES CONFIGURE_DEPENDS ${PM_ROOT}/src/machine/*.cpp ${PM_ROOT}/src/platform/*.cpp)
-# A build for another system names the POSIX pieces it brings its own of.
-foreach(posix ${PM_PLATFORM_REPLACED})
-  list(REMOVE_ITEM PM_PLATFORM_SOURCES ${PM_ROOT}/src/platform/${posix})
-endforeach()
+# The file layer: what every system shares, and the system's own half (the
+# browser's runner has a POSIX file system too).
+list(APPEND PM_PLATFORM_SOURCES ${PM_ROOT}/src/platform/files/files.cpp)
+if(WIN32)
+  list(APPEND PM_PLATFORM_SOURCES ${PM_ROOT}/src/platform/files/files_windows.cpp
+    ${PM_ROOT}/src/platform/files/windows_text.cpp)
+else()
+  list(APPEND PM_PLATFORM_SOURCES ${PM_ROOT}/src/platform/files/files_posix.cpp)
+endif()
 add_library(pellimunch_platform STATIC ${PM_PLATFORM_SOURCES})
 target_link_libraries(pellimunch_platform PUBLIC pellimunch_canvas)
 

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Builds the Debian package: pellimunch_<version>_<arch>.deb and its debug
-# symbols, pellimunch-dbgsym_<version>_<arch>.ddeb, in BUILD_DIR (default
-# build-deb in the source folder), a build of its own laid out for the
-# package with Debian's build flags. Installs the Debian packages the build
-# needs first. Prints the debug package's path, then the package's last.
+# Builds the Debian packages: pellimunch_<version>_<arch>.deb and its debug
+# symbols, pellimunch-dbgsym_<version>_<arch>.ddeb, and the world score
+# table's pellimunch-board_<version>_<arch>.deb (packaging/build_board_deb.sh),
+# in BUILD_DIR (default build-deb in the source folder), a build of its own
+# laid out for the package with Debian's build flags. Installs the Debian
+# packages the build needs first. Prints the board's package's path, the
+# debug package's, then the game's package's last.
 # JOBS sets how many compilers run at once (default: one per processor).
 # The build is reproducible: SOURCE_DATE_EPOCH (default: the time of the last
 # commit) dates everything in it, and the folders it was built in leave no
@@ -20,7 +22,7 @@ if [ $# -gt 1 ]; then
 fi
 # shellcheck source=tools/deps.sh
 source "$source_dir/tools/deps.sh"
-pm_install_packages "${PM_PACKAGE_PACKAGES[@]}"
+pm_install_packages "${PM_PACKAGE_PACKAGES[@]}" "${PM_BOARD_PACKAGES[@]}"
 
 if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
     SOURCE_DATE_EPOCH=$(git -C "$source_dir" log -1 --format=%ct 2>/dev/null) ||
@@ -35,8 +37,9 @@ mkdir -p "$build"
 build=$(cd "$build" && pwd)
 cmake -S "$source_dir" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DPELLIMUNCH_PACKAGE=ON -DPELLIMUNCH_TESTS=OFF >/dev/null
-cmake --build "$build" -j "${JOBS:-$(nproc 2>/dev/null || echo 2)}" --target pellimunch game_data game_icon
-rm -f "$build"/pellimunch_*.deb "$build"/pellimunch-dbgsym_*.ddeb
+cmake --build "$build" -j "${JOBS:-$(nproc 2>/dev/null || echo 2)}" --target pellimunch game_data game_icon pellimunch-board
+rm -f "$build"/pellimunch_*.deb "$build"/pellimunch-dbgsym_*.ddeb "$build"/pellimunch-board_*.deb
+bash "$source_dir/packaging/build_board_deb.sh" "$build"
 (cd "$build" && cpack -G DEB >cpack.log 2>&1) || {
     echo "build_deb: cpack failed; the end of $build/cpack.log:" >&2
     tail -n 20 "$build/cpack.log" >&2

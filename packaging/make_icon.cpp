@@ -3,7 +3,10 @@
 // (16-bit colours, the sheet's white key transparent), centred on a square
 // and resampled to the icon sizes a desktop asks for (or to the SIZEs given,
 // 16 to 1024: the web page's icons). Writes OUTDIR/<size>/pellimunch.png for
-// each size.
+// each size. With --maskable (the web page's icon that a phone crops to its
+// own shape) the ball sits in the middle 60 % of an opaque black square, all
+// of it inside the circle of 80 % that every crop keeps, written as
+// OUTDIR/<size>/pellimunch-maskable.png.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -20,7 +23,7 @@
 
 namespace {
 
-constexpr int DesktopSizes[] = {32, 48, 64, 128};
+constexpr int DesktopSizes[] = {16, 32, 48, 64, 128, 256};
 
 // Straight RGBA, 8 bits a channel.
 struct Picture {
@@ -61,8 +64,13 @@ Picture Resample(const Picture& src, int size) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const bool maskable = argc > 1 && std::string(argv[1]) == "--maskable";
+    if (maskable) {
+        --argc;
+        ++argv;
+    }
     if (argc < 3) {
-        std::fprintf(stderr, "usage: pellimunch-icon MAIN_BMP OUTDIR [SIZE...]\n");
+        std::fprintf(stderr, "usage: pellimunch-icon [--maskable] MAIN_BMP OUTDIR [SIZE...]\n");
         return 2;
     }
     std::vector<int> sizes(std::begin(DesktopSizes), std::end(DesktopSizes));
@@ -82,8 +90,10 @@ int main(int argc, char** argv) {
         const pm::Surface sheet = pm::LoadBmpFile(argv[1], pm::Bitmaps[0].Width, pm::Bitmaps[0].Height);
 
         const int w = r.Right - r.Left, h = r.Bottom - r.Top;
-        const int side = std::max(w, h);
+        const int side = maskable ? std::max(w, h) * 5 / 3 : std::max(w, h);
         Picture square{side, side, std::vector<uint8_t>(static_cast<size_t>(side) * side * 4, 0)};
+        if (maskable)
+            for (size_t i = 3; i < square.Px.size(); i += 4) square.Px[i] = 255;   // opaque black
         for (int y = 0; y < h; ++y) {
             for (int x = 0; x < w; ++x) {
                 const uint16_t p = sheet.At(r.Left + x, r.Top + y);
@@ -102,10 +112,11 @@ int main(int argc, char** argv) {
             std::filesystem::create_directories(dir);
             const Picture icon = Resample(square, size);
             const std::string png = pm::files::EncodePng(icon.W, icon.H, icon.Px);
-            std::ofstream out(dir / "pellimunch.png", std::ios::binary | std::ios::trunc);
+            const std::filesystem::path file = dir / (maskable ? "pellimunch-maskable.png" : "pellimunch.png");
+            std::ofstream out(file, std::ios::binary | std::ios::trunc);
             out.write(png.data(), static_cast<std::streamsize>(png.size()));
             if (!out.flush()) {
-                std::fprintf(stderr, "pellimunch-icon: cannot write %s\n", (dir / "pellimunch.png").c_str());
+                std::fprintf(stderr, "pellimunch-icon: cannot write %s\n", file.c_str());
                 return 1;
             }
         }

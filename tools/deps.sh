@@ -38,7 +38,7 @@ PM_TEST_PACKAGES=(
 # SQLite, PostgreSQL, SHA-256 and Unicode libraries it is built from, a
 # PostgreSQL server for the tests to start, and wrk for the load figures.
 PM_BOARD_PACKAGES=(
-    libcpp-httplib-dev nlohmann-json3-dev libsqlite3-dev libpqxx-dev nettle-dev libunistring-dev
+    libcpp-httplib-dev nlohmann-json3-dev libsqlite3-dev libpqxx-dev nettle-dev libicu-dev libcli11-dev
     postgresql sqlite3 wrk
 )
 

@@ -1,8 +1,13 @@
 // pellimunch-board: the world score table. Every run on it was played again
 // by the game itself from the keys it was sent.
+#include <CLI/App.hpp>
+#include <CLI/Config.hpp>
+#include <CLI/Formatter.hpp>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <ctime>
 #include <string>
 
 #include "board/server.h"
@@ -13,6 +18,8 @@ namespace {
 const char* const Usage =
     "usage: pellimunch-board [OPTIONS]\n"
     "       pellimunch-board [--db FILE] backup TARGET\n"
+    "       pellimunch-board [--db WHERE] hide ID REASON\n"
+    "       pellimunch-board [--db WHERE] unhide ID\n"
     "\n"
     "Serves the score table: the API under /api, the table page at /, and the\n"
     "browser build's folder when --site names it.\n"
@@ -30,6 +37,8 @@ const char* const Usage =
     "  --help             this text\n"
     "\n"
     "backup TARGET copies the live SQLite database to TARGET safely.\n"
+    "hide ID REASON takes run ID off the table (its replay is kept); unhide ID\n"
+    "puts it back.\n"
     "SIGTERM or SIGINT finishes the requests in hand, then closes the database.\n";
 
 int Bad(const std::string& why) {
@@ -37,68 +46,146 @@ int Bad(const std::string& why) {
     return 2;
 }
 
-bool Number(const char* text, int least, int most, int& out) {
+bool Number(const std::string& text, long long least, long long most, long long& out) {
     char* end = nullptr;
     errno = 0;
-    const long v = std::strtol(text, &end, 10);
-    if (errno || end == text || *end || v < least || v > most) return false;
-    out = static_cast<int>(v);
+    const long long v = std::strtoll(text.c_str(), &end, 10);
+    if (errno || end == text.c_str() || *end || v < least || v > most) return false;
+    out = v;
     return true;
+}
+
+std::string UtcNow() {
+    const std::time_t t = std::time(nullptr);
+    std::tm tm{};
+    gmtime_r(&t, &tm);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
+    return text;
+}
+
+// hide and unhide: the run's row stays, replay and all.
+int Moderate(const std::string& db, const std::string& idText, const std::string* reason) {
+    long long id = 0;
+    const char* what = reason ? "hide" : "unhide";
+    if (!Number(idText, 1, 999999999999999LL, id)) return Bad(std::string(what) + " takes a run's number");
+    if (reason && reason->empty()) return Bad("hide takes a reason");
+    try {
+        auto store = pm::board::OpenStore(db);
+        const bool found = reason ? store->Hide(id, *reason, UtcNow()) : store->Unhide(id);
+        store->Close();
+        if (!found) {
+            std::fprintf(stderr, "pellimunch-board: no run %lld in %s\n", id, db.c_str());
+            return 1;
+        }
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "pellimunch-board: %s\n", e.what());
+        return 1;
+    }
+    std::printf(reason ? "pellimunch-board: run %lld is off the table\n" : "pellimunch-board: run %lld is on the table\n",
+                id);
+    return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     pm::board::ServerOptions o;
-    std::string backupTarget;
-    bool backup = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
-        auto number = [&](int least, int most, int& out) {
-            const char* v = value();
-            return v && Number(v, least, most, out);
-        };
-        if (arg == "--help" || arg == "-h") {
-            std::fputs(Usage, stdout);
-            return 0;
-        } else if (arg == "--port") {
-            if (!number(0, 65535, o.Port)) return Bad("--port takes 0 to 65535");
-        } else if (arg == "--listen" || arg == "--db" || arg == "--site") {
-            const char* v = value();
-            if (!v || !*v) return Bad(arg + " takes a value");
-            (arg == "--listen" ? o.Listen : arg == "--db" ? o.Db : o.Site) = v;
-        } else if (arg == "--workers") {
-            if (!number(1, 256, o.Workers)) return Bad("--workers takes 1 to 256");
-        } else if (arg == "--queue") {
-            if (!number(1, 100000, o.Queue)) return Bad("--queue takes 1 to 100000");
-        } else if (arg == "--submit-rate") {
-            if (!number(1, 1000000, o.SubmitsPerMinute)) return Bad("--submit-rate takes 1 to 1000000");
-        } else if (arg == "--submit-burst") {
-            if (!number(1, 1000000, o.SubmitBurst)) return Bad("--submit-burst takes 1 to 1000000");
-        } else if (arg == "--trust-proxy") {
-            o.TrustProxy = true;
-        } else if (arg == "--quiet") {
-            o.Quiet = true;
-        } else if (arg == "backup" && !backup) {
-            const char* v = value();
-            if (!v || !*v) return Bad("backup takes the file to write");
-            backup = true;
-            backupTarget = v;
-        } else {
-            return Bad("unknown argument " + arg);
-        }
+    // Every value is taken as text and judged here, so that each option's
+    // message is the board's own.
+    CLI::App app("pellimunch-board", "pellimunch-board");
+    app.set_help_flag();
+    app.allow_extras();
+    app.fallthrough();
+    bool help = false;
+    std::string port, listen, db, site, workers, queue, rate, burst;
+    app.add_flag("-h,--help", help);
+    struct Valued {
+        const char* Name;
+        std::string* Text;
+    };
+    const Valued valued[] = {{"--port", &port},       {"--listen", &listen},     {"--db", &db},
+                             {"--site", &site},       {"--workers", &workers},   {"--queue", &queue},
+                             {"--submit-rate", &rate}, {"--submit-burst", &burst}};
+    for (const Valued& v : valued) app.add_option(v.Name, *v.Text)->allow_extra_args(false);
+    app.add_flag("--trust-proxy", o.TrustProxy);
+    app.add_flag("--quiet", o.Quiet);
+    std::string target, id, reason;
+    CLI::App* backup = app.add_subcommand("backup");
+    backup->add_option("target", target);
+    CLI::App* hide = app.add_subcommand("hide");
+    hide->add_option("id", id);
+    hide->add_option("reason", reason);
+    CLI::App* unhide = app.add_subcommand("unhide");
+    unhide->add_option("id", id);
+    app.require_subcommand(0, 1);
+
+    struct Ranged {
+        const char* Name;
+        const std::string& Text;
+        long long Least, Most;
+        int& Out;
+    };
+    const Ranged ranged[] = {{"--port", port, 0, 65535, o.Port},
+                             {"--workers", workers, 1, 256, o.Workers},
+                             {"--queue", queue, 1, 100000, o.Queue},
+                             {"--submit-rate", rate, 1, 1000000, o.SubmitsPerMinute},
+                             {"--submit-burst", burst, 1, 1000000, o.SubmitBurst}};
+    auto takes = [](const Ranged& r) {
+        return std::string(r.Name) + " takes " + std::to_string(r.Least) + " to " + std::to_string(r.Most);
+    };
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ArgumentMismatch& e) {
+        // An option given without its value.
+        for (const Ranged& r : ranged)
+            if (std::string(e.what()).find(r.Name) != std::string::npos) return Bad(takes(r));
+        for (const Valued& v : valued)
+            if (std::string(e.what()).find(v.Name) != std::string::npos) return Bad(std::string(v.Name) + " takes a value");
+        return Bad(e.what());
+    } catch (const CLI::ParseError& e) {
+        return Bad(e.what());
     }
-    if (backup) {
+    if (help) {
+        std::fputs(Usage, stdout);
+        return 0;
+    }
+    for (CLI::App* sub : {backup, hide, unhide})
+        if (!sub->remaining().empty()) return Bad("unknown argument " + sub->remaining().front());
+    if (!app.remaining().empty()) return Bad("unknown argument " + app.remaining().front());
+
+    for (const Ranged& r : ranged) {
+        if (app.count(r.Name) == 0) continue;
+        long long v = 0;
+        if (!Number(r.Text, r.Least, r.Most, v)) return Bad(takes(r));
+        r.Out = static_cast<int>(v);
+    }
+    for (auto [name, text, out] : {std::tuple{"--listen", &listen, &o.Listen}, std::tuple{"--db", &db, &o.Db},
+                                   std::tuple{"--site", &site, &o.Site}}) {
+        if (app.count(name) == 0) continue;
+        if (text->empty()) return Bad(std::string(name) + " takes a value");
+        *out = *text;
+    }
+
+    if (*backup) {
+        if (target.empty()) return Bad("backup takes the file to write");
         if (pm::board::IsPostgres(o.Db)) return Bad("backup copies a SQLite file; use pg_dump for PostgreSQL");
         try {
-            pm::board::BackupSqlite(o.Db, backupTarget);
+            pm::board::BackupSqlite(o.Db, target);
         } catch (const std::exception& e) {
             std::fprintf(stderr, "pellimunch-board: %s\n", e.what());
             return 1;
         }
-        std::printf("pellimunch-board: %s copied to %s\n", o.Db.c_str(), backupTarget.c_str());
+        std::printf("pellimunch-board: %s copied to %s\n", o.Db.c_str(), target.c_str());
         return 0;
+    }
+    if (*hide) {
+        if (id.empty() || reason.empty()) return Bad("hide takes a run's number and a reason");
+        return Moderate(o.Db, id, &reason);
+    }
+    if (*unhide) {
+        if (id.empty()) return Bad("unhide takes a run's number");
+        return Moderate(o.Db, id, nullptr);
     }
     return pm::board::RunServer(o);
 }

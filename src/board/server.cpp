@@ -169,7 +169,7 @@ public:
         Json list = Json::array();
         for (const TableRow& r : rows)
             list.push_back({{"rank", r.Rank}, {"id", r.Id}, {"name", r.Name}, {"score", r.Score},
-                            {"level", r.Level}, {"frames", r.Frames}, {"date", r.Date}});
+                            {"level", r.Level}, {"frames", r.Frames}, {"date", r.Date}, {"flag", r.Flag}});
         return Json{{"runs", list}, {"total", total}, {"offset", offset}}.dump();
     }
 
@@ -249,6 +249,7 @@ public:
             res.set_header("X-Content-Type-Options", "nosniff");
         });
         svr.Get("/healthz", [this](const httplib::Request&, httplib::Response& res) {
+            if (!store_.Ping()) return Refuse(res, 503, "the database does not answer");
             Answer(res, 200, {{"ok", true}, {"service", "pellimunch-board"}, {"game", !options_.Site.empty()},
                               {"waiting", pool_.Waiting()}});
         });
@@ -276,6 +277,11 @@ public:
             std::string why = "unknown error";
             try {
                 std::rethrow_exception(ep);
+            } catch (const StoreError& e) {
+                // The database, not the request: come back shortly.
+                std::fprintf(stderr, "pellimunch-board: %s\n", e.what());
+                res.set_header("Retry-After", std::to_string(RetryAfterSeconds));
+                return Refuse(res, 503, "the database does not answer just now; try again shortly");
             } catch (const std::exception& e) {
                 why = e.what();
             } catch (...) {
@@ -365,6 +371,8 @@ private:
         run.Seed = v.Seed;
         run.StartRecord = v.StartRecord;
         run.Hash = v.Hash;
+        run.GameHash = v.GameHash;
+        run.Flag = v.Flag;
         run.Replay = replayText;
         run.Address = address;
         run.Date = UtcNow();

@@ -12,8 +12,22 @@ const std::vector<std::vector<std::string>>& Migrations() {
          "replay_hash TEXT NOT NULL, replay TEXT NOT NULL, address TEXT NOT NULL, submitted_at TEXT NOT NULL, "
          "CONSTRAINT runs_once UNIQUE (replay_hash))",
          "CREATE INDEX runs_by_rank ON runs (score DESC, id)"},
-        // 2: the daily tables: the day a run is on the table of.
-        {"ALTER TABLE runs ADD COLUMN daily TEXT", "CREATE INDEX runs_by_day ON runs (daily, score DESC, id)"},
+        // 2: the game's identity (older rows keep only the keys'), a flag for
+        // runs that look machine-made, runs an operator took off the table;
+        // the table's order on shown runs alone.
+        {"ALTER TABLE runs ADD COLUMN game_hash TEXT", "CREATE UNIQUE INDEX runs_game_once ON runs (game_hash)",
+         "ALTER TABLE runs ADD COLUMN flag TEXT", "ALTER TABLE runs ADD COLUMN hidden_reason TEXT",
+         "ALTER TABLE runs ADD COLUMN hidden_at TEXT",
+         "CREATE INDEX runs_shown ON runs (score DESC, id) WHERE hidden_reason IS NULL", "DROP INDEX runs_by_rank",
+         // The shown runs counted by score and by 1024 scores: ranks and
+         // deep pages from them (sql::Rank, KeyAt).
+         "CREATE TABLE score_counts (score INTEGER PRIMARY KEY, n {big} NOT NULL)",
+         "CREATE TABLE score_buckets (bucket INTEGER PRIMARY KEY, n {big} NOT NULL)",
+         "INSERT INTO score_counts (score, n) SELECT score, COUNT(*) FROM runs GROUP BY score",
+         "INSERT INTO score_buckets (bucket, n) SELECT score / 1024, COUNT(*) FROM runs GROUP BY score / 1024"},
+        // 3: the daily tables: the day a run is on the table of.
+        {"ALTER TABLE runs ADD COLUMN daily TEXT",
+         "CREATE INDEX runs_by_day ON runs (daily, score DESC, id) WHERE hidden_reason IS NULL"},
     };
     return all;
 }
@@ -38,6 +52,28 @@ void ApplyMigrations(int have, bool postgres, const std::function<void(const std
         for (const std::string& sql : all[v]) exec(Dialect(sql, postgres));
         stamp(static_cast<int>(v + 1));
     }
+}
+
+std::optional<std::pair<int64_t, int64_t>> KeyAt(
+    int64_t offset, const std::function<Pairs(const char* sql, const std::vector<int64_t>& params)>& rows) {
+    int64_t skip = offset;
+    for (auto [bucket, n] : rows(sql::Buckets, {})) {
+        if (skip >= n) {
+            skip -= n;
+            continue;
+        }
+        for (auto [score, m] : rows(sql::Scores, {bucket})) {
+            if (skip >= m) {
+                skip -= m;
+                continue;
+            }
+            const Pairs id = rows(sql::IdAt, {score, skip});
+            if (id.empty()) return std::nullopt;   // the counts moved under us: an empty page
+            return std::pair{score, id[0].first};
+        }
+        return std::nullopt;
+    }
+    return std::nullopt;
 }
 
 bool IsPostgres(const std::string& where) {

@@ -3,12 +3,19 @@
 #include <nettle/sha2.h>
 
 #include <algorithm>
+#include <array>
+#include <stdexcept>
+#include <bit>
+#include <type_traits>
+#include <cstring>
+#include <map>
 #include <memory>
 
-#include "game/game_constants.h"
 #include "driver/session.h"
+#include "game/game_constants.h"
+#include "game/state_fields.h"
+#include "game/view.h"
 #include "hosts/headless/headless_host.h"
-#include "game/shell/game_state.h"
 
 namespace pm::board {
 
@@ -31,7 +38,139 @@ bool HoldsHiddenKey(const FrameInput& input) {
     return input.Keys[Key::W] != 0 || input.Keys[Key::E] != 0 || input.Keys[Key::R] != 0;
 }
 
+std::string Hex(const uint8_t* digest, size_t size) {
+    static const char hex[] = "0123456789abcdef";
+    std::string out;
+    for (size_t i = 0; i < size; ++i) {
+        out += hex[digest[i] >> 4];
+        out += hex[digest[i] & 15];
+    }
+    return out;
+}
+
+// What a game did, as one SHA-256: the record's state after each of its
+// frames, from the frame the title handed over to play to the frame the
+// last life was lost, then the score and level it is ranked with. The state
+// is every field the runner's trace shows (game/state_fields.h) except the
+// record (HighScore: the starting record changes nothing else in play), and
+// the random generator's state; each little-endian at its own width, floats
+// by their bits. The key table is not in it: only what the keys did is.
+// Frames after the game over (its screen, whose length the record sets; the
+// title; idle frames) are not in it either.
+class GameDigest {
+public:
+    void Begin() {
+        sha256_init(&ctx_);
+        on_ = true;
+        first_ = true;
+    }
+    bool On() const { return on_; }
+    // A frame's state. What the digest takes is the first frame whole, then
+    // of each frame the blocks that changed since the frame before, each
+    // with its place, and an end mark: the same frames give the same bytes
+    // and other frames other bytes, and a frame costs only what moved.
+    void Add(const FormMain& f) {
+        used_ = 0;
+        VisitState(f, *this);
+        Put(GameView(f).RandomState());
+        for (size_t at = 0; at < used_; at += Block) {
+            const size_t n = std::min(Block, used_ - at);
+            if (!first_ && std::memcmp(Now() + at, Before() + at, n) == 0) continue;
+            const uint16_t place = static_cast<uint16_t>(at / Block);
+            sha256_update(&ctx_, sizeof place, reinterpret_cast<const uint8_t*>(&place));
+            sha256_update(&ctx_, n, Now() + at);
+        }
+        const uint16_t end = 0xFFFF;
+        sha256_update(&ctx_, sizeof end, reinterpret_cast<const uint8_t*>(&end));
+        flip_ ^= 1;
+        first_ = false;
+    }
+    void Stop() { on_ = false; }
+    std::string Finish(const RunFacts& facts) {
+        on_ = false;
+        const int32_t ranked[] = {facts.Score, facts.Level};
+        sha256_update(&ctx_, sizeof ranked, reinterpret_cast<const uint8_t*>(ranked));
+        uint8_t digest[SHA256_DIGEST_SIZE];
+        sha256_digest(&ctx_, sizeof digest, digest);
+        return Hex(digest, sizeof digest);
+    }
+
+    // The visitor of VisitState.
+    void Scalar(const char* name, float v) { Put(v); (void)name; }
+    void Scalar(const char* name, int32_t v) {
+        if (std::strcmp(name, "HighScore") != 0) Put(v);
+    }
+    void Scalar(const char* name, int16_t v) { Put(v); (void)name; }
+    void Box(const char*, const Rect& r) { Fields(r.Left, r.Top, r.Right, r.Bottom); }
+    template <typename Slots, typename Slot>
+    void List(const char*, const Slots& list, Slot slot) {
+        for (const auto& element : list) slot(element);
+    }
+    template <typename... T>
+    void Fields(T... values) {
+        (Put(values), ...);
+    }
+    void Element(int16_t v) { Put(v); }
+
+private:
+    static constexpr size_t Block = 64;
+    // Each value at its own width, little-endian, floats by their bits; one
+    // after the other with no padding.
+    template <typename T>
+    void Put(T v) {
+        static_assert(std::endian::native == std::endian::little, "the digest is of little-endian bytes");
+        static_assert(std::is_arithmetic_v<T>);
+        if (used_ + sizeof v > Size) throw std::logic_error("the game's state outgrew its digest");
+        std::memcpy(Now() + used_, &v, sizeof v);
+        used_ += sizeof v;
+    }
+
+    sha256_ctx ctx_{};
+    bool on_ = false, first_ = true;
+    static constexpr size_t Size = 8192;
+    uint8_t* Now() { return frames_[flip_].data(); }
+    uint8_t* Before() { return frames_[flip_ ^ 1].data(); }
+    std::array<std::array<uint8_t, Size>, 2> frames_{};
+    int flip_ = 0;
+    size_t used_ = 0;
+};
+
 }  // namespace
+
+std::string MachineMade(const Replay& replay) {
+    // Spans as the frames ran, however the file split them.
+    std::map<uint64_t, size_t> lengths;   // length -> spans of it
+    size_t spans = 0;
+    uint64_t count = 0;
+    const keys::ScriptSpan* last = nullptr;
+    auto close = [&] {
+        if (count > 0) {
+            ++lengths[count];
+            ++spans;
+        }
+    };
+    for (const keys::ScriptSpan& span : replay.Keys.Spans) {
+        if (last && span.Keys == last->Keys && span.Mouse == last->Mouse) {
+            count += span.Count;
+        } else {
+            close();
+            count = span.Count;
+        }
+        last = &span;
+    }
+    close();
+    if (spans < MachineSpansMin) return {};
+    // The longest such period says the most of how the input was made.
+    for (int period = MachinePeriodMax; period >= MachinePeriodMin; --period) {
+        size_t multiples = 0;
+        for (auto [length, n] : lengths)
+            if (length % static_cast<uint64_t>(period) == 0) multiples += n;
+        if (static_cast<double>(multiples) >= MachineShare * static_cast<double>(spans))
+            return std::to_string(multiples) + " of " + std::to_string(spans) + " key spans are multiples of " +
+                   std::to_string(period) + " frames";
+    }
+    return {};
+}
 
 std::string RunHash(const Replay& replay, uint64_t frames) {
     // One line per run of equal frames, keys in code order: the same frames
@@ -68,13 +207,7 @@ std::string RunHash(const Replay& replay, uint64_t frames) {
     sha256_update(&ctx, text.size(), reinterpret_cast<const uint8_t*>(text.data()));
     uint8_t digest[SHA256_DIGEST_SIZE];
     sha256_digest(&ctx, sizeof digest, digest);
-    static const char hex[] = "0123456789abcdef";
-    std::string out;
-    for (uint8_t b : digest) {
-        out += hex[b >> 4];
-        out += hex[b & 15];
-    }
-    return out;
+    return Hex(digest, sizeof digest);
 }
 
 Verification Check(std::string_view text, Replay& replay) {
@@ -111,6 +244,7 @@ Verification Check(std::string_view text, Replay& replay) {
         return v;
     }
     v.Result = Verdict::Ranked;
+    v.Flag = MachineMade(replay);
     return v;
 }
 
@@ -123,14 +257,19 @@ void Run(const Replay& replay, Verification& v, const RunHooks& hooks) {
     const FormMain* shownForm = nullptr;
     if (hooks.OnFrame) host.OnPresent = [&](const Surface&) { hooks.OnFrame(played + 1, *shownForm); };
 
-    // The session's runs as the game played them; the best is ranked.
+    // The session's runs as the game played them; the best is ranked, and
+    // known by what its game did.
     RunWatch runs;
     bool hadGame = false;
     uint64_t hiddenAt = 0, bestEnd = 0;
     bool inPlay = false;   // before the frame being run
+    GameDigest digest;
     auto gameOver = [&](const RunResult& run) {
+        const RunFacts facts{run.Score, run.Level, run.Frames()};
+        std::string game = digest.Finish(facts);
         if (!hadGame || run.Score > v.Best.Score) {
-            v.Best = {run.Score, run.Level, run.Frames()};
+            v.Best = facts;
+            v.GameHash = std::move(game);
             bestEnd = run.End;
         }
         hadGame = true;
@@ -146,7 +285,14 @@ void Run(const Replay& replay, Verification& v, const RunHooks& hooks) {
             const uint64_t n = ++played;
             if (inPlay && HoldsHiddenKey(input) && hiddenAt == 0) hiddenAt = n;
             const RunWatch::Event event = runs.Frame(game, n);
-            if (event == RunWatch::Event::Began) ++v.Games;
+            if (event == RunWatch::Event::Began) {
+                ++v.Games;
+                digest.Begin();
+            }
+            if (digest.On()) {
+                digest.Add(form);
+                if (!game.InPlay()) digest.Stop();   // lost: the game-over screen starts
+            }
             if (event == RunWatch::Event::Ended) gameOver(runs.Last());
             inPlay = game.InPlay();
         },
@@ -165,11 +311,13 @@ void Run(const Replay& replay, Verification& v, const RunHooks& hooks) {
         v.Result = Verdict::Mismatch;
         v.Message = differs;
         v.Best = {};
+        v.GameHash.clear();
     } else if (hiddenAt != 0) {
         v.Result = Verdict::Refused;
         v.Message = "W, E or R was pressed during play at frame " + std::to_string(hiddenAt) +
                     "; the table does not rank such runs";
         v.Best = {};
+        v.GameHash.clear();
     } else if (!hadGame) {
         v.Result = Verdict::Refused;
         v.Message = "the session holds no game";

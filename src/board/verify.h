@@ -41,7 +41,9 @@ struct Verification {
     int32_t Games = 0;      // games begun in the session
     uint32_t Seed = 0;
     int32_t StartRecord = 0;
-    std::string Hash;       // what makes two submissions the same run (once Ranked)
+    std::string Hash;       // the keys' identity (RunHash), kept for rows stored before GameHash
+    std::string GameHash;   // what makes two submissions the same run (once Ranked): GameDigest
+    std::string Flag;       // why the input looks machine-made, or empty (MachineMade)
 };
 
 // Parses and checks the limits and the frame count only: cheap, fit for the
@@ -62,15 +64,28 @@ void Run(const Replay& replay, Verification& v, const RunHooks& hooks = {});
 // Both.
 Verification VerifyReplay(std::string_view text);
 
-// The identity of a ranked run: SHA-256 (hex) of its seed and its keys
+// The identity of a ranked run: SHA-256 (hex) of what the game did in its
+// best game, frame by frame, from the frame that started it to the frame it
+// was lost (see GameDigest in verify.cpp); then its score and level. Two
+// submissions are one run when the game played the same frames: a Shift for
+// the other Shift, keys the game ignores, another starting record or frames
+// after the game over make no new run.
+
+// Runs whose key spans look written by a program: nearly every span of keys
+// (runs of equal frames) a multiple of one period of MachinePeriodMin frames
+// or more. Judged once a session holds MachineSpansMin spans; a share of
+// MachineShare or more is flagged for an operator to look at.
+inline constexpr int MachinePeriodMin = 4;
+inline constexpr int MachinePeriodMax = 240;
+inline constexpr size_t MachineSpansMin = 16;
+inline constexpr double MachineShare = 0.9;
+// Empty when the input looks played, else the one-line reason.
+std::string MachineMade(const Replay& replay);
+
+// The identity of the keys as text, up to the end of the best game (the
+// table's identity before GameHash; old rows keep it): SHA-256 (hex) of its seed and its keys
 // frame by frame up to the end of its best game, whatever the spacing,
 // comments or span splits.
-// Mended: the identity was the seed, the starting record and all the keys.
-// Then anyone could take a run from the table (GET /api/runs/ID/replay), add
-// idle frames after its best game or change its starting record, fix the end
-// line, and put the same game on the table again under another name: the
-// game really earns it. What the table ranks is the best game, and those
-// frames decide it; the starting record does not change its score.
 std::string RunHash(const Replay& replay, uint64_t frames);
 
 }  // namespace pm::board

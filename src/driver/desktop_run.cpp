@@ -10,8 +10,9 @@
 #include "driver/ghost.h"
 #include "driver/replay_keeper.h"
 #include "driver/settings_file.h"
-#include "platform/atomic_file.h"
+#include "platform/files/files.h"
 #include "platform/score_file.h"
+#include "platform/score_path.h"
 
 namespace pm {
 
@@ -133,7 +134,10 @@ void PlayDesktop(DesktopRun& run, const Options& options, SessionSetup setup, st
         ghost = std::make_unique<Ghost>(std::move(raced));
         lens = std::make_unique<GhostLens>(run.GameHost, *ghost);
     }
-    ScoreFileRecord record(run.ScoreFile);
+    // Mended: when the game's folder cannot be written the record moves to
+    // the player's own folder, and a score.dat the player kept beside the
+    // game was no longer seen; it is read too, and the higher one counts.
+    ScoreFileRecord record(run.ScoreFile, ScoreFileBesideProgram(MyPath(), run.ScoreFile));
     run.GameHost.UseRecords(&record);
     ReplayKeeper keeper(options.Record ? *options.Record : BesideScoreFile(run.ScoreFile, "last.replay"),
                         BesideScoreFile(run.ScoreFile, "best.replay"));

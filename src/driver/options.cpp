@@ -3,6 +3,7 @@
 #include <optional>
 #include <string_view>
 
+#include "platform/command_line.h"
 #include "platform/read_digits.h"
 
 #ifndef PELLIMUNCH_VERSION
@@ -40,37 +41,38 @@ const char* Usage() {
            "  --ghost FILE   race a daily replay of the same day (needs --daily)\n"
            "  --help         show this and quit\n"
            "  --version      show the version and quit\n"
+#ifdef _WIN32
+           "These choices, Alt+Enter and M are remembered in settings.ini, which is kept with the\n"
+           "record (score.dat) and the replays (last.replay, best.replay) beside pellimunch.exe, or\n"
+           "in %APPDATA%\\Pellimunch when that folder cannot be written.\n"
+           "Keys: arrows run, Space jumps, Up is the special move, Delete gives up the run,\n"
+           "P pauses, M mutes. A gamepad works too. README.txt beside pellimunch.exe tells the rest.\n";
+#else
            "These choices, Alt+Enter and M are remembered in $XDG_CONFIG_HOME/pellimunch/settings.ini.\n"
            "Keys: arrows run, Space jumps, Up is the special move, Delete gives up the run,\n"
            "P pauses, M mutes. A gamepad works too. See pellimunch(6).\n";
+#endif
 }
 
 const char* VersionText() { return "pellimunch " PELLIMUNCH_VERSION; }
 
 bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& error) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        // Both "--name value" and "--name=value".
-        std::string_view name = arg;
-        std::string_view value;
-        bool haveValue = false;
-        if (const size_t eq = arg.find('='); arg.starts_with("--") && eq != arg.npos) {
-            name = arg.substr(0, eq);
-            value = arg.substr(eq + 1);
-            haveValue = true;
-        }
-        const bool takesValue = name == "--scale" || name == "--volume" || name == "--record" ||
-                                name == "--replay" || name == "--ghost";
-        if (haveValue && !takesValue && name != "--daily") {
-            error = "option " + std::string(name) + " takes no value";
+    // --daily alone plays today's run; --daily=YYYY-MM-DD another day's.
+    CommandLine line(argc, argv,
+                     {{"--help"}, {"-h"}, {"--version"}, {"--fullscreen"}, {"--window"}, {"--mute"}, {"--daily"},
+                      {"--scale", true}, {"--volume", true}, {"--record", true}, {"--replay", true},
+                      {"--ghost", true}});
+    Argument arg;
+    while (line.Next(arg)) {
+        const std::string name(arg.Name);
+        const std::string_view value = arg.Value.value_or("");
+        if (arg.Inline && !arg.TakesValue && name != "--daily") {
+            error = "option " + name + " takes no value";
             return false;
         }
-        if (takesValue && !haveValue) {
-            if (i + 1 >= argc) {
-                error = "option " + std::string(name) + " needs a value";
-                return false;
-            }
-            value = argv[++i];
+        if (arg.Missing) {
+            error = "option " + name + " needs a value";
+            return false;
         }
         if (name == "--help" || name == "-h") {
             o.Help = true;
@@ -87,7 +89,7 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
             o.Mute = true;
         } else if (name == "--daily") {
             o.Daily = true;
-            if (haveValue) {
+            if (arg.Inline) {
                 o.DailyDay = ParseDay(value);
                 if (!o.DailyDay) {
                     error = "bad value \"" + std::string(value) + "\" for --daily (a day as YYYY-MM-DD)";
@@ -102,7 +104,7 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
             o.Ghost = std::string(value);
         } else if (name == "--record" || name == "--replay") {
             if (value.empty()) {
-                error = "option " + std::string(name) + " needs a file name";
+                error = "option " + name + " needs a file name";
                 return false;
             }
             (name == "--record" ? o.Record : o.Replay) = std::string(value);
@@ -121,11 +123,11 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
                 return false;
             }
             o.Volume = n;
-        } else if (arg.starts_with("-")) {
-            error = "unknown option " + std::string(name);
+        } else if (arg.Dashed()) {
+            error = "unknown option " + name;
             return false;
         } else {
-            error = "unexpected argument \"" + std::string(arg) + "\"";
+            error = "unexpected argument \"" + std::string(arg.Text) + "\"";
             return false;
         }
     }

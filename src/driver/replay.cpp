@@ -1,18 +1,12 @@
 #include "driver/replay.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <limits>
-#include <memory>
 #include <optional>
 #include <stdexcept>
 
+#include "platform/files/files.h"
 #include "platform/read_digits.h"
 
 
@@ -269,56 +263,31 @@ bool ParseReplay(std::string_view text, Replay& replay, keys::ScriptError& error
 
 namespace {
 
-using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
-
 // Opens a replay file for reading once it is known to be a regular file of a
-// size a replay can have; the size in `size`.
-File OpenReplay(const std::string& path, uint64_t& size, std::string& message) {
-    File none(nullptr, &std::fclose);
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        message = path + ": " + std::strerror(errno);
-        return none;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        message = path + ": not a regular file";
-        return none;
-    }
-    File f(std::fopen(path.c_str(), "rb"), &std::fclose);
-    if (!f) {
-        message = path + ": " + std::strerror(errno);
-        return none;
+// size a replay can have.
+bool OpenReplay(InputFile& f, const std::string& path, std::string& message) {
+    switch (f.Open(path)) {
+        case InputFile::Opened::Ok: break;
+        case InputFile::Opened::NotRegular: message = path + ": not a regular file"; return false;
+        case InputFile::Opened::Missing:
+        case InputFile::Opened::Failed: message = path + ": " + f.SystemText(); return false;
     }
     // The size of what was opened, not of what the name held a moment ago.
-    if (std::fseek(f.get(), 0, SEEK_END) != 0) {
-        message = path + ": cannot read: " + std::strerror(errno);
-        return none;
-    }
-    const long end = std::ftell(f.get());
-    if (end < 0 || static_cast<uint64_t>(end) > MaxReplayBytes) {
-        message = path + ": too large for a replay (" + std::to_string(end < 0 ? st.st_size : end) +
+    if (f.Size() > MaxReplayBytes) {
+        message = path + ": too large for a replay (" + std::to_string(f.Size()) +
                   " bytes; a replay of 24 hours takes at most " + std::to_string(MaxReplayBytes) + ")";
-        return none;
+        return false;
     }
-    size = static_cast<uint64_t>(end);
-    return f;
-}
-static_assert(MaxReplayBytes < (1ull << 31), "replay offsets fit in a long everywhere");
-
-// Reads up to `count` bytes at `offset`.
-bool ReadAt(std::FILE* f, uint64_t offset, size_t count, std::string& bytes) {
-    bytes.resize(count);
-    if (std::fseek(f, static_cast<long>(offset), SEEK_SET) != 0) return false;
-    bytes.resize(std::fread(bytes.data(), 1, count, f));
-    return !std::ferror(f);
+    return true;
 }
 
 // The end line of an open replay, from its first line's worth of bytes and
 // its tail; `at` is where the end line starts in the file.
-std::optional<ReplayEndLine> EndOfFile(std::FILE* f, uint64_t size, bool& readFailed, uint64_t& at) {
+std::optional<ReplayEndLine> EndOfFile(InputFile& f, bool& readFailed, uint64_t& at) {
     std::string head, tail;
+    const uint64_t size = f.Size();
     const uint64_t tailStart = size > TailBytes ? size - TailBytes : 0;
-    readFailed = !ReadAt(f, 0, 64, head) || !ReadAt(f, tailStart, static_cast<size_t>(size - tailStart), tail);
+    readFailed = !f.ReadAt(0, 64, head) || !f.ReadAt(tailStart, static_cast<size_t>(size - tailStart), tail);
     if (readFailed) return std::nullopt;
     size_t inTail = 0;
     const std::optional<ReplayEndLine> end = EndOfTail(head, tail, tailStart == 0, inTail);
@@ -326,15 +295,36 @@ std::optional<ReplayEndLine> EndOfFile(std::FILE* f, uint64_t size, bool& readFa
     return end;
 }
 
+// A replay a piece at a time from its start.
+class Pieces {
+public:
+    explicit Pieces(InputFile& f) : f_(f) {}
+    // False at the end; `failed` after a failed read.
+    bool Next(std::string& piece) {
+        if (failed_ || !f_.ReadAt(at_, 65536, piece)) {
+            failed_ = true;
+            return false;
+        }
+        at_ += piece.size();
+        return !piece.empty();
+    }
+    bool Failed() const { return failed_; }
+
+private:
+    InputFile& f_;
+    uint64_t at_ = 0;
+    bool failed_ = false;
+};
+
 // The number of the line that starts at byte `at`.
-std::optional<int> LineAt(std::FILE* f, uint64_t at) {
-    if (std::fseek(f, 0, SEEK_SET) != 0) return std::nullopt;
+std::optional<int> LineAt(InputFile& f, uint64_t at) {
+    Pieces pieces(f);
     int64_t lines = 1;
-    char buffer[65536];
+    std::string piece;
     while (at > 0) {
-        const size_t n = std::fread(buffer, 1, at < sizeof buffer ? static_cast<size_t>(at) : sizeof buffer, f);
-        if (n == 0) return std::nullopt;
-        lines += std::count(buffer, buffer + n, '\n');
+        if (!pieces.Next(piece)) return std::nullopt;
+        const size_t n = at < piece.size() ? static_cast<size_t>(at) : piece.size();
+        lines += std::count(piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(n), '\n');
         at -= n;
     }
     return static_cast<int>(lines);
@@ -343,15 +333,13 @@ std::optional<int> LineAt(std::FILE* f, uint64_t at) {
 }  // namespace
 
 bool ReadReplayEnd(const std::string& path, ReplayEndLine& end, std::string& message) {
-    uint64_t size = 0;
-    const File f = OpenReplay(path, size, message);
-    if (!f) return false;
+    InputFile f;
+    if (!OpenReplay(f, path, message)) return false;
     bool readFailed = false;
     uint64_t at = 0;
-    const std::optional<ReplayEndLine> found = EndOfFile(f.get(), size, readFailed, at);
+    const std::optional<ReplayEndLine> found = EndOfFile(f, readFailed, at);
     if (!found) {
-        message = path + (readFailed ? ": cannot read: " + std::string(std::strerror(errno))
-                                     : ": not a replay, or one cut short before its end line");
+        message = path + (readFailed ? ": " + f.Why() : ": not a replay, or one cut short before its end line");
         return false;
     }
     end = *found;
@@ -359,26 +347,24 @@ bool ReadReplayEnd(const std::string& path, ReplayEndLine& end, std::string& mes
 }
 
 bool LoadReplay(const std::string& path, Replay& replay, std::string& message) {
-    uint64_t size = 0;
-    const File f = OpenReplay(path, size, message);
-    if (!f) return false;
+    InputFile f;
+    if (!OpenReplay(f, path, message)) return false;
     auto cannotRead = [&] {
-        message = path + ": cannot read: " + std::strerror(errno);
+        message = path + ": " + f.Why();
         return false;
     };
     bool readFailed = false;
     uint64_t at = 0;
-    const std::optional<ReplayEndLine> tailEnd = EndOfFile(f.get(), size, readFailed, at);
+    const std::optional<ReplayEndLine> tailEnd = EndOfFile(f, readFailed, at);
     if (readFailed) return cannotRead();
     // A session longer than a replay may hold is refused without reading it.
     if (tailEnd && tailEnd->Frames > MaxReplayFrames) {
         replay = Replay{};
-        const std::optional<int> line = LineAt(f.get(), at);
+        const std::optional<int> line = LineAt(f, at);
         if (!line) return cannotRead();
         message = path + " line " + std::to_string(*line) + ": " + TooLong(tailEnd->Frames);
         return false;
     }
-    if (std::fseek(f.get(), 0, SEEK_SET) != 0) return cannotRead();
 
     keys::ScriptError error;
     ReplayParser parser(replay, error, tailEnd);
@@ -389,18 +375,18 @@ bool LoadReplay(const std::string& path, Replay& replay, std::string& message) {
     // The text a piece at a time; a line longer than the longest allowed is
     // handed over cut, which is enough for the parser to refuse it.
     std::string pending;
-    char buffer[65536];
+    std::string piece;
     int number = 0;
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f.get())) > 0) {
-        pending.append(buffer, n);
+    Pieces pieces(f);
+    while (pieces.Next(piece)) {
+        pending += piece;
         size_t from = 0;
         for (size_t newline; (newline = pending.find('\n', from)) != std::string::npos; from = newline + 1)
             if (!parser.Line(std::string_view(pending).substr(from, newline - from), ++number)) return refused();
         pending.erase(0, from);
         if (pending.size() > keys::MaxScriptLineBytes && !parser.Line(pending, ++number)) return refused();
     }
-    if (std::ferror(f.get())) return cannotRead();
+    if (pieces.Failed()) return cannotRead();
     if (!pending.empty() && !parser.Line(pending, ++number)) return refused();
     if (!parser.Finish(number)) return refused();
     return true;

@@ -15,8 +15,10 @@
 // key script of every frame (the keys the game reads, and the mouse press);
 // last, how the session ended: after how many frames, by what (escape,
 // mouse, close, or running for a session still going when the file was
-// written) and the high score then. The file holds no path, time or
-// locale-dependent text.
+// written) and the high score then. An escape or mouse end whose key the
+// last frame does not hold is a player who left while paused: the quit came
+// after the last frame, from outside any frame. The file holds no path, time
+// or locale-dependent text.
 #pragma once
 
 #include <cstdint>

@@ -1,13 +1,9 @@
 #include "driver/replay_keeper.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
 
 #include "driver/ghost.h"
-#include "platform/atomic_file.h"
-#include "platform/score_file.h"
-#include "platform/score_path.h"
+#include "platform/files/files.h"
 
 namespace pm {
 
@@ -39,8 +35,7 @@ void ReplayKeeper::DailyRunEnded(const Replay& sofar) {
     Write(dailyPath_, sofar, [&] {
         Replay held;
         std::string message;
-        struct stat st {};
-        if (::stat(dailyPath_.c_str(), &st) == 0 && LoadReplay(dailyPath_, held, message)) {
+        if (KindOf(dailyPath_) != FileKind::Missing && LoadReplay(dailyPath_, held, message)) {
             const std::optional<RunResult> before = FirstRun(held);
             if (before && before->Score >= run.Score) return false;
         } else if (!message.empty()) {
@@ -96,12 +91,11 @@ void ReplayKeeper::Write(const std::string& path, const Replay& replay, const st
     } else {
         reason = "cannot create the folder " + reason;
     }
-    std::fprintf(stderr, "pellimunch: %s: %s; the replay was not saved\n", path.c_str(), reason.c_str());
+    SayLine(path + ": " + reason + "; the replay was not saved");
 }
 
 std::optional<int32_t> ClaimedHighScore(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    if (KindOf(path) == FileKind::Missing) return std::nullopt;
     // Mended: only the first line and the end line are read; loading the
     // whole file (keys and all) froze the return to the title for seconds
     // when the file was large.

@@ -22,8 +22,17 @@ void Session::Follow(const keys::Script& script, Source source, uint64_t frames,
 
 void Session::Watch(const Replay& recording) {
     Follow(recording.Keys, Source::Watch, recording.EndFrame);
+    QuitAfter(recording.End);
     watchedRecording_ = &recording;
     watchTitle_ = DailyTitle(recording);
+}
+
+void Session::QuitAfter(FrameEnd recorded) {
+    if (recorded != FrameEnd::Escape && recorded != FrameEnd::Mouse) return;
+    quitAfter_ = recorded;
+    // The recorded quit is the session's end; a close on the last frame
+    // would come first.
+    closeAtEnd_ = false;
 }
 
 void Session::Start(uint32_t seed, StartOptions options) {
@@ -129,8 +138,10 @@ void Session::DailyKeys(FrameInput& input) const {
 
 Session::Tick Session::ScriptFrame() {
     if (frames_ >= total_) {
-        // Nothing (more) to play; with no frame at all the window closes
-        // before the first.
+        // Nothing (more) to play: a recording left between frames quits as
+        // it was left (a no-op when its last frame ended the game); with no
+        // frame at all the window closes before the first.
+        if (quitAfter_ != FrameEnd::GoingOn) form_->Quit(quitAfter_);
         if (closeAtEnd_ && frames_ == 0) form_->Quit(FrameEnd::Close);
         over_ = true;
         return Tick::Over;
@@ -158,8 +169,8 @@ Session::Tick Session::WatchFrames(const FrameInput& live) {
     }
     for (int32_t i = 0; i < steps && !watched_; ++i) {
         const keys::ScriptSpan* span = frames_ < total_ ? cursor_->Next() : nullptr;
-        if (!span) {
-            EndWatch(FrameEnd::Close, frames_);
+        if (!span) {   // a recording of no frame
+            EndWatch(quitAfter_ != FrameEnd::GoingOn ? quitAfter_ : FrameEnd::Close, frames_);
             break;
         }
         FrameInput input = InputOf(*span);
@@ -170,7 +181,9 @@ Session::Tick Session::WatchFrames(const FrameInput& live) {
             EndWatch(FrameEnd::Escape, frames_ + 1);
             break;
         }
-        FrameEnd recorded = FrameEnd::Close;
+        // The last frame ends as the window's close, or as the quit between
+        // frames that followed it.
+        FrameEnd recorded = quitAfter_ != FrameEnd::GoingOn ? quitAfter_ : FrameEnd::Close;
         if (last && input.MousePressed) {
             recorded = FrameEnd::Mouse;
             input.MousePressed = false;
@@ -259,6 +272,7 @@ ReplayOutcome PlayBack(const Replay& replay, Host& host,
     host.UseRecords(&record);
     Session session(host, nullptr);
     session.Follow(replay.Keys, Source::Script, replay.EndFrame);
+    session.QuitAfter(replay.End);
     session.Start(replay.Seed, options);
     if (afterStart) afterStart(session.Game());
     while (session.Run() != Session::Tick::Over)

@@ -60,6 +60,13 @@ public:
     // Before Start: a recording shown to a player, who sees that it is one
     // and, at its end, how it ended against how it was recorded.
     void Watch(const Replay& recording);
+    // Before Start, after Follow: how the followed recording says its session
+    // ended. A player who leaves while paused (Escape or a click, on a frame
+    // that never ran) quits from outside a frame, after the last one: an end
+    // of escape or mouse whose key the last frame does not hold. Once the
+    // frames are spent, the game quits that way unless a frame already ended
+    // it. A close needs nothing: the last frame's close is the same shutdown.
+    void QuitAfter(FrameEnd recorded);
 
     // Before Start: the player's session is a daily run (the seed given to
     // Start is the day's): frames 1 to 59 get no key (Escape, a mouse press
@@ -131,6 +138,7 @@ private:
     std::optional<keys::ScriptCursor> cursor_;
     uint64_t total_ = 0;
     bool closeAtEnd_ = true;
+    FrameEnd quitAfter_ = FrameEnd::GoingOn;   // Escape or Mouse: how a recording was left between frames
 
     std::array<uint8_t, 256> previous_{};
     bool paused_ = false;

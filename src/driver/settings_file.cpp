@@ -1,16 +1,7 @@
 #include "driver/settings_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-
 #include "driver/options.h"
-#include "platform/atomic_file.h"
-#include "platform/errno_text.h"
-#include "platform/score_path.h"
+#include "platform/files/files.h"
 
 namespace pm {
 
@@ -145,40 +136,19 @@ std::string SettingsPath(const std::function<const char*(const char*)>& getEnv) 
 
 namespace {
 
-enum class FileRead { Missing, Read, Unreadable };
+enum class SettingsFile { Missing, Read, Unreadable };
 
 // The whole file into `text`; `why` says what stopped it when unreadable.
-FileRead ReadSettingsFile(const std::string& path, std::string& text, std::string& why) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        if (errno == ENOENT) return FileRead::Missing;
-        why = ErrnoText("cannot open");
-        return FileRead::Unreadable;
+SettingsFile ReadSettingsFile(const std::string& path, std::string& text, std::string& why) {
+    pm::FileRead file = ReadRegularFile(path, MaxFileSize);
+    switch (file.Status) {
+        case FileRead::Result::Ok: text = std::move(file.Bytes); return SettingsFile::Read;
+        case FileRead::Result::Missing: return SettingsFile::Missing;
+        case FileRead::Result::NotRegular: why = "not a regular file"; break;
+        case FileRead::Result::TooLarge: why = "larger than " + std::to_string(MaxFileSize / 1024) + " KiB"; break;
+        case FileRead::Result::Failed: why = file.Why; break;
     }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        why = ErrnoText("cannot examine");
-    } else if (!S_ISREG(st.st_mode)) {
-        why = "not a regular file";
-    } else {
-        char buffer[4096];
-        for (;;) {
-            const ssize_t n = ::read(fd, buffer, sizeof buffer);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) {
-                why = ErrnoText("cannot read");
-                break;
-            }
-            if (n == 0) break;
-            text.append(buffer, static_cast<size_t>(n));
-            if (text.size() > MaxFileSize) {
-                why = "larger than " + std::to_string(MaxFileSize / 1024) + " KiB";
-                break;
-            }
-        }
-    }
-    ::close(fd);
-    return why.empty() ? FileRead::Read : FileRead::Unreadable;
+    return SettingsFile::Unreadable;
 }
 
 }  // namespace
@@ -189,12 +159,12 @@ SettingsRead LoadSettings(const std::string& path) {
     std::string text;
     std::string why;
     switch (ReadSettingsFile(path, text, why)) {
-    case FileRead::Missing:
+    case SettingsFile::Missing:
         return read;
-    case FileRead::Unreadable:
+    case SettingsFile::Unreadable:
         read.Warning = path + ": " + why + "; using the default settings";
         return read;
-    case FileRead::Read:
+    case SettingsFile::Read:
         break;
     }
     read = ParseSettings(text);
@@ -214,7 +184,7 @@ bool SaveSettings(const std::string& path, const DesktopSettings& settings, std:
     // the high-score file.
     std::string text;
     std::string unreadable;
-    if (ReadSettingsFile(path, text, unreadable) == FileRead::Unreadable)
+    if (ReadSettingsFile(path, text, unreadable) == SettingsFile::Unreadable)
         return fail(unreadable + "; the game could not read it, so it is left as it is");
 
     std::string folderWhy;

@@ -5,6 +5,7 @@
 #include <type_traits>
 
 #include "game/shell/game_state.h"
+#include "game/state_fields.h"
 
 namespace pm {
 
@@ -93,102 +94,33 @@ struct ObjectWriter {
     }
 };
 
-void Sep(std::string& out, bool& first) {
-    if (!first) out += ',';
-    first = false;
-}
+// The record's fields (game/state_fields.h) as the members of "state".
+struct StateJson {
+    std::string& out;
+    ObjectWriter w{out};
+
+    void Scalar(const char* name, float v) { w.Float(name, v); }
+    void Scalar(const char* name, int32_t v) { w.Int(name, v); }
+    void Scalar(const char* name, int16_t v) { w.Int(name, v); }
+    void Box(const char* name, const Rect& r) { w.RectMember(name, r); }
+    template <typename Slots, typename Slot>
+    void List(const char* name, const Slots& list, Slot slot) {
+        w.Key(name);
+        AppendSlots(out, list, slot);
+    }
+    template <typename... T>
+    void Fields(T... values) {
+        AppendFields(out, values...);
+    }
+    void Element(int64_t v) { AppendInt(out, v); }
+};
 
 }  // namespace
 
 void AppendState(std::string& out, const FormMain& f) {
     out += '{';
-    ObjectWriter w{out};
-    w.Int("SpinAngle", f.SpinAngle);
-    w.Float("ChainShine", f.ChainShine);
-    w.Int("QuitFlag", f.QuitFlag);
-    w.Int("GameState", f.GameState);
-    w.Int("Blink", f.Blink);
-    w.Int("GroundFrame", f.GroundFrame);
-    w.Float("ShineSweep", f.ShineSweep);
-    w.Int("LastActiveItem", f.LastActiveItem);
-    w.Float("BallX", f.BallX);
-    w.Float("BallY", f.BallY);
-    w.Float("BallVX", f.BallVX);
-    w.Float("BallVY", f.BallVY);
-    w.Int("OnGround", f.OnGround);
-    w.Int("Dashing", f.Dashing);
-    w.Int("DashCooldown", f.DashCooldown);
-    w.Int("ComboCount", f.ComboCount);
-    w.Int("BallKind", f.BallKind);
-    w.Int("KindTimer", f.KindTimer);
-    w.Int("QuakeTimer", f.QuakeTimer);
-    w.Int("HighJump", f.HighJump);
-    w.Int("SlamTimer", f.SlamTimer);
-    w.Int("KindBoost", f.KindBoost);
-    w.Int("StaggerTimer", f.StaggerTimer);
-    w.Int("Lives", f.Lives);
-    w.Int("GraceTimer", f.GraceTimer);
-    w.Int("BannerTextX", f.BannerTextX);
-    w.Float("BannerTextY", f.BannerTextY);
-    w.Float("BannerTextSpeed", f.BannerTextSpeed);
-    w.Int("BannerTextPause", f.BannerTextPause);
-    w.Float("ShotX", f.ShotX);
-    w.Float("ShotY", f.ShotY);
-    w.Float("ShotVX", f.ShotVX);
-    w.Int("Score", f.Score);
-    w.Int("ShownScore", f.ShownScore);
-    w.Int("HighScore", f.HighScore);
-    w.Int("ShowHighScore", f.ShowHighScore);
-    w.Int("ChainCount", f.ChainCount);
-    w.Int("LastChainCount", f.LastChainCount);
-    w.Int("ChainBonusTimer", f.ChainBonusTimer);
-    w.Int("ChainBonus", f.ChainBonus);
-    w.Int("FeverPoints", f.FeverPoints);
-    w.Int("FeverThreshold", f.FeverThreshold);
-    w.Int("FeverGaugeTimer", f.FeverGaugeTimer);
-    w.Int("FeverGauge", f.FeverGauge);
-    w.Int("Fever", f.Fever);
-    w.Int("Level", f.Level);
-    w.Int("LevelTimer", f.LevelTimer);
-    w.Int("LevelBannerTimer", f.LevelBannerTimer);
-    w.Int("GameOverTimer", f.GameOverTimer);
-    w.Int("LastBaseItem", f.LastBaseItem);
-    w.Float("RivalX", f.RivalX);
-    w.Float("RivalY", f.RivalY);
-    w.Float("RivalVX", f.RivalVX);
-    w.Float("RivalBumpVX", f.RivalBumpVX);
-    w.Float("RivalMaxSpeed", f.RivalMaxSpeed);
-    w.Float("RivalVY", f.RivalVY);
-    w.Float("RivalAccel", f.RivalAccel);
-    w.Int("RivalDizzyTimer", f.RivalDizzyTimer);
-    w.Int("RivalFrame", f.RivalFrame);
-    w.Int("RivalStunTimer", f.RivalStunTimer);
-    w.Int("RivalAwayTimer", f.RivalAwayTimer);
-
-    w.RectMember("WorkRect", f.WorkRect);
-    w.RectMember("MouthRect", f.MouthRect);
-    w.RectMember("BodyRect", f.BodyRect);
-    w.RectMember("ShotRect", f.ShotRect);
-    w.RectMember("RivalRect", f.RivalRect);
-
-    w.Key("Items");
-    AppendSlots(out, f.Items, [&](const Item& i) { AppendFields(out, i.X, i.Y, i.VX, i.Plain, i.Kind, i.Delay); });
-    w.Key("Popups");
-    AppendSlots(out, f.Popups, [&](const Popup& p) { AppendFields(out, p.X, p.Y, p.VY, p.Timer, p.Kind); });
-    w.Key("Specks");
-    AppendSlots(out, f.Specks, [&](const Speck& s) { AppendFields(out, s.X, s.Y, s.VX, s.VY, s.Delay, s.Kind); });
-    w.Key("Particles");
-    AppendSlots(out, f.Particles,
-                [&](const Particle& p) { AppendFields(out, p.X, p.Y, p.VX, p.VY, p.Timer, p.Kind); });
-
-    w.Key("ExtraLifeGiven");
-    out += '[';
-    bool first = true;
-    for (int16_t given : f.ExtraLifeGiven) {
-        Sep(out, first);
-        AppendInt(out, given);
-    }
-    out += ']';
+    StateJson json{out};
+    VisitState(f, json);
     out += '}';
 }
 

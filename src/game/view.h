@@ -52,6 +52,9 @@ public:
     // The frame last drawn, and the ball's pictures (BallKind or
     // BallPicture) on the main sheet.
     const Surface& Picture() const { return g_->BackBuffer; }
+    // The random generator's state, the one part of the game's state that
+    // the record's text leaves out (it shows in what the game draws next).
+    uint32_t RandomState() const { return g_->Rng.State; }
     SheetPicture BallPicture(int16_t index) const {
         return {&g_->MainSurface, g_->BallRects[static_cast<size_t>(index)]};
     }

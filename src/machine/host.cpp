@@ -10,7 +10,17 @@ std::string OneLine(std::string text) {
     return text;
 }
 
+namespace {
+LineSink sink = nullptr;
+}  // namespace
+
+void SendLinesTo(LineSink to) { sink = to; }
+
 void SayLine(const std::string& message) {
+    if (sink) {
+        sink(OneLine(message));
+        return;
+    }
     std::fprintf(stderr, "pellimunch: %s\n", OneLine(message).c_str());
     std::fflush(stderr);
 }

@@ -122,6 +122,8 @@ public:
     virtual RecordSave SaveRecord(int32_t record) {
         return records_ ? records_->Save(record) : RecordSave{true, record, {}};
     }
+    // The store's line for the window after its load (RecordStore::Notice).
+    std::string RecordNotice() const { return records_ ? records_->Notice() : std::string(); }
 
     // The one message the player can see, and a line for whoever started
     // the game from a terminal (standard error, the browser's console).
@@ -135,7 +137,12 @@ private:
 // The text with its line breaks made spaces: one line, whatever it holds.
 std::string OneLine(std::string text);
 
-// "pellimunch: " and the message, as one line on standard error.
+// "pellimunch: " and the message, as one line on standard error, or to the
+// sink given below.
 void SayLine(const std::string& message);
+// Where SayLine's lines go instead, for a program that has no terminal to
+// show them (a Windows game started from Explorer); null for standard error.
+using LineSink = void (*)(const std::string& message);
+void SendLinesTo(LineSink sink);
 
 }  // namespace pm

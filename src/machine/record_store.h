@@ -41,6 +41,10 @@ public:
     virtual RecordRead Load() = 0;
     // Never lowers what is stored: the higher of the two is kept.
     virtual RecordSave Save(int32_t record) = 0;
+    // A short line for the player's window about what the last Load did (a
+    // file holding no record set aside); empty for nothing to tell. The game
+    // never sees it: the desktop hosts show it over the picture.
+    virtual std::string Notice() const { return {}; }
 };
 
 // A record held in memory only: it starts as given (or missing) and keeps

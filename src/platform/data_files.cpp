@@ -4,12 +4,6 @@
 // naming the file, never a crash.
 #include "platform/data_files.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <optional>
 
 namespace pm {
@@ -36,45 +30,18 @@ std::string Size(int64_t w, int64_t h) { return std::to_string(w) + " x " + std:
 
 // Game data files are a few hundred kilobytes; anything far larger is not one
 // of ours and is refused before it is read into memory.
-constexpr off_t MaxDataFileBytes = 64 * 1024 * 1024;
-
-void RefuseUnlessRegular(const std::string& path, const struct stat& st) {
-    if (S_ISDIR(st.st_mode)) Fail(path, "is a directory, not a file");
-    if (S_ISFIFO(st.st_mode)) Fail(path, "is a named pipe, not a file");
-    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) Fail(path, "is a device, not a file");
-    if (!S_ISREG(st.st_mode)) Fail(path, "is not a regular file");
-}
+constexpr uint64_t MaxDataFileBytes = 64 * 1024 * 1024;
 
 std::string ReadWholeFile(const std::string& path) {
-    // Only a regular file is read: opening a named pipe would wait for a
-    // writer that never comes, and a device may never end.
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) RefuseUnlessRegular(path, st);
-    // Without blocking, in case something else was put there since.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) Fail(path, std::string("cannot open: ") + std::strerror(errno));
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-
-    if (::fstat(fd, &st) != 0) Fail(path, std::string("cannot examine: ") + std::strerror(errno));
-    RefuseUnlessRegular(path, st);
-    if (st.st_size > MaxDataFileBytes) Fail(path, "file too large (" + std::to_string(st.st_size) + " bytes)");
-
-    std::string bytes;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            Fail(path, std::string("cannot read: ") + std::strerror(errno));
-        }
-        if (n == 0) break;
-        bytes.append(buffer, static_cast<size_t>(n));
-        if (bytes.size() > static_cast<size_t>(MaxDataFileBytes)) Fail(path, "file too large");
+    FileRead read = ReadRegularFile(path, MaxDataFileBytes);
+    switch (read.Status) {
+        case FileRead::Result::Ok: break;
+        case FileRead::Result::Missing: Fail(path, "cannot open: " + read.SystemText);
+        case FileRead::Result::NotRegular: Fail(path, NotAFileText(read.Kind));
+        case FileRead::Result::TooLarge: Fail(path, "file too large (" + std::to_string(read.Size) + " bytes)");
+        case FileRead::Result::Failed: Fail(path, read.Why);
     }
-    return bytes;
+    return std::move(read.Bytes);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "machine/host.h"
+#include "platform/files/files.h"
 
 namespace pm {
 
@@ -15,8 +16,5 @@ WaveData LoadWavFile(const std::string& path, int32_t rate);
 // In-memory forms of the same readers, for tests and fuzzing.
 Surface DecodeBmp(const std::string& name, const std::string& bytes, int32_t width, int32_t height);
 WaveData DecodeWav(const std::string& name, const std::string& bytes, int32_t rate);
-
-// The folder that holds the running executable, with a trailing '/'.
-std::string MyPath();
 
 }  // namespace pm

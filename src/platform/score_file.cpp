@@ -1,20 +1,19 @@
 // Reading and writing score.dat.
 #include "platform/score_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-
-#include "platform/atomic_file.h"
-#include "platform/errno_text.h"
-#include "platform/folder_lock.h"
-#include "platform/score_path.h"
+#include "platform/files/files.h"
 
 namespace pm {
+
+namespace {
+
+std::string NameOnly(const std::string& path) {
+    size_t at = path.size();
+    while (at > 0 && !IsSeparator(path[at - 1])) --at;
+    return path.substr(at);
+}
+
+}  // namespace
 
 // The number as the game prints numbers (a leading space when it is not
 // negative), a trailing space, CR LF.
@@ -24,7 +23,12 @@ std::string FormatScoreText(int32_t score) {
 
 std::optional<int32_t> ParseScoreText(std::string_view text) {
     size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    // Mended: a byte order mark (as Notepad and other editors save) and blank
+    // lines before the number made the file no number at all, and the next
+    // save replaced the player's record with 1000. They are skipped, as
+    // leading spaces always were.
+    if (text.starts_with("\xEF\xBB\xBF")) i = 3;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r' || text[i] == '\n')) ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
         negative = text[i] == '-';
@@ -50,42 +54,26 @@ std::optional<int32_t> ParseScoreText(std::string_view text) {
 
 RecordRead ReadScoreFile(const std::string& path) {
     RecordRead result;
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return result;   // Missing
-
-    result.Status = RecordStatus::Unreadable;
-    // Without blocking: a named pipe put there since the look above must not
-    // hold the game; it is no file of ours.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        result.Reason = ErrnoText("cannot open");
-        return result;
-    }
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return RecordRead{};   // Missing
-    }
+    // Nothing there that can be looked at: no record yet.
+    if (KindOf(path) == FileKind::Missing) return result;
     // One short line is all the file should hold; more is never needed.
-    char buffer[256];
-    size_t have = 0;
-    while (have < sizeof buffer) {
-        const ssize_t n = ::read(fd, buffer + have, sizeof buffer - have);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            result.Reason = ErrnoText("cannot read");
-            ::close(fd);
+    const FileRead file = ReadRegularFile(path, 256, true);
+    switch (file.Status) {
+        case FileRead::Result::Ok: break;
+        case FileRead::Result::Missing:
+        case FileRead::Result::NotRegular: return result;   // Missing: no file of ours
+        case FileRead::Result::TooLarge:   // not with the first bytes only
+        case FileRead::Result::Failed:
+            result.Status = RecordStatus::Unreadable;
+            result.Reason = file.Why;
             return result;
-        }
-        if (n == 0) break;
-        have += static_cast<size_t>(n);
     }
-    ::close(fd);
     result.Status = RecordStatus::Invalid;
-    if (have == 0) {
+    if (file.Bytes.empty()) {
         result.Reason = "the file is empty";
         return result;
     }
-    const std::optional<int32_t> value = ParseScoreText(std::string_view(buffer, have));
+    const std::optional<int32_t> value = ParseScoreText(file.Bytes);
     if (!value) {
         result.Reason = "no score number at the start of the file";
         return result;
@@ -93,6 +81,18 @@ RecordRead ReadScoreFile(const std::string& path) {
     result.Status = RecordStatus::Ok;
     result.Value = *value;
     return result;
+}
+
+std::string SetAsideName(const std::string& path) { return path + ".unreadable"; }
+
+bool HoldsNoRecord(const RecordRead& read) {
+    // An empty file holds nothing to keep.
+    return read.Status == RecordStatus::Invalid && read.Reason != "the file is empty";
+}
+
+bool SetAside(const std::string& path, std::string* why) {
+    // The newest one kept: the rename replaces an older one.
+    return RenameOver(path, SetAsideName(path), why);
 }
 
 bool WriteScoreFile(const std::string& path, int32_t score, std::string* reason) {
@@ -110,7 +110,14 @@ RecordSave SaveRecordKeepingHigher(const std::string& path, int32_t score) {
     // Mended: a save killed before its rename left its temporary file for
     // good; the next save clears away such leftovers of ours.
     RemoveStaleTemporaries(path);
-    const std::optional<int32_t> best = RecordOver(ReadScoreFile(path), score, result.Reason);
+    const RecordRead stored = ReadScoreFile(path);
+    // Something put there since the load that holds no number is set aside
+    // too, never written over.
+    if (HoldsNoRecord(stored) && !SetAside(path, &why)) {
+        result.Reason = "the file holds no score and cannot be set aside (" + why + "), so it is not replaced";
+        return result;
+    }
+    const std::optional<int32_t> best = RecordOver(stored, score, result.Reason);
     if (!best || !WriteScoreFile(path, *best, &result.Reason)) return result;
     result.Ok = true;
     result.Saved = *best;
@@ -126,9 +133,34 @@ std::optional<int32_t> RecordOver(const RecordRead& stored, int32_t record, std:
 }
 
 RecordRead ScoreFileRecord::Load() {
+    notice_.clear();
     RecordRead read = ReadScoreFile(path_);
     unreadable_ = read.Status == RecordStatus::Unreadable;
+    if (read.Status == RecordStatus::Invalid) {
+        // Mended: a file holding no number was replaced by the next save, and
+        // whatever the player had in it was gone; it is kept beside instead,
+        // and the window says so. The record then starts as for no file.
+        // (A file that cannot be set aside is left for the save, which tries again.)
+        const FolderLock lock(FolderOf(path_));
+        const RecordRead again = ReadScoreFile(path_);
+        if (HoldsNoRecord(again) && SetAside(path_, nullptr)) {
+            read.Reason = again.Reason + "; it is kept as " + SetAsideName(path_);
+            notice_ = NameOnly(path_) + " held no score: it is kept as " + NameOnly(SetAsideName(path_));
+        } else if (again.Status != RecordStatus::Invalid) {
+            read = again;   // another copy of the game saved meanwhile
+        }
+    }
     if (!read.Reason.empty()) read.Reason = path_ + ": " + read.Reason;
+    if (!alsoRead_.empty() && read.Status != RecordStatus::Unreadable) {
+        // The copy beside the program, when the record moved away from a
+        // folder that cannot be written: the higher of the two counts, as
+        // when two copies of the game save into one file.
+        const RecordRead copy = ReadScoreFile(alsoRead_);
+        if (copy.Status == RecordStatus::Ok && (read.Status != RecordStatus::Ok || copy.Value > read.Value)) {
+            read.Status = RecordStatus::Ok;
+            read.Value = copy.Value;
+        }
+    }
     return read;
 }
 

@@ -9,7 +9,6 @@
 #include <string>
 #include <string_view>
 
-#include "platform/folder_lock.h"
 #include "machine/record_store.h"
 
 namespace pm {
@@ -17,8 +16,9 @@ namespace pm {
 // The file's exact bytes for a score.
 std::string FormatScoreText(int32_t score);
 
-// Reads the number at the start of the file's text: leading spaces and tabs
-// are skipped and the number ends at a space, a comma or the end of the line.
+// Reads the number at the start of the file's text: a UTF-8 byte order mark,
+// leading spaces, tabs and blank lines are skipped and the number ends at a
+// space, a comma or the end of the line.
 // An optional sign and at least one digit are required; anything else gives
 // no value. A number beyond 32 bits is held at the nearest 32-bit limit.
 std::optional<int32_t> ParseScoreText(std::string_view text);
@@ -27,6 +27,17 @@ std::optional<int32_t> ParseScoreText(std::string_view text);
 // Invalid when it is empty or not a number, Unreadable when it cannot be
 // opened or read. Reasons do not name the file.
 RecordRead ReadScoreFile(const std::string& path);
+
+// Where a file holding no record is kept: "score.dat.unreadable" beside it.
+std::string SetAsideName(const std::string& path);
+
+// Whether a reading found something that is no record but may be worth
+// keeping: anything but an empty file.
+bool HoldsNoRecord(const RecordRead& read);
+
+// Moves the file to SetAsideName, replacing an older one there. False with
+// the system's reason.
+bool SetAside(const std::string& path, std::string* why);
 
 // Replaces the file atomically: a temporary file in the same folder is
 // written, flushed to disk and renamed over the old one, so a failure at any
@@ -49,16 +60,23 @@ std::optional<int32_t> RecordOver(const RecordRead& stored, int32_t record, std:
 RecordSave SaveRecordKeepingHigher(const std::string& path, int32_t score);
 
 // score.dat as the game's record store. A file that could not be read at the
-// load is never replaced: the game plays on from its default and says so.
+// load is never replaced: the game plays on from its default and says so. A
+// file that holds no number is set aside at the load (with a Notice). A
+// second file, `alsoRead`, is read beside it and never written: the copy
+// beside the program when the record lives elsewhere.
 class ScoreFileRecord : public RecordStore {
 public:
-    explicit ScoreFileRecord(std::string path) : path_(std::move(path)) {}
+    explicit ScoreFileRecord(std::string path, std::string alsoRead = {})
+        : path_(std::move(path)), alsoRead_(std::move(alsoRead)) {}
     RecordRead Load() override;
     RecordSave Save(int32_t record) override;
+    std::string Notice() const override { return notice_; }
     const std::string& Path() const { return path_; }
 
 private:
     std::string path_;
+    std::string alsoRead_;
+    std::string notice_;
 
 protected:
     bool unreadable_ = false;   // the load found a file it could not read

@@ -12,22 +12,11 @@
 // without installing anything.
 #pragma once
 
-#include <functional>
 #include <string>
 
-namespace pm {
+#include "platform/files/files.h"
 
-// What the path decisions need to know about the machine.
-struct PathProbe {
-    std::function<bool(const std::string& path)> IsDirectory;
-    // The folder exists and new files can be created and renamed in it.
-    std::function<bool(const std::string& path)> IsWritableDirectory;
-    // An environment variable's value; null when it is not set.
-    std::function<const char*(const char* name)> GetEnv;
-    // The account's home folder from the password database; empty when
-    // there is none. May be left unset.
-    std::function<std::string()> AccountHome;
-};
+namespace pm {
 
 // The real file system and environment.
 PathProbe SystemProbe();
@@ -44,14 +33,13 @@ std::string DataFolder(const std::string& exeDir);
 
 // The full name of score.dat: beside the executable when the game runs from
 // a folder holding its own data that the player can write; otherwise in the
-// player's data folder, under $XDG_DATA_HOME, $HOME or, when neither is set,
-// the account's home folder. Creates nothing.
+// player's own folder (PlayerFolder). Creates nothing.
 std::string ScoreFilePath(const std::string& exeDir, const PathProbe& probe);
 std::string ScoreFilePath(const std::string& exeDir);
 
-// Creates the folders above `file` that are missing (private to the player,
-// as the data folder should be). False with a reason when one cannot be
-// made; the save at shutdown then reports the failure as usual.
-bool MakeFolderFor(const std::string& file, std::string* reason = nullptr);
+// score.dat beside the executable when the record is kept elsewhere (the
+// game's folder cannot be written): a copy the player may have brought, to
+// be read beside the record; empty when the record is kept there anyway.
+std::string ScoreFileBesideProgram(const std::string& exeDir, const std::string& scoreFile);
 
 }  // namespace pm

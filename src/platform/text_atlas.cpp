@@ -14,6 +14,11 @@ void BlendCoverage(Surface& dst, int32_t x, int32_t y, const TextCoverage& line,
             const uint32_t a = line.Alpha[static_cast<size_t>(j) * line.Width + i];
             if (a == 0) continue;
             uint16_t& p = dst.At(static_cast<int32_t>(dx), static_cast<int32_t>(dy));
+            // Fully covered: the blend below gives the colour itself.
+            if (a == 255) {
+                p = Rgb565(colour.R, colour.G, colour.B);
+                continue;
+            }
             // Expand the 5-6-5 pixel to 8 bits a channel, blend, pack again.
             const Rgb under = WidenRgb565(p);
             const auto mix = [a](uint32_t fg, uint32_t bgc) {

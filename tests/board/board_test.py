@@ -22,8 +22,8 @@ from boardlib import SKIP, Postgres, Server, golden_keys, http_call, record_run 
 checks = 0
 
 
-# The schema's version: its migrations (the runs, the daily tables).
-SCHEMA = 2
+# The schema's version: its migrations (the runs; the game digest, hidden runs and counts; the daily tables).
+SCHEMA = 3
 
 
 def check(ok, what):

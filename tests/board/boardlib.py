@@ -19,12 +19,26 @@ GOLDEN = os.path.join(HERE, "..", "golden")
 SKIP = 77  # CTest's SKIP_RETURN_CODE
 
 
+checks = 0
+
+
+def check(ok, what):
+    """One check of a test: counted, and the test fails with WHAT when not OK."""
+    global checks
+    checks += 1
+    if not ok:
+        raise AssertionError(what)
+
+
 class Run:
     """A session recorded by the runner: the replay file a player would send,
     and what the game's own trace says its best game was."""
 
-    def __init__(self, text, best_score, best_level, games):
+    def __init__(self, text, best_score, best_level, games, best_frames=0, states=None, scores=None):
         self.text, self.best_score, self.best_level, self.games = text, best_score, best_level, games
+        # The best game's length; GameState after each frame (index: frame);
+        # the score of each game of the session, in order.
+        self.best_frames, self.states, self.scores = best_frames, states or [], scores or []
 
 
 def record_run(build, keys, seed, start=1000, frames=None):
@@ -42,24 +56,33 @@ def record_run(build, keys, seed, start=1000, frames=None):
         if frames:
             cmd += ["--frames", str(frames)]
         out = subprocess.run(cmd, check=True, stdout=subprocess.PIPE, text=True).stdout.splitlines()
-    # The best game as the trace shows it: a game runs from the title's
-    # hand-over to play until the game over hands back (or the session ends).
-    best, games, playing, prev = None, 0, False, None
+    # The best game as the trace shows it: a game runs from the frame before
+    # the title hands over to play until the game over hands back (or the
+    # session ends).
+    best, games, playing, prev, began = None, 0, False, None, 0
+    states, scores = [json.loads(out[0])["state"]["GameState"]], []
+
+    def ended(f, frame):
+        nonlocal best
+        scores.append(f["Score"])
+        if best is None or f["Score"] > best[0]:
+            best = (f["Score"], f["Level"], frame - began)
     for line in out[1:-1]:
-        f = json.loads(line)["state"]
+        frame_line = json.loads(line)
+        f = frame_line["state"]
         state = f["GameState"]
+        states.append(state)
         if prev == 0 and state == 1:
             playing = True
+            began = frame_line["frame"] - 1
         elif playing and prev == 3 and state == 0:
             playing = False
             games += 1
-            if best is None or f["Score"] > best[0]:
-                best = (f["Score"], f["Level"])
-        prev, last = state, f
+            ended(f, frame_line["frame"])
+        prev, last, last_frame = state, f, frame_line["frame"]
     if playing:
         games += 1
-        if best is None or last["Score"] > best[0]:
-            best = (last["Score"], last["Level"])
+        ended(last, last_frame)
     end = json.loads(out[-1])
     how = {"escape": "escape", "mouse": "mouse"}.get(end["end"], "close")
     spans = []
@@ -73,7 +96,38 @@ def record_run(build, keys, seed, start=1000, frames=None):
         spans.append(f"{frames - total} -")
     text = (f"pellimunch-replay 1\nseed {seed}\nhighscore {start}\n" + "\n".join(spans) +
             f"\nend {end['frame']} {how} {end['HighScore']}\n")
-    return Run(text, best[0] if best else 0, best[1] if best else 0, games)
+    return Run(text, best[0] if best else 0, best[1] if best else 0, games, best[2] if best else 0, states, scores)
+
+
+def script_frames(keys):
+    """A key script as one entry per frame: the keys held, '-' for none."""
+    frames = []
+    for line in keys.splitlines():
+        line = line.split("#")[0].strip()
+        if line:
+            count, held = line.split(None, 1)
+            frames += [held.strip()] * int(count)
+    return frames
+
+
+def frames_script(frames):
+    """The per-frame keys back as spans."""
+    spans = []
+    for held in frames:
+        if spans and spans[-1][1] == held:
+            spans[-1][0] += 1
+        else:
+            spans.append([1, held])
+    return "".join(f"{n} {held}\n" for n, held in spans)
+
+
+def with_key(keys, frame, key):
+    """KEYS with KEY also held at FRAME (1 is the first frame)."""
+    frames = script_frames(keys)
+    frames += ["-"] * (frame - len(frames))
+    held = frames[frame - 1]
+    frames[frame - 1] = key if held == "-" else held + "+" + key
+    return frames_script(frames)
 
 
 def golden_keys(name):
@@ -183,9 +237,37 @@ class Postgres:
             os.chown(self.dir, user.pw_uid, user.pw_gid)
             self.prefix = ["runuser", "-u", "nobody", "--"]
         self._run("initdb", "-D", self.data, "-U", "board", "-A", "trust", "--no-sync", "-E", "UTF8")
+        self.start()
+        self.uri = f"postgresql:///postgres?host={self.dir}&port={self.port}&user=board"
+
+    def start(self):
         self._run("pg_ctl", "-D", self.data, "-l", os.path.join(self.dir, "log"), "-w", "-o",
                   f"-c listen_addresses='' -k {self.dir} -p {self.port} -F -c max_connections=50", "start")
-        self.uri = f"postgresql:///postgres?host={self.dir}&port={self.port}&user=board"
+
+    def stop(self):
+        self._run("pg_ctl", "-D", self.data, "-m", "fast", "-w", "stop")
+
+    def processes(self):
+        """The server's processes: the postmaster and its children."""
+        with open(os.path.join(self.data, "postmaster.pid"), encoding="ascii") as f:
+            main = int(f.readline())
+        found = [main]
+        for entry in os.listdir("/proc"):
+            if entry.isdigit():
+                try:
+                    with open(f"/proc/{entry}/stat", encoding="ascii", errors="replace") as f:
+                        if int(f.read().rsplit(")", 1)[1].split()[1]) == main:
+                            found.append(int(entry))
+                except (OSError, ValueError, IndexError):
+                    pass
+        return found
+
+    def signal_all(self, sig):
+        for pid in self.processes():
+            try:
+                os.kill(pid, sig)
+            except ProcessLookupError:
+                pass
 
     def _run(self, tool, *args):
         subprocess.run(self.prefix + [os.path.join(self.bin, tool)] + list(args), check=True,

@@ -1,13 +1,16 @@
 """The daily tables on the real server: a daily-shaped run with today's seed
 is on today's table as well as the all-time one; the same run with
 yesterday's seed, or with a Shift of the player's on frame 45, is on the
-all-time table only; a name has one row a day (its best); /api/daily gives
-the day, its seed by the formula and when it ends.
+all-time table only; a name has one row a day (its best, and its next best
+once an operator hides that one); /api/daily gives the day, its seed by the
+formula and when it ends.
 Usage: daily_board_test.py BUILD_DIR sqlite|postgresql"""
 import datetime
 import os
+import subprocess
 import sys
 import tempfile
+import time
 
 from boardlib import SKIP, Postgres, Server, record_run
 
@@ -69,6 +72,19 @@ def run(build, db, tmp):
     check(set(ann) == set(everyone[0]), "the day's rows have the all-time table's fields")
     check([r["rank"] for r in rows] == [1, 2], "ranked in order")
     check(daily_table(srv, yesterday) == [], "yesterday's seed sent today is on no day's table")
+    # A hidden run leaves the day's table too; the name keeps its next best.
+    hide = subprocess.run([os.path.join(build, "pellimunch-board"), "--db", db, "hide", str(best[0]), "test"],
+                          capture_output=True, text=True, timeout=30)
+    check(hide.returncode == 0, f"hide: {hide.stderr}")
+    other = next(s for s in sent["ann"] if s != best)
+    for _ in range(40):   # the server keeps a table for a second
+        rows = daily_table(srv, today)
+        if best[0] not in [r["id"] for r in rows]:
+            break
+        time.sleep(0.1)
+    ann = [(r["id"], r["score"]) for r in rows if r["name"] == "ann"]
+    check(ann == [other], f"ann's hidden best left the day's table, her other run took its row: {ann}")
+    check(len(rows) == 2, f"still one row per name: {rows}")
     status, _, _ = srv.call("/api/top?day=2026-02-30")
     check(status == 400, "a day that is no date is refused")
     check(srv.stop() == 0, "a clean stop")

@@ -162,6 +162,16 @@ TEST(BoardVerify, ForgedEndsAndLimitsAreCaught) {
     ASSERT_EQ(v.Result, pm::board::Verdict::Ranked) << v.Message;
     EXPECT_GT(v.Best.Score, 10);
 
+    // Left while paused (Escape or a click on no frame): the same run.
+    for (pm::ReplayEnd way : {pm::ReplayEnd::Escape, pm::ReplayEnd::Mouse}) {
+        pm::Replay paused;
+        pm::board::Check(rec.ReplayText, paused);
+        paused.End = way;
+        const pm::board::Verification left = pm::board::VerifyReplay(pm::FormatReplay(paused));
+        ASSERT_EQ(left.Result, pm::board::Verdict::Ranked) << left.Message;
+        EXPECT_EQ(left.Hash, v.Hash);
+    }
+
     // A claimed higher record, a session cut short, a key taken out.
     std::string forged = rec.ReplayText;
     const size_t end = forged.rfind("end ");
@@ -177,7 +187,8 @@ TEST(BoardVerify, ForgedEndsAndLimitsAreCaught) {
     // whatever starting record, and with whatever frames after it.
     std::string respelled = rec.ReplayText;
     respelled.replace(respelled.find("1 LShift"), 8, "1 LShift  # go");
-    EXPECT_EQ(pm::board::VerifyReplay(respelled).Hash, v.Hash);
+    EXPECT_FALSE(v.GameHash.empty());
+    EXPECT_EQ(pm::board::VerifyReplay(respelled).GameHash, v.GameHash);
     pm::Replay longer;
     pm::board::Check(rec.ReplayText, longer);
     longer.HighScore = 0;
@@ -187,7 +198,7 @@ TEST(BoardVerify, ForgedEndsAndLimitsAreCaught) {
     const pm::board::Verification stolen = pm::board::VerifyReplay(pm::FormatReplay(longer));
     ASSERT_EQ(stolen.Result, pm::board::Verdict::Ranked) << stolen.Message;
     EXPECT_EQ(stolen.Best.Score, v.Best.Score);
-    EXPECT_EQ(stolen.Hash, v.Hash);
+    EXPECT_EQ(stolen.GameHash, v.GameHash);
     pm::Replay other;
     pm::board::Check(rec.ReplayText, other);
     other.Seed += 1;

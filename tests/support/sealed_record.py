@@ -26,6 +26,36 @@ def outside_game(path, src):
     return rel.endswith((".cpp", ".cc"))
 
 
+def reaches_record(path, src, memo={}):
+    """Whether the source includes the record's header, directly or not."""
+    if path in memo:
+        return memo[path]
+    memo[path] = False
+    found = False
+    try:
+        text = open(path, encoding="utf-8", errors="replace").read()
+    except OSError:
+        return False
+    for line in text.splitlines():
+        line = line.strip()
+        if not line.startswith('#include "'):
+            continue
+        name = line.split('"')[1]
+        if name == "game/shell/game_state.h":
+            found = True
+            break
+        for base in (os.path.dirname(path), os.path.join(src, "src"), os.path.join(src, "tools")):
+            cand = os.path.join(base, name)
+            if os.path.isfile(cand):
+                if reaches_record(os.path.realpath(cand), src):
+                    found = True
+                break
+        if found:
+            break
+    memo[path] = found
+    return found
+
+
 def command_for(entry, path):
     args = entry.get("arguments") or shlex.split(entry["command"])
     out = []
@@ -55,7 +85,7 @@ def main():
         seen = set()
         for e in entries:
             p = os.path.realpath(e["file"])
-            if outside_game(p, src) and p not in seen:
+            if outside_game(p, src) and p not in seen and reaches_record(p, src):
                 seen.add(p)
                 jobs.append((e, p))
     if not jobs:

@@ -13,7 +13,8 @@ import { execFileSync, spawn } from "node:child_process";
 import { cpSync, mkdirSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from "node:fs";
 import { tmpdir } from "node:os";
 import { join, resolve } from "node:path";
-import { gunzipSync } from "node:zlib";
+import { gunzipSync, inflateSync } from "node:zlib";
+import { createHash } from "node:crypto";
 import { serve } from "./static_server.mjs";
 import { launch, pageFigures, probe, required, sleep, waitFor } from "./helpers.mjs";
 
@@ -41,13 +42,13 @@ after(async () => {
 // A page in a browser context of its own (its own storage and service
 // workers; `shared`: the browser's own, which installs), at a screen size,
 // with or without a touch screen.
-async function openPage({ width = 1024, height = 768, touch = false, query = "", url = server.url, before, shared } = {}) {
+async function openPage({ width = 1024, height = 768, touch = false, dpr = 1, query = "", url = server.url, before, shared } = {}) {
   const context = shared ? null : await browser.createBrowserContext();
   const page = await (context || browser).newPage();
   const errors = [];
   page.on("pageerror", (e) => errors.push(String(e)));
   page.on("console", (m) => { if (m.type() === "error") errors.push(m.text()); });
-  await page.setViewport({ width, height, hasTouch: touch, isMobile: touch, deviceScaleFactor: 1 });
+  await page.setViewport({ width, height, hasTouch: touch, isMobile: touch, deviceScaleFactor: dpr });
   if (before) await page.evaluateOnNewDocument(before);
   await page.goto(url + query, { waitUntil: "load" });
   return { page, errors, close: () => (context ? context.close() : page.close()) };
@@ -68,9 +69,10 @@ function layout(page) {
     const shown = (el) => getComputedStyle(el).display !== "none" && !el.closest("[hidden]") && el.getBoundingClientRect().width > 0;
     const canvas = document.getElementById("canvas");
     return {
-      vw: window.innerWidth, vh: window.innerHeight, canvas: box(canvas),
+      vw: window.innerWidth, vh: window.innerHeight, canvas: box(canvas), dpr: window.devicePixelRatio,
       rendering: getComputedStyle(canvas).imageRendering,
-      keys: [...document.querySelectorAll(".touch-key")].map((el) => ({ key: el.dataset.key, shown: shown(el), ...box(el) })),
+      keys: [...document.querySelectorAll(".touch-key")].map((el) => ({ key: el.dataset.key, shown: shown(el), ...box(el),
+                                                                     fits: el.scrollWidth <= el.clientWidth })),
       tools: [...document.querySelectorAll("#bar button")].map((el) => ({ key: el.id, shown: shown(el), ...box(el) })),
     };
   });
@@ -79,13 +81,15 @@ function layout(page) {
 const inside = (b, vw, vh) => b.x >= -0.5 && b.y >= -0.5 && b.x + b.w <= vw + 0.5 && b.y + b.h <= vh + 0.5;
 const overlap = (a, b) => a.x < b.x + b.w - 0.5 && b.x < a.x + a.w - 0.5 && a.y < b.y + b.h - 0.5 && b.y < a.y + a.h - 0.5;
 
-test("layout: the picture whole and sharp at four screen sizes; touch keys only on a touch screen, inside the screen, off the picture", { timeout: 180000 }, async () => {
+test("layout: the picture whole, sharp when enlarged and smooth when shrunk, at seven screen sizes; touch keys only on a touch screen, inside the screen, off the picture; a tablet lying gives the picture 85 % of its height", { timeout: 180000 }, async () => {
   const keys = readFileSync(join(here, "..", "golden", "play.keys"), "utf8")
     .split("\n").map((l) => l.replace(/#.*/, "").trim()).filter((l) => l).join(";");
   const screens = [
     { name: "phone-portrait", width: 390, height: 844, touch: true },
+    { name: "small-phone", width: 320, height: 568, touch: true, dpr: 2 },
     { name: "phone-landscape", width: 844, height: 390, touch: true },
     { name: "tablet-portrait", width: 768, height: 1024, touch: true },
+    { name: "tablet-landscape", width: 1024, height: 768, touch: true },
     { name: "desktop", width: 1920, height: 1080, touch: false },
     { name: "desktop-4x3", width: 1024, height: 768, touch: false },
   ];
@@ -96,7 +100,8 @@ test("layout: the picture whole and sharp at four screen sizes; touch keys only 
     const what = `${s.name} ${s.width}x${s.height}`;
     assert.ok(inside(l.canvas, l.vw, l.vh), `${what}: the picture is whole: ${JSON.stringify(l.canvas)}`);
     assert.ok(Math.abs(l.canvas.w * 3 - l.canvas.h * 4) < 4, `${what}: the picture keeps 4:3: ${JSON.stringify(l.canvas)}`);
-    assert.equal(l.rendering, "pixelated", `${what}: nearest-pixel scaling`);
+    const enlarged = l.canvas.w * l.dpr >= 800;
+    assert.equal(l.rendering, enlarged ? "pixelated" : "auto", `${what}: nearest pixel only when enlarging`);
     for (const t of l.tools.filter((t) => t.shown)) {
       assert.ok(inside(t, l.vw, l.vh), `${what}: ${t.key} inside the screen`);
       assert.ok(!overlap(t, l.canvas), `${what}: ${t.key} covers the picture`);
@@ -108,11 +113,13 @@ test("layout: the picture whole and sharp at four screen sizes; touch keys only 
         assert.ok(inside(k, l.vw, l.vh), `${what}: touch key ${k.key} inside the screen: ${JSON.stringify(k)}`);
         assert.ok(!overlap(k, l.canvas), `${what}: touch key ${k.key} covers the picture`);
         assert.ok(k.w >= 48 && k.h >= 48, `${what}: touch key ${k.key} is ${k.w}x${k.h}`);
+        assert.ok(k.fits, `${what}: the label of ${k.key} is wider than its key`);
         // Where thumbs rest: the lower half of the screen.
         assert.ok(k.y + k.h > l.vh / 2, `${what}: touch key ${k.key} sits high: ${JSON.stringify(k)}`);
       }
       if (s.height > s.width) assert.ok(l.canvas.w >= l.vw - 1, `${what}: upright, the picture takes the full width`);
-      else assert.ok(l.canvas.h >= 0.95 * l.vh, `${what}: lying, the picture is as tall as the screen: ${l.canvas.h}`);
+      else if (s.width / s.height >= 1.6) assert.ok(l.canvas.h >= 0.95 * l.vh, `${what}: lying, the picture is as tall as the screen: ${l.canvas.h}`);
+      else assert.ok(l.canvas.h >= 0.85 * l.vh, `${what}: a tablet lying, the picture takes 85 % of the height: ${l.canvas.h}`);
     } else {
       assert.ok(l.keys.every((k) => !k.shown), `${what}: no touch keys without a touch screen`);
       assert.ok(l.canvas.h >= 0.9 * l.vh, `${what}: the picture fills the height`);
@@ -214,9 +221,12 @@ test("installable and offline: the manifest parses, no installability error, the
   const next = join(scratch, "next-site");
   cpSync(site, next, { recursive: true });
   for (const f of ["sw.js", "sw.js.gz"]) rmSync(join(next, f));
-  writeFileSync(join(next, "sw.js"), readFileSync(join(site, "sw.js"), "utf8").replace(`"${build}"`, '"next-build"'));
   for (const f of ["index.html", "index.html.gz"]) rmSync(join(next, f));
-  writeFileSync(join(next, "index.html"), readFileSync(join(site, "index.html"), "utf8").replace("<title>Pellimunch</title>", "<title>Pellimunch next</title>"));
+  const index = readFileSync(join(site, "index.html"), "utf8").replace("<title>Pellimunch</title>", "<title>Pellimunch next</title>");
+  writeFileSync(join(next, "index.html"), index);
+  const sha = (data) => createHash("sha256").update(data).digest("hex");
+  writeFileSync(join(next, "sw.js"), readFileSync(join(site, "sw.js"), "utf8").replace(`"${build}"`, '"next-build"')
+    .replace(sha(readFileSync(join(site, "index.html"))), sha(index)));
   own = await serve(next, { port: own.port });
   await page.setOfflineMode(false);
   await page.reload({ waitUntil: "load" });
@@ -445,4 +455,215 @@ test("the record: another tab's higher record survives this tab's save; a storag
   assert.equal(await page.$eval("#save-failed", (e) => e.hidden), false);
   assert.match(await page.$eval("#save-failed", (e) => e.textContent), /storage/);
   await close();
+});
+
+// ---- Touch players' ways, small screens, the first visit.
+
+// One finger of the DevTools protocol, moved in steps (a slide).
+function fingerOf(cdp, id = 1) {
+  let at = null;
+  const send = (type, points) => cdp.send("Input.dispatchTouchEvent", { type, touchPoints: points });
+  return {
+    down: async (p) => { at = p; await send("touchStart", [{ x: p.x, y: p.y, id }]); },
+    slide: async (to, steps = 8) => {
+      const from = at;
+      for (let i = 1; i <= steps; i++) {
+        at = { x: from.x + (to.x - from.x) * i / steps, y: from.y + (to.y - from.y) * i / steps };
+        await send("touchMove", [{ x: at.x, y: at.y, id }]);
+      }
+    },
+    up: () => send("touchEnd", []),
+  };
+}
+const heldKeys = (page) => page.$$eval(".touch-key.down", (els) => els.map((e) => e.dataset.key));
+// Waits until the game has read `n` more ticks of keys (never a sleep: the tick is the game's clock).
+async function ticks(page, n) {
+  const now = await probe(page, "ticks");
+  await waitFor(page, `${n} ticks`, (t) => window.pellimunch.probe("ticks") >= t, now + n);
+}
+async function startRunByTouch(page, cdp) {
+  await ready(page);
+  await page.tap("#play");
+  await waitFor(page, "the first frames", () => window.pellimunch.probe("frame") > 5);
+  const f = fingerOf(cdp, 9);
+  await f.down(await centre(page, "#canvas"));
+  await ticks(page, 3);
+  await f.up();
+  await waitFor(page, "a run started by a tap on the picture", () => window.pellimunch.probe("gameState") === 1);
+}
+
+test("touch: a finger sliding from ◀ across the gap to ▶ turns the ball; the flag gives up the run; ✕ ends the session after a question; the end panel shows", { timeout: 90000 }, async () => {
+  const { page, errors, close } = await openPage({ touch: true, width: 390, height: 844, query: "?no-offline" });
+  const cdp = await page.createCDPSession();
+  await startRunByTouch(page, cdp);
+  assert.equal(await page.$eval("#touch-hint", (e) => e.hidden), true, "no hint once the run goes");
+  const left = await centre(page, '[data-key="ArrowLeft"]'), right = await centre(page, '[data-key="ArrowRight"]');
+  const f = fingerOf(cdp);
+  await f.down(left);
+  await ticks(page, 20);
+  assert.deepEqual(await heldKeys(page), ["ArrowLeft"]);
+  await f.slide(right);   // through the gap between the keys
+  assert.deepEqual(await heldKeys(page), ["ArrowRight"], "the finger reached ▶ and holds it");
+  await ticks(page, 30);
+  await f.up();
+  await ticks(page, 2);
+  assert.deepEqual(await heldKeys(page), []);
+  await page.tap("#pause-button");
+  await waitFor(page, "the pause", () => window.pellimunch.probe("paused") === 1);
+  assert.equal(await page.$eval("#resume", (e) => e.innerText), "Paused: tap here to go on", "the pause notice says tap");
+  // The runner, given the session, saw the ball run left, then right.
+  const replay = await page.evaluate(() => window.pellimunch.replay());
+  const file = join(scratch, "slide.replay");
+  writeFileSync(file, replay);
+  const states = execFileSync(nativeSim, ["--replay", file, "--trace", "state"], { maxBuffer: 1 << 28 }).toString()
+    .trim().split("\n").map((l) => JSON.parse(l)).filter((l) => l.state).map((l) => l.state);
+  const leftAt = states.findIndex((st) => st.BallVX < 0);
+  assert.ok(leftAt >= 0, "the ball ran left");
+  assert.ok(states.slice(leftAt).some((st) => st.BallVX > 0), "then turned and ran right");
+  await page.tap("#resume");
+  await waitFor(page, "going on", () => window.pellimunch.probe("paused") === 0);
+
+  // Give up: back to the title, the session goes on.
+  await page.tap("#give-up");
+  await waitFor(page, "the title after giving up", () => window.pellimunch.probe("gameState") === 0);
+  await waitFor(page, "the touch hint on the title", () => !document.getElementById("touch-hint").hidden);
+  assert.equal(await probe(page, "running"), 1);
+  // End: asked first; "keep playing" goes on, "end it" ends with the save.
+  await page.tap("#end-session");
+  await waitFor(page, "the question", () => !document.getElementById("confirm-end").hidden && window.pellimunch.probe("paused") === 1);
+  await page.tap("#confirm-no");
+  await waitFor(page, "going on", () => window.pellimunch.probe("paused") === 0);
+  assert.equal(await probe(page, "running"), 1);
+  await page.tap("#end-session");
+  await waitFor(page, "the question", () => !document.getElementById("confirm-end").hidden);
+  await page.tap("#confirm-yes");
+  await waitFor(page, "the end of the session", () => window.pellimunch.figures.ended === 1);
+  assert.equal(await page.$eval("#over", (e) => e.hidden), false, "the end panel");
+  assert.equal(await page.$eval("#confirm-end", (e) => e.hidden), true);
+  assert.deepEqual(errors, []);
+  await close();
+});
+
+test("touch: the device turned while a finger holds ▶ lets the key go and pauses", { timeout: 60000 }, async () => {
+  const { page, errors, close } = await openPage({ touch: true, width: 844, height: 390, query: "?no-offline" });
+  const cdp = await page.createCDPSession();
+  await startRunByTouch(page, cdp);
+  const f = fingerOf(cdp);
+  await f.down(await centre(page, '[data-key="ArrowRight"]'));
+  await ticks(page, 10);
+  await page.setViewport({ width: 390, height: 844, hasTouch: true, isMobile: true, deviceScaleFactor: 1 });
+  await waitFor(page, "the pause", () => window.pellimunch.probe("paused") === 1);
+  assert.deepEqual(await heldKeys(page), [], "no key stays lit");
+  await f.up();
+  await page.tap("#resume");
+  await waitFor(page, "going on", () => window.pellimunch.probe("paused") === 0);
+  await ticks(page, 10);
+  // The game read Right no more after the turn.
+  const spans = (await page.evaluate(() => window.pellimunch.replay())).split("\n").filter((l) => /^\d+ /.test(l));
+  assert.ok(!spans[spans.length - 1].includes("Right"), `Right let go: ${spans.slice(-3).join(" | ")}`);
+  assert.deepEqual(errors, []);
+  await close();
+});
+
+// A PNG screenshot's pixels (8-bit RGB or RGBA, not interlaced) as RGB.
+function decodePng(png) {
+  let at = 8, width = 0, height = 0, channels = 0;
+  const idat = [];
+  while (at < png.length) {
+    const length = png.readUInt32BE(at), kind = png.toString("ascii", at + 4, at + 8);
+    const body = png.subarray(at + 8, at + 8 + length);
+    if (kind === "IHDR") {
+      width = body.readUInt32BE(0); height = body.readUInt32BE(4);
+      assert.equal(body[8], 8, "8 bits a channel");
+      channels = { 2: 3, 6: 4 }[body[9]];
+      assert.ok(channels && body[12] === 0, "RGB or RGBA, not interlaced");
+    } else if (kind === "IDAT") idat.push(body);
+    at += 12 + length;
+  }
+  const raw = inflateSync(Buffer.concat(idat)), stride = width * channels;
+  const px = Buffer.alloc(height * stride), rgb = Buffer.alloc(width * height * 3);
+  for (let y = 0; y < height; y++) {
+    const filter = raw[y * (stride + 1)], line = raw.subarray(y * (stride + 1) + 1, (y + 1) * (stride + 1));
+    for (let i = 0; i < stride; i++) {
+      const a = i >= channels ? px[y * stride + i - channels] : 0, b = y > 0 ? px[(y - 1) * stride + i] : 0;
+      const c = i >= channels && y > 0 ? px[(y - 1) * stride + i - channels] : 0;
+      const p = a + b - c, pa = Math.abs(p - a), pb = Math.abs(p - b), pc = Math.abs(p - c);
+      const predict = [0, a, b, (a + b) >> 1, pa <= pb && pa <= pc ? a : pb <= pc ? b : c][filter];
+      px[y * stride + i] = (line[i] + predict) & 255;
+    }
+    for (let x = 0; x < width; x++) for (let k = 0; k < 3; k++) rgb[(y * width + x) * 3 + k] = px[y * stride + x * channels + k];
+  }
+  return { width, height, rgb };
+}
+
+// An 800 x 600 RGB picture shrunk to w x h: by area (each output pixel the
+// mean of what it covers), or by nearest pixel.
+function shrink(rgb, w, h, nearest) {
+  const out = Buffer.alloc(w * h * 3), sx = 800 / w, sy = 600 / h;
+  for (let oy = 0; oy < h; oy++) {
+    for (let ox = 0; ox < w; ox++) {
+      const acc = [0, 0, 0];
+      let area = 0;
+      if (nearest) {
+        const i = (Math.floor((oy + 0.5) * sy) * 800 + Math.floor((ox + 0.5) * sx)) * 3;
+        for (let k = 0; k < 3; k++) acc[k] = rgb[i + k];
+        area = 1;
+      } else {
+        for (let y = Math.floor(oy * sy); y < (oy + 1) * sy; y++) {
+          const hy = Math.min(y + 1, (oy + 1) * sy) - Math.max(y, oy * sy);
+          for (let x = Math.floor(ox * sx); x < (ox + 1) * sx; x++) {
+            const wgt = hy * (Math.min(x + 1, (ox + 1) * sx) - Math.max(x, ox * sx));
+            for (let k = 0; k < 3; k++) acc[k] += wgt * rgb[(y * 800 + x) * 3 + k];
+            area += wgt;
+          }
+        }
+      }
+      for (let k = 0; k < 3; k++) out[(oy * w + ox) * 3 + k] = Math.round(acc[k] / area);
+    }
+  }
+  return out;
+}
+const meanDifference = (a, b) => { let d = 0; for (let i = 0; i < a.length; i++) d += Math.abs(a[i] - b[i]); return d / a.length; };
+
+test("small phone: at 320x568 with 2 device pixels a CSS pixel the title is shrunk smoothly, as the native shot shrunk by area", { timeout: 60000 }, async () => {
+  const empty = join(scratch, "title.keys");
+  writeFileSync(empty, "60 -\n");
+  const shot = join(scratch, "title.bmp");
+  execFileSync(nativeSim, ["--seed", "1", "--script", empty, "--frames", "60", "--trace", "none",
+                           "--score", join(scratch, "none.dat"), "--shot", `60:${shot}`]);
+  const bmp = readFileSync(shot), offset = bmp.readUInt32LE(10), native = Buffer.alloc(800 * 600 * 3);
+  for (let y = 0; y < 600; y++) {
+    for (let x = 0; x < 800; x++) for (let k = 0; k < 3; k++) native[(y * 800 + x) * 3 + k] = bmp[offset + (599 - y) * 2400 + x * 3 + 2 - k];
+  }
+  const { page, errors, close } = await openPage({ touch: true, width: 320, height: 568, dpr: 2, query: "?test&seed=1&stop=60&keys=&no-offline" });
+  await waitFor(page, "the test run", () => window.pellimunch && window.pellimunch.figures.testDone, undefined, 30000);
+  const box = await page.$eval("#canvas", (e) => { const r = e.getBoundingClientRect(); return { x: r.left, y: r.top, width: r.width, height: r.height }; });
+  assert.deepEqual([box.width, box.height], [320, 240]);
+  const png = decodePng(Buffer.from(await page.screenshot({ clip: { ...box, scale: 1 }, type: "png" })));
+  assert.deepEqual([png.width, png.height], [640, 480]);
+  if (shots) writeFileSync(join(shots, "small-phone-title.png"), Buffer.from(await page.screenshot({ type: "png" })));
+  const smooth = meanDifference(png.rgb, shrink(native, 640, 480, false));
+  const dropped = meanDifference(png.rgb, shrink(native, 640, 480, true));
+  console.log(`small phone: mean difference from the area-shrunk shot ${smooth.toFixed(2)}, from the nearest-pixel one ${dropped.toFixed(2)}`);
+  // Nearest pixel drops every fifth row and column: far from the area's mean.
+  assert.ok(smooth < 1.5, `the page's picture is the native one shrunk smoothly (mean difference ${smooth.toFixed(2)})`);
+  assert.ok(smooth < dropped / 2, `smooth ${smooth.toFixed(2)} against dropped columns ${dropped.toFixed(2)}`);
+  assert.deepEqual(errors, []);
+  await close();
+});
+
+test("the first visit: under 300 KB over the network in all, the worker's install included; the program, code and data downloaded once", { timeout: 60000 }, async () => {
+  const own = await serve(site);
+  const { page, errors, close } = await openPage({ url: own.url, touch: true, width: 390, height: 844, shared: true });
+  await ready(page);
+  await waitFor(page, "the service worker in charge", () => !!navigator.serviceWorker.controller, undefined, 30000);
+  const build = JSON.parse(readFileSync(join(site, "build.json"), "utf8"));
+  const kept = await page.evaluate(async (name) => (await (await caches.open(name)).keys()).length, `pellimunch-${build.build}`);
+  assert.equal(kept, Object.keys(build.files).length + 2, "the worker keeps every file, build.json and the page's address");
+  for (const f of ["/pellimunch.js", "/pellimunch.wasm", "/pellimunch.data"]) assert.equal(own.stats.paths[f], 1, `${f} downloaded once`);
+  assert.ok(own.stats.bytes < 300000, `the first visit sent ${own.stats.bytes} bytes`);
+  console.log(`first visit: ${own.stats.bytes} bytes in ${own.stats.requests} requests`);
+  assert.deepEqual(errors, []);
+  await close();
+  await own.close();
 });

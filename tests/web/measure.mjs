@@ -1,5 +1,5 @@
 // The browser version's figures for docs/performance.md: the site's size,
-// the time to the first frame, and a frame's work in the browser (the game's
+// the first visit's bytes, the time to the first frame, and a frame's work in the browser (the game's
 // Step with its drawing and the picture handed to the canvas), in the test
 // mode flat out and in live play at 60 frames a second; then a phone: its
 // screen size with touch, the processor slowed down four times.
@@ -46,6 +46,21 @@ async function stats(page) {
 }
 const fmt = (s) => `${s.frames} frames: mean ${s.meanMs.toFixed(3)} ms (showing the picture ${s.presentMeanMs.toFixed(3)} ms), ` +
                    `max ${s.maxMs.toFixed(1)} ms, ${(100 * s.over1Ms).toFixed(1)} % over 1 ms`;
+
+// The first visit: every byte the server sent until the offline copy is in
+// charge, the worker's install included (a server of its own, counting).
+{
+  const own = await serve(site);
+  const page = await browser.newPage();
+  await page.goto(own.url, { waitUntil: "load" });
+  await page.waitForFunction(() => !!navigator.serviceWorker.controller, { timeout: 60000 });
+  await page.waitForNetworkIdle({ idleTime: 500 }).catch(() => {});
+  const twice = Object.entries(own.stats.paths).filter(([, n]) => n > 1).map(([p, n]) => `${p} ${n}x`);
+  console.log(`first visit: ${own.stats.bytes} bytes in ${own.stats.requests} requests` +
+              (twice.length ? ` (more than once: ${twice.join(", ")})` : ""));
+  await page.close();
+  await own.close();
+}
 
 // First frame: navigation start to the first picture on the canvas.
 const firsts = [];

@@ -68,19 +68,9 @@ function nativeShot(seed, scriptFile, frame) {
   return rgb;
 }
 
+// What the canvas shows, as RGB bytes (WebGL's or the 2D canvas's).
 async function canvasRgb(page) {
-  const base64 = await page.evaluate(() => {
-    const data = document.getElementById("canvas").getContext("2d").getImageData(0, 0, 800, 600).data;
-    let text = "";
-    const chunk = [];
-    for (let i = 0; i < data.length; i += 4) {
-      chunk.push(data[i], data[i + 1], data[i + 2]);
-      if (chunk.length >= 3 * 4096) { text += String.fromCharCode.apply(null, chunk); chunk.length = 0; }
-    }
-    text += String.fromCharCode.apply(null, chunk);
-    return btoa(text);
-  });
-  return Buffer.from(base64, "base64");
+  return Buffer.from(await page.evaluate(() => window.pellimunch.pixels()), "base64");
 }
 
 function assertSamePicture(actual, expected, what) {
@@ -262,6 +252,20 @@ test("watching a long replay: the text reaches the game whole, and the page's pa
   await page.click("#resume");
   await waitFor(page, "going on", () => window.pellimunch.probe("paused") === 0);
   assert.equal(await probe(page, "running"), 1);
+  assert.deepEqual(errors, []);
+  await page.close();
+});
+
+test("test mode: the longest run goes in slices with a progress line; the tab answers meanwhile", { timeout: 60000 }, async () => {
+  const { page, errors } = await openPage("?test&seed=3&stop=216000&keys=");
+  await waitFor(page, "the progress line", () => /^Test run: frame \d+ of 216000$/.test(document.getElementById("test-progress").textContent)
+    && !document.getElementById("test-progress").hidden, undefined, 30000);
+  const frameOf = () => page.$eval("#test-progress", (e) => Number(e.textContent.match(/frame (\d+)/)[1]));
+  const first = await frameOf();
+  // The page's own script runs between slices: a display refresh comes, and the line moves on.
+  await page.evaluate(() => new Promise((ok) => requestAnimationFrame(ok)));
+  await waitFor(page, "the run going on", (n) => Number(document.getElementById("test-progress").textContent.match(/frame (\d+)/)[1]) > n, first);
+  assert.ok(first < 216000 && !(await pageFigures(page)).testDone);
   assert.deepEqual(errors, []);
   await page.close();
 });

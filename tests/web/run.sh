@@ -38,6 +38,7 @@ echo "== the page in headless Chromium"
 (cd tests/web && npm ci --no-audit --no-fund --loglevel=error)
 PM_WEB_SITE=$web/site PM_NATIVE_SIM=$native/pellimunch-sim PM_WEB_FIGURES=$web/figures.json \
     node --test tests/web/page.test.mjs
+PM_WEB_SITE=$web/site PM_NATIVE_SIM=$native/pellimunch-sim node --test tests/web/records.test.mjs
 echo "== the page on phones, tablets and desktops"
 PM_WEB_SITE=$web/site PM_NATIVE_SIM=$native/pellimunch-sim PM_WEB_SHOTS=$web/shots \
     node --test tests/web/device.test.mjs

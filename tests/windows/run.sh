@@ -5,17 +5,22 @@
 # then
 #   1. the Windows pieces' own checks pass (pellimunch-wintests.exe), and
 #      pellimunch-sim.exe gives every stored replay's trace byte for byte;
-#   2. pellimunch.exe on Xvfb: a window appears; a watched replay carries
-#      the REPLAY band, and at its end the notice over its last title frame,
-#      which around the notice is the native runner's --shot of that frame
-#      darkened, pixel for pixel; Alt+Enter fills the screen and gives the
-#      window back;
+#   2. pellimunch.exe on Xvfb: with no console a bad option shows a box;
+#      a window appears; a watched replay carries the REPLAY band, and at
+#      its end the notice over its last title frame, which around the notice
+#      is the native runner's --shot of that frame darkened, pixel for
+#      pixel; Alt+Enter fills the screen and gives the window back;
 #   3. keys sent with xdotool start a run, move the ball, pause; another
-#      window taking the keyboard pauses the game; Escape quits
+#      window taking the keyboard pauses the game; Escape while paused quits
 #      with status 0; score.dat beside the program holds the record and
 #      last.replay replays in the runner to the same end (the ball moved);
-#   4. from a read-only folder the record goes to %APPDATA%\Pellimunch;
-#   5. a read-only score.dat brings up the save-error box (Japanese title).
+#      so does a session closed (Alt+F4) after another window took the keyboard;
+#   4. from a read-only folder the record goes to %APPDATA%\Pellimunch, and
+#      the higher record beside the game is kept there; no score.lock is
+#      left anywhere;
+#   5. a score.dat with no number is kept as score.dat.unreadable and the
+#      window says so; a read-only score.dat brings up the save-error box
+#      (Japanese title).
 # Screenshots to look at are left in BUILD_DIR/windows/shots. Prints the
 # figures: zip size, start to first frame, CPU, frames per second.
 # Usage: run.sh BUILD_DIR SOURCE_DIR
@@ -62,8 +67,14 @@ for exe in pellimunch pellimunch-sim; do
     # The version information, in UTF-16 as resources keep it.
     LC_ALL=C grep -qaP 'P\x00r\x00o\x00d\x00u\x00c\x00t\x00V\x00e\x00r\x00s\x00i\x00o\x00n' "$win/stage/$name/$exe.exe" ||
         fail "$exe.exe has no version information"
+    LC_ALL=C grep -qaP 'C\x00o\x00p\x00y\x00r\x00i\x00g\x00h\x00t\x00 \x00\(' "$win/stage/$name/$exe.exe" ||
+        fail "$exe.exe has no copyright line"
 done
 LC_ALL=C grep -qaP '\x89PNG' "$win/stage/$name/pellimunch.exe" || fail "pellimunch.exe carries no icon"
+# Explorer's small and large views: 16 and 256 pixels among the icon's sizes.
+sizes=$(python3 -c 'import sys; d = open(sys.argv[1], "rb").read()
+print(" ".join(str(d[6 + 16 * i] or 256) for i in range(d[4])))' "$win/cross/pellimunch.ico")
+[[ " $sizes " == *" 16 "*" 256 "* ]] || fail "the icon has the sizes $sizes, not 16 and 256"
 echo "zip: $zip_bytes bytes, $(unzip -Z1 "$zip" | grep -vc '/$') files; imports: $(
     x86_64-w64-mingw32-objdump -p "$win/stage/$name/pellimunch.exe" | sed -n 's/^\s*DLL Name: //p' | tr '\n' ' ')"
 
@@ -138,12 +149,26 @@ as_player wine "$game/pellimunch.exe" --help >"$work/help.out" 2>"$work/help.err
 for option in --window --fullscreen --scale --volume --mute --replay --record --version; do
     grep -q -- "$option" "$work/help.out" || fail "--help does not list $option"
 done
+grep -q 'APPDATA' "$work/help.out" && ! grep -q 'XDG_CONFIG_HOME\|pellimunch(6)' "$work/help.out" ||
+    fail "--help does not say where the files live on Windows"
 version=$(echo "$name" | cut -d- -f2)
 [ "$(as_player wine "$game/pellimunch.exe" --version 2>/dev/null | tr -d '\r')" = "pellimunch $version" ] ||
     fail "--version does not say pellimunch $version"
 as_player wine "$game/pellimunch.exe" --scale 99 >/dev/null 2>"$work/badscale.err"
 [ $? = 2 ] || fail "a bad option does not end with status 2"
+grep -q 'bad value "99" for --scale' "$work/badscale.err" || fail "a bad option is not named on standard error"
 pm_start_xvfb "$work" 1024x768x24 || exit 1
+# Started with no console (as from Explorer), a bad option shows its line in a box.
+as_player wine start /wait /unix "$game/pellimunch.exe" --scale 99 >"$work/noconsole.out" 2>&1 &
+GAME_PID=$!
+box=$(timeout 60 xdotool search --sync --onlyvisible --name '^Pellimunch$' 2>/dev/null | head -n1)
+[ -n "$box" ] || fail "a bad option with no console showed no box"
+import -window "$box" "$shots/bad-option.png" 2>/dev/null
+xdotool windowfocus --sync "$box" 2>/dev/null
+xdotool key --window "$box" Return
+pm_wait_exit "$GAME_PID" 100
+[ "$STATUS" = 2 ] || fail "a bad option with no console: status ${STATUS:-none (still running)}, not 2"
+echo "no console: a bad option shows its line in a box and exits 2"
 start_game() {   # OUT ARGS...: starts the game in the background, waits for its window
     local out=$1
     shift
@@ -183,6 +208,13 @@ hold() {   # key seconds
     xdotool keyup "$1"
 }
 shot() { import -window "$window" "$1" 2>/dev/null || fail "cannot take a screenshot"; }
+focus_elsewhere() {   # another window takes the keyboard (other_pid: its process)
+    xmessage -geometry 240x40+0+0 elsewhere 2>/dev/null &
+    other_pid=$!
+    other=$(timeout 10 xdotool search --sync --onlyvisible --name '^xmessage$' 2>/dev/null | head -n1)
+    [ -n "$other" ] || fail "no other window to take the focus"
+    xdotool windowfocus --sync "$other" 2>/dev/null
+}
 
 printf 'pellimunch-replay 1\nseed 7\nhighscore 1000\n300 -\nend 300 running 1000\n' >"$work/title.replay"
 chmod a+r "$work/title.replay"
@@ -270,11 +302,7 @@ sleep 1
 hold p 0.1
 # Another window takes the keyboard: the game pauses by itself (its picture
 # holds still); back in the game, P plays on (the picture moves again).
-xmessage -geometry 240x40+0+0 elsewhere 2>/dev/null &
-other_pid=$!
-other=$(timeout 10 xdotool search --sync --onlyvisible --name '^xmessage$' 2>/dev/null | head -n1)
-[ -n "$other" ] || fail "no other window to take the focus"
-xdotool windowfocus --sync "$other" 2>/dev/null
+focus_elsewhere
 sleep 0.7
 shot "$work/still1.png"
 sleep 0.5
@@ -297,6 +325,9 @@ shot "$work/moving2.png"
 sleep 0.5
 hold Delete 0.2
 sleep 6
+# Escape while paused: the session is left between frames and still verifies.
+hold p 0.1
+sleep 0.3
 hold Escape 0.2
 wait_exit 10
 [ "$status" = 0 ] || fail "the game did not quit with status 0 (${status:-still running})"
@@ -308,10 +339,12 @@ read -r _ rec_frames rec_end rec_score <<<"$recorded"
 [ "$rec_end" = escape ] || fail "last.replay should end with escape: $recorded"
 grep -q LShift "$game/last.replay" && grep -q Right "$game/last.replay" ||
     fail "the Shift and Right presses are not in the replay"
-grep -q Escape "$game/last.replay" || fail "the Escape press is not in the replay"
+grep -q Escape "$game/last.replay" && fail "the Escape press came while paused, on no frame"
 [ "$(od -An -c "$game/score.dat" | tr -d ' ')" = "$(printf ' %s \r\n' "$rec_score" | od -An -c | tr -d ' ')" ] ||
     fail "score.dat beside the game does not hold the record $rec_score: $(od -c "$game/score.dat")"
 [ "$rec_score" -ge 0 ] || fail "no record was set"
+# The lock the saves took goes with them, as on Linux.
+[ ! -e "$game/score.lock" ] || fail "score.lock was left beside the game"
 # The runner replays the session: the run started and the ball moved.
 "$build/pellimunch-sim" --replay "$game/last.replay" --trace state --dir "$build/" >"$work/trace.out" 2>"$work/sim.err" ||
     fail "the runner does not replay the window's session to its recorded end"
@@ -321,11 +354,31 @@ grep -q '"GameState":1,' "$work/trace.out" || fail "the run never started"
 cpu_pct=$(( (ticks_after - ticks_before) * 100 / $(getconf CLK_TCK) / 4 ))
 echo "play: $recorded; the ball took $xs places; game and Wine server ${cpu_pct}% of a core"
 
+# Another window takes the keyboard (the game pauses), then a close (Alt+F4):
+# the session, left between frames, verifies too.
+start_game focusclose --window --mute
+hold Shift_L 0.2
+sleep 0.5
+focus_elsewhere
+sleep 0.5
+kill "$other_pid" 2>/dev/null
+wait "$other_pid" 2>/dev/null
+timeout 5 xdotool windowfocus --sync "$window" 2>/dev/null
+xdotool key alt+F4
+wait_exit 10
+[ "$status" = 0 ] || fail "a close after a focus loss: status ${status:-none (still running)}"
+tail -n1 "$game/last.replay" | grep -q '^end [0-9]* close ' || fail "last.replay ends [$(tail -n1 "$game/last.replay")]"
+"$build/pellimunch-sim" --replay "$game/last.replay" --trace none --dir "$build/" >/dev/null 2>"$work/sim.err" ||
+    fail "the runner does not verify a session closed after a focus loss"
+echo "a close after a focus loss: last.replay verifies"
+
 # ---- 4. A read-only folder: the record goes to %APPDATA%\Pellimunch --------------
 if [ ${#player[@]} -gt 0 ] || [ "$(id -u)" != 0 ]; then
     ro="$home/readonly"
     cp -r "$game" "$ro"
     rm -f "$ro"/score.dat "$ro"/*.replay "$ro"/settings.ini "$ro"/score.lock
+    # The record the player had beside the game, higher than any run here.
+    printf ' 987654 \r\n' >"$ro/score.dat"
     chmod -R a+rX "$ro"
     chown -R root:root "$ro" 2>/dev/null
     chmod 555 "$ro"
@@ -342,12 +395,32 @@ if [ ${#player[@]} -gt 0 ] || [ "$(id -u)" != 0 ]; then
     [ "$status" = 0 ] || fail "from a read-only folder the game did not quit with status 0"
     [ -s "$appdata/Pellimunch/score.dat" ] || fail "no score.dat under %APPDATA%\\Pellimunch: $(ls -la "$appdata")"
     [ -s "$appdata/Pellimunch/last.replay" ] || fail "no last.replay under %APPDATA%\\Pellimunch"
-    [ ! -e "$ro/score.dat" ] || fail "score.dat was written into the read-only folder"
+    [ "$(od -An -c "$ro/score.dat" | tr -d ' ')" = "$(printf ' 987654 \r\n' | od -An -c | tr -d ' ')" ] ||
+        fail "score.dat in the read-only folder changed"
+    [ "$(od -An -c "$appdata/Pellimunch/score.dat" | tr -d ' ')" = "$(printf ' 987654 \r\n' | od -An -c | tr -d ' ')" ] ||
+        fail "the higher record beside the game was not kept: $(od -c "$appdata/Pellimunch/score.dat")"
+    [ ! -e "$appdata/Pellimunch/score.lock" ] || fail "score.lock was left under %APPDATA%\\Pellimunch"
     echo "read-only folder: the record went to $(basename "$(dirname "$appdata")")\\Roaming\\Pellimunch"
     chmod 755 "$ro"
 else
     echo "note: read-only folder case skipped (root without setpriv)"
 fi
+
+# ---- 4b. score.dat with no number: kept beside, told in the window ----------------
+printf 'best: lots\r\n' >"$game/score.dat"
+start_game noscore --window --mute
+sleep 1
+shot "$shots/no-score.png"
+hold Escape 0.2
+wait_exit 10
+told=$(yellow "$shots/no-score.png" 800x32+0+426)
+awk -v t="$told" 'BEGIN { exit !(t > 0.01) }' || fail "no notice in the window about the set-aside score.dat ($told yellow)"
+[ "$(cat "$game/score.dat.unreadable" 2>/dev/null | od -An -c | tr -d ' ')" = "$(printf 'best: lots\r\n' | od -An -c | tr -d ' ')" ] ||
+    fail "score.dat with no number was not kept as score.dat.unreadable"
+[ "$(od -An -c "$game/score.dat" | tr -d ' ')" = "$(printf ' 1000 \r\n' | od -An -c | tr -d ' ')" ] ||
+    fail "the record did not start again at 1000: $(od -c "$game/score.dat")"
+rm -f "$game/score.dat.unreadable"
+echo "no number in score.dat: kept as score.dat.unreadable, told in the window ($told yellow in the band)"
 
 # ---- 5. A read-only score.dat: the save-error box, in Japanese ---------------------
 printf ' -1 \r\n' >"$game/score.dat"

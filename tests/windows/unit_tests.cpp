@@ -16,11 +16,11 @@
 #include <vector>
 
 #include "machine/key_codes.h"
-#include "platform/atomic_file.h"
+#include "platform/files/files.h"
 #include "platform/score_file.h"
 #include "platform/score_path.h"
 #include "hosts/win32/input_map.h"
-#include "hosts/win32/text.h"
+#include "platform/files/windows_text.h"
 
 namespace {
 
@@ -99,6 +99,21 @@ void Files(const std::string& root) {
     Check(Slurp(shared) == " 800 \r\n", "eight savers at once leave the highest record: " + Slurp(shared));
     const pm::RecordSave lower = pm::SaveRecordKeepingHigher(shared, 5);
     Check(lower.Ok && lower.Saved == 800, "a lower record does not replace a higher one on file");
+    Check(Listing(root + "\\deep\\er") == std::vector<std::string>{"score.dat"},
+          "the savers' lock file went with the last of them");
+
+    // Saved by Notepad: the mark and a blank line are no obstacle; a file
+    // with no number is kept beside, never written over.
+    const std::string edited = root + "\\edited\\score.dat";
+    pm::MakeFolderFor(edited);
+    pm::ReplaceFile(edited, "\xEF\xBB\xBF\r\n 5000 \r\n");
+    Check(pm::ScoreFileRecord(edited).Load().Value == 5000, "a byte order mark and a blank line are skipped");
+    pm::ReplaceFile(edited, "five thousand\r\n");
+    pm::ScoreFileRecord noNumber(edited);
+    Check(noNumber.Load().Status == pm::RecordStatus::Invalid && !noNumber.Notice().empty() &&
+              Slurp(edited + ".unreadable") == "five thousand\r\n",
+          "a file with no number is set aside as score.dat.unreadable, with a notice");
+    Check(pm::ReadRegularFile(root, 100).Status == pm::FileRead::Result::NotRegular, "a folder is no file to read");
 
     // The record's place.
     pm::PathProbe probe;

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "driver/script.h"
+#include "platform/command_line.h"
 #include "platform/read_digits.h"
 
 namespace pm::sim {
@@ -67,40 +68,29 @@ const char* Usage() {
 }
 
 bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& error) {
-    for (int i = 1; i < argc; ++i) {
-        std::string_view arg = argv[i];
-        if (arg == "--help" || arg == "-h") {
+    CommandLine line(argc, argv,
+                     {{"--seed", true}, {"--script", true}, {"--frames", true}, {"--trace", true}, {"--every", true},
+                      {"--out", true}, {"--dir", true}, {"--score", true}, {"--shot", true}, {"--replay", true}});
+    Argument arg;
+    while (line.Next(arg)) {
+        if (arg.Text == "--help" || arg.Text == "-h") {
             o.Help = true;
             continue;
         }
-        if (arg.substr(0, 2) != "--") {
-            error = "unexpected argument " + Quote(arg);
+        if (!arg.Long()) {
+            error = "unexpected argument " + Quote(arg.Text);
             return false;
         }
-        // Both "--name value" and "--name=value".
-        std::string_view name = arg;
-        std::string_view value;
-        bool haveValue = false;
-        if (const size_t eq = arg.find('='); eq != arg.npos) {
-            name = arg.substr(0, eq);
-            value = arg.substr(eq + 1);
-            haveValue = true;
-        }
-        static constexpr std::string_view known[] = {"--seed", "--script", "--frames", "--trace",  "--every",
-                                                     "--out",  "--dir",    "--score",  "--shot",   "--replay"};
-        bool isKnown = false;
-        for (std::string_view k : known) isKnown = isKnown || name == k;
-        if (!isKnown) {
+        const std::string_view name = arg.Name;
+        if (!arg.Known) {
             error = "unknown option " + Quote(name);
             return false;
         }
-        if (!haveValue) {
-            if (i + 1 >= argc) {
-                error = std::string(name) + " needs a value";
-                return false;
-            }
-            value = argv[++i];
+        if (arg.Missing) {
+            error = std::string(name) + " needs a value";
+            return false;
         }
+        const std::string_view value = *arg.Value;
         const std::string bad = "bad value " + Quote(value) + " for " + std::string(name);
         uint64_t n = 0;
         if (name == "--seed") {

@@ -13,6 +13,7 @@
 #include "driver/session.h"
 #include "options.h"
 #include "platform/data_files.h"
+#include "platform/files/files.h"
 #include "hosts/headless/headless_host.h"
 #include "platform/score_file.h"
 #include "game/shell/game_state.h"
@@ -58,23 +59,18 @@ bool ReadScriptText(const std::string& file, std::FILE* in, std::string& text, s
         }
         return true;
     }
-    std::FILE* f = std::fopen(file.c_str(), "rb");
-    if (!f) {
-        error = "cannot open script " + file + ": " + std::strerror(errno);
-        return false;
+    FileRead read = ReadNamedFile(file, MaxScriptBytes);
+    switch (read.Status) {
+        case FileRead::Result::Ok: text = std::move(read.Bytes); return true;
+        case FileRead::Result::Missing: error = "cannot open script " + file + ": " + read.SystemText; break;
+        case FileRead::Result::NotRegular: error = "cannot read script " + file + ": not a regular file"; break;
+        case FileRead::Result::TooLarge: error = TooLarge(file); break;
+        case FileRead::Result::Failed:
+            error = (read.Why.starts_with("cannot open") ? "cannot open script " : "cannot read script ") + file +
+                    ": " + read.SystemText;
+            break;
     }
-    const bool ok = ReadAll(f, text);
-    const int readErrno = errno;
-    std::fclose(f);
-    if (!ok) {
-        error = "cannot read script " + file + ": " + std::strerror(readErrno);
-        return false;
-    }
-    if (text.size() > MaxScriptBytes) {
-        error = TooLarge(file);
-        return false;
-    }
-    return true;
+    return false;
 }
 
 // The trace goes out in large writes; a line is assembled in `Pending` first.
@@ -151,6 +147,7 @@ int RunMain(int argc, const char* const* argv, std::FILE* stdOut, std::FILE* err
     Session session(host, nullptr);
     const uint64_t total = o.Frames ? *o.Frames : script.TotalFrames();
     session.Follow(script, Source::Script, total);
+    if (replay && total == replay->EndFrame) session.QuitAfter(replay->End);
     const FormMain& form = session.Game();
 
     const Channels channels = o.Trace;

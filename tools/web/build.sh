@@ -48,4 +48,7 @@ cp tools/web/page/* "$site/"
 # The page's icons, made from the game's own sprite sheet.
 "$native/pellimunch-icon" "$native/bmp/main.bmp" "$out/icons" 32 192 512
 for size in 32 192 512; do cp "$out/icons/$size/pellimunch.png" "$site/icons/icon-$size.png"; done
+# The one a phone crops to its own shape: the ball inside the safe circle.
+"$native/pellimunch-icon" --maskable "$native/bmp/main.bmp" "$out/icons" 512
+cp "$out/icons/512/pellimunch-maskable.png" "$site/icons/icon-maskable-512.png"
 python3 tools/web/finish_site.py "$site"

@@ -6,8 +6,9 @@
 - recompresses the icons' PNG data (the icon tool stores it uncompressed);
 - writes build.json: the build's name (a hash of every file) and each file's
   size, which the page uses for its loading progress;
-- fills the service worker (sw.js) with the build's name and its file list,
-  so that a new build is a new worker and a new cache;
+- fills the service worker (sw.js) with the build's name and its files,
+  each with its SHA-256, so that a new build is a new worker and a new cache
+  and the worker can tell this build's files from any other copy;
 - writes a gzip copy (NAME.gz) beside every file worth compressing, for a
   server that sends precompressed files (tools/web/serve.sh does);
 - prints the site's size, raw and gzipped.
@@ -76,7 +77,11 @@ def main():
     sw = os.path.join(site, "sw.js")
     with open(sw) as f:
         text = f.read()
-    text = text.replace('"@BUILD@"', json.dumps(build)).replace("@FILES@", json.dumps(names + ["build.json"]))
+    hashes = {}
+    for name in names + ["build.json"]:
+        with open(os.path.join(site, name), "rb") as f:
+            hashes[name] = hashlib.sha256(f.read()).hexdigest()
+    text = text.replace('"@BUILD@"', json.dumps(build)).replace("@FILES@", json.dumps(hashes, indent=0, sort_keys=True))
     with open(sw, "w") as f:
         f.write(text)
 

@@ -46,7 +46,16 @@
       tr.tabIndex = 0;
       tr.dataset.id = r.id;
       if (r.id === mine) tr.className = "mine";
-      tr.append(cell(r.rank), cell(r.name, "name"), cell(r.score, "num"), cell(r.level, "num"),
+      const name = cell(r.name, "name");
+      if (r.flag) {
+        // Input that looks machine-made: ranked, marked for an operator.
+        const mark = document.createElement("span");
+        mark.className = "flag";
+        mark.textContent = " ⚑";
+        mark.title = "Under review: " + r.flag;
+        name.append(mark);
+      }
+      tr.append(cell(r.rank), name, cell(r.score, "num"), cell(r.level, "num"),
                 cell(frames(r.frames), "wide num"), cell(String(r.date).slice(0, 10), "wide"));
       if (tab === "today" && haveGame) {
         const race = document.createElement("a");

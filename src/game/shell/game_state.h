@@ -94,6 +94,8 @@ public:
 #ifdef PM_SEAL_RECORD
 private:
     friend class GameView;
+    template <typename V>
+    friend void VisitState(const FormMain& f, V& v);   // game/state_fields.h
 #endif
     // ---- The record, in declaration order ----------------------------------
     // Booleans are int16_t holding True (-1) or False (0).

@@ -4,9 +4,10 @@
 #include <cstdio>
 
 #include "platform/data_files.h"
+#include "platform/notice_overlay.h"
 #include "platform/pause_overlay.h"
 #include "platform/watch_overlay.h"
-#include "platform/render_device.h"
+#include "hosts/sdl/render_device.h"
 #include "platform/score_path.h"
 #include "hosts/sdl/keymap.h"
 #include "hosts/sdl/library_noise.h"
@@ -259,13 +260,25 @@ void SdlHost::SetIcon(const Surface& sheet, const Rect& r) {
 
 void SdlHost::Present(const Surface& back) {
     if (!renderer_) return;
-    UploadFrame(watching_ ? WatchingPicture(back, *watching_, LargeText(), text_.get()) : back);
+    if (notice_.Active()) {
+        Surface shown = watching_ ? WatchingPicture(back, *watching_, LargeText(), text_.get()) : back;
+        notice_.DrawOn(shown, text_.get());
+        UploadFrame(shown);
+    } else {
+        UploadFrame(watching_ ? WatchingPicture(back, *watching_, LargeText(), text_.get()) : back);
+    }
     ShowTexture();
 }
 
 void SdlHost::SetCaption(const std::string& caption) {
     caption_ = caption;
     if (window_) SDL_SetWindowTitle(window_, caption_.c_str());
+}
+
+RecordRead SdlHost::LoadRecord() {
+    RecordRead read = Host::LoadRecord();
+    if (std::string notice = RecordNotice(); !notice.empty()) notice_.Show(std::move(notice));
+    return read;
 }
 
 void SdlHost::ShowWatching(const WatchNote* note) {

@@ -19,6 +19,7 @@
 #include "machine/host.h"
 #include "platform/letterbox.h"
 #include "platform/mixer.h"
+#include "platform/notice_overlay.h"
 #include "hosts/sdl/ttf_text.h"
 #include "platform/tap_latch.h"
 
@@ -51,6 +52,9 @@ public:
     void RestoreDisplay() override;
     void Release() override;
     void ShowSaveError(std::string_view title, std::string_view text) override;
+    // The record, and the store's notice (a file set aside) over the first
+    // seconds of the picture.
+    RecordRead LoadRecord() override;
 
     // The window's icon: a sprite (white is transparent) of a loaded sheet.
     void SetIcon(const Surface& sheet, const Rect& sprite);
@@ -114,6 +118,7 @@ private:
     std::unique_ptr<TtfText> largeText_;
     std::optional<WatchNote> watching_;
     std::string caption_ = "Pellimunch";
+    TimedNotice notice_;
 
     TapLatch taps_;
     bool padsStarted_ = false;

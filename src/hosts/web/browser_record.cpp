@@ -5,15 +5,18 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/score_file.h"
 
-// The page's side. A null text is a missing record; a storage that throws
-// (disabled, full) reports its error as the text "!" + the message.
+// The page's side. Every answer is one text whose first character says what
+// it is: "=" the stored record follows, "!" the storage's error follows. A
+// null pointer is a missing record (or, for a write, success).
 EM_JS(char*, pm_js_record_text, (), {
     var text = null;
     try {
-        text = window.localStorage.getItem("pellimunch/score.dat");
+        var stored = window.localStorage.getItem("pellimunch/score.dat");
+        if (stored !== null) text = "=" + stored;
     } catch (e) {
         text = "!" + e;
     }
@@ -23,9 +26,17 @@ EM_JS(char*, pm_js_record_text, (), {
     stringToUTF8(text, p, size);
     return p;
 });
-EM_JS(char*, pm_js_store_record_text, (const char* text), {
+// Writes the record; with `aside`, first keeps what was stored under the
+// name of an unreadable record and removes it.
+EM_JS(char*, pm_js_store_record_text, (const char* text, int aside), {
     try {
-        window.localStorage.setItem("pellimunch/score.dat", UTF8ToString(text));
+        var storage = window.localStorage;
+        if (aside) {
+            var old = storage.getItem("pellimunch/score.dat");
+            if (old !== null) storage.setItem("pellimunch/score.dat.unreadable", old);
+            storage.removeItem("pellimunch/score.dat");
+        }
+        if (text) storage.setItem("pellimunch/score.dat", UTF8ToString(text));
         return 0;
     } catch (e) {
         var message = String(e);
@@ -35,50 +46,121 @@ EM_JS(char*, pm_js_store_record_text, (const char* text), {
         return p;
     }
 });
+// A word for the player on the page, at once; an empty failure text: the
+// record was kept after all.
+EM_JS(void, pm_js_record_notice, (const char* text, int saveFailed), {
+    var page = Module.pmPage;
+    if (saveFailed) page.saveFailed(UTF8ToString(text));
+    else if (page.recordNotice) page.recordNotice(UTF8ToString(text));
+});
 
 namespace pm::web {
 
 namespace {
 
 constexpr const char* Name = "the browser's storage";
+constexpr const char* AsideName = "pellimunch/score.dat.unreadable";
 
-// The stored text, or nothing when there is none; `error` when the storage
-// itself cannot be read.
-std::optional<std::string> StoredText(std::string& error) {
+struct Stored {
+    bool Present = false;
+    std::string Text;    // when present
+    std::string Error;   // when the storage could not be read
+};
+
+Stored StoredText() {
+    Stored s;
     char* text = pm_js_record_text();
-    if (!text) return std::nullopt;
-    std::string s(text);
+    if (!text) return s;
+    const std::string answer(text);
     std::free(text);
-    if (!s.empty() && s[0] == '!') {
-        error = s.substr(1);
-        return std::nullopt;
+    if (!answer.empty() && answer[0] == '!') {
+        s.Error = answer.substr(1);
+    } else {
+        s.Present = true;
+        s.Text = answer.substr(1);
     }
     return s;
+}
+
+// Mended: a record saved by an editor may start with a byte order mark or
+// with blank lines; the number after them is the record, as on the desktop.
+std::string_view SkipLead(std::string_view text) {
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+    for (;;) {
+        const size_t at = text.find_first_not_of(" \t");
+        if (at == std::string_view::npos || (text[at] != '\r' && text[at] != '\n')) return text;
+        text.remove_prefix(at + 1);
+    }
+}
+
+// An error to the page, NUL-free; "" when there was none.
+std::string Taken(char* failed) {
+    if (!failed) return {};
+    std::string error(failed);
+    std::free(failed);
+    return error.empty() ? "an unknown error" : error;
+}
+
+// What the stored text begins with, for the player's notice.
+std::string Quoted(const std::string& text) {
+    std::string shown;
+    for (char c : text.substr(0, 24)) shown += c == '\r' || c == '\n' || c == '\t' ? ' ' : c;
+    return "\"" + shown + (text.size() > 24 ? "…" : "") + "\"";
 }
 
 }  // namespace
 
 RecordRead BrowserRecord::Load() {
-    RecordRead read;
-    std::string error;
-    const std::optional<std::string> text = StoredText(error);
-    if (!error.empty()) return RecordRead{RecordStatus::Unreadable, 0, std::string(Name) + ": " + error};
-    if (!text) return read;
-    if (const std::optional<int32_t> value = ParseScoreText(*text)) return RecordRead{RecordStatus::Ok, *value, {}};
-    return RecordRead{RecordStatus::Invalid, 0, std::string(Name) + ": no score number in the stored record"};
+    const Stored s = StoredText();
+    if (!s.Error.empty()) return RecordRead{RecordStatus::Unreadable, 0, std::string(Name) + ": " + s.Error};
+    if (!s.Present) return {};
+    const std::string_view text = SkipLead(s.Text);
+    if (text.find_first_not_of(" \t\r\n") == std::string_view::npos) return {};   // nothing to lose
+    if (const std::optional<int32_t> value = ParseScoreText(text)) return RecordRead{RecordStatus::Ok, *value, {}};
+
+    // Mended: a stored record with no number was replaced by the next save,
+    // without a word on the page. It may still be the player's record, so
+    // it is kept aside (the newest such one) before anything is written,
+    // and the player is told.
+    const std::string error = Taken(pm_js_store_record_text(nullptr, 1));
+    if (!error.empty()) {
+        const std::string notice = "The high score stored in this browser holds no number (it reads " +
+                                   Quoted(s.Text) + ") and could not be set aside (" + error +
+                                   "). It is left as it is, and no new high score is kept until it is mended "
+                                   "or removed.";
+        pm_js_record_notice(notice.c_str(), 0);
+        return RecordRead{RecordStatus::Unreadable, 0,
+                          std::string(Name) + ": no score number in the stored record, which cannot be set aside: " +
+                              error};
+    }
+    const std::string notice = "The high score stored in this browser holds no number (it reads " + Quoted(s.Text) +
+                               "). It is kept aside as " + AsideName + " and the game starts from " +
+                               std::to_string(DefaultHighScore) + ".";
+    pm_js_record_notice(notice.c_str(), 0);
+    return RecordRead{RecordStatus::Invalid, 0,
+                      std::string(Name) + ": no score number in the stored record; it is kept as " + AsideName};
 }
 
 RecordSave BrowserRecord::Save(int32_t record) {
     std::string why;
     const std::optional<int32_t> best = RecordOver(Load(), record, why);
-    if (!best) return RecordSave{false, 0, why};
-    char* failed = pm_js_store_record_text(FormatScoreText(*best).c_str());
-    if (failed) {
-        const std::string error(failed);
-        std::free(failed);
-        return RecordSave{false, 0, std::string(Name) + ": " + error};
+    std::string error = why.empty() ? "the stored record cannot be read" : why;
+    if (best) error = Taken(pm_js_store_record_text(FormatScoreText(*best).c_str(), 0));
+    if (best && error.empty()) {
+        if (failed_) pm_js_record_notice("", 1);   // kept after all: the page's word of it goes
+        failed_ = false;
+        return RecordSave{true, *best, {}};
     }
-    return RecordSave{true, *best, {}};
+    failed_ = true;
+    // Mended: a failed save (storage full or turned off) was told only when
+    // the session ended, in the desktop's words about score.dat. The page
+    // says it at once, and what to do.
+    const std::string notice = "Your high score of " + std::to_string(record) +
+                               " could not be kept in this browser's storage (" + error +
+                               "). Let this site keep data and free some space (the browser's settings, site "
+                               "data); the game tries again when this session ends.";
+    pm_js_record_notice(notice.c_str(), 1);
+    return RecordSave{false, 0, std::string(Name) + ": " + error};
 }
 
 }  // namespace pm::web

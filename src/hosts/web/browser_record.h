@@ -11,6 +11,9 @@ class BrowserRecord final : public RecordStore {
 public:
     RecordRead Load() override;
     RecordSave Save(int32_t record) override;
+
+private:
+    bool failed_ = false;   // the last save failed: the page says so until one succeeds
 };
 
 }  // namespace pm::web

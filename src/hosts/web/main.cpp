@@ -7,7 +7,8 @@
 //
 // The page (tools/web/page/page.js) calls the functions marked
 // EMSCRIPTEN_KEEPALIVE below; it also has a test mode that runs a seeded key
-// script to a given frame as fast as it can and leaves that frame shown.
+// script to a given frame as fast as it can, in slices that leave the tab
+// free between them, and leaves that frame shown.
 #include <emscripten.h>
 #include <emscripten/html5.h>
 
@@ -81,6 +82,7 @@ struct Page {
     DailyLink Daily;
     bool Watching = false;
     pm::web::BrowserRecord Record;
+    pm::RecordStore* Store = nullptr;  // the running session's
     pm::FixedRecord NoRecord;          // the test mode's: nothing read or written
     pm::keys::Script TestScript;
     std::unique_ptr<pm::Session> Session;
@@ -133,10 +135,11 @@ void StartDaily(Page& p) {
 // A new session on the page's host, its game started; false (and said on
 // the page) when the start-up failed.
 bool StartSession(Page& p, pm::RecordStore& record, uint32_t seed, const pm::keys::Script* script, uint64_t stop,
-                  pm::Source source = pm::Source::Script) {
+                  pm::Source source = pm::Source::Script, pm::FrameEnd quitAfter = pm::FrameEnd::GoingOn) {
     p.Host.Keys.Clear();
     p.Host.ForgetEvents();
     p.Host.UseRecords(&record);
+    p.Store = &record;
     pm::SessionSetup setup;
     setup.Settings = p.Settings;
     setup.Remember = [&p](const pm::DesktopSettings& s) { p.Settings = s; };
@@ -145,6 +148,7 @@ bool StartSession(Page& p, pm::RecordStore& record, uint32_t seed, const pm::key
     pm::Host& game = p.Daily.Lens ? static_cast<pm::Host&>(*p.Daily.Lens) : p.Host;
     p.Session = std::make_unique<pm::Session>(game, &p.Host, std::move(setup));
     if (script) p.Session->Follow(*script, source, stop, source == pm::Source::Watch);
+    p.Session->QuitAfter(quitAfter);
     p.Watching = source == pm::Source::Watch;
     try {
         StartDaily(p);
@@ -169,7 +173,15 @@ pm::Session::Tick TimedTick(Page& p) {
 void EndSession(Page& p) {
     p.Running = false;
     p.Session->Finish();
-    pm_js_ended(p.Session->View().KeptRecord());
+    // Mended: the end panel showed this session's record even when another
+    // tab had stored a higher one meanwhile; it shows what the storage holds
+    // (the save kept the higher of the two).
+    int32_t shown = p.Session->View().KeptRecord();
+    if (p.Store == &p.Record) {
+        const pm::RecordRead stored = p.Record.Load();
+        if (stored.Status == pm::RecordStatus::Ok) shown = stored.Value;
+    }
+    pm_js_ended(shown);
 }
 
 void Tick() {
@@ -291,7 +303,7 @@ EMSCRIPTEN_KEEPALIVE int pm_daily(int yyyymmdd, const char* ghost, int muted) {
 EMSCRIPTEN_KEEPALIVE const char* pm_daily_replay() { return ThePage->Daily.Attempt.c_str(); }
 
 // The test mode: the seed, a key script (lines may be joined with ';') and
-// the frame to stop after. Runs flat out; the canvas keeps the last frame.
+// the frame to stop after. Only sets the run up: pm_test_slice runs it.
 // No record is read or written: the high score starts at its default.
 EMSCRIPTEN_KEEPALIVE int pm_test(uint32_t seed, const char* scriptText, uint32_t stop) {
     Page& p = *ThePage;
@@ -306,16 +318,36 @@ EMSCRIPTEN_KEEPALIVE int pm_test(uint32_t seed, const char* scriptText, uint32_t
     }
     p.NoRecord = pm::FixedRecord();
     NotDaily(p);
-    if (!StartSession(p, p.NoRecord, seed, &p.TestScript, stop)) return 1;
+    return StartSession(p, p.NoRecord, seed, &p.TestScript, stop) ? 0 : 1;
+}
+
+// Runs the test flat out for about `budgetMs` (at least one frame); returns
+// the frames run so far, or -1 once the run is over (the page is told, and
+// the canvas keeps the last frame), or -2 when a frame failed (said on the
+// page). Between two slices the browser draws and hears the player.
+EMSCRIPTEN_KEEPALIVE double pm_test_slice(double budgetMs) {
+    Page& p = *ThePage;
+    if (!p.Session) return -2;
+    const double until = emscripten_get_now() + budgetMs;
+    // Only the slice's last frame is shown.
+    p.Host.Quiet = true;
+    bool over = false;
     try {
-        while (TimedTick(p) != pm::Session::Tick::Over) {
-        }
+        do {
+            over = TimedTick(p) == pm::Session::Tick::Over;
+        } while (!over && emscripten_get_now() < until);
     } catch (const std::exception& e) {
+        p.Host.Quiet = false;
         Fail(std::string("frame ") + std::to_string(p.Session->Frames() + 1) + ": " + e.what());
-        return 1;
+        return -2;
     }
-    pm_js_test_done(static_cast<int>(p.Session->Frames()));
-    return 0;
+    p.Host.Quiet = false;
+    p.Host.ShowLast();
+    if (over) {
+        pm_js_test_done(static_cast<int>(p.Session->Frames()));
+        return -1;
+    }
+    return static_cast<double>(p.Session->Frames());
 }
 
 // The world table: the session up to the run that set the player's best,
@@ -338,7 +370,8 @@ EMSCRIPTEN_KEEPALIVE int pm_watch(const char* text, int muted) {
     p.Board.WatchedKeys = std::move(replay.Keys);
     p.Board.WatchedRecord = pm::FixedRecord(replay.HighScore);
     NotDaily(p);
-    if (!StartSession(p, p.Board.WatchedRecord, replay.Seed, &p.Board.WatchedKeys, replay.EndFrame, pm::Source::Watch))
+    if (!StartSession(p, p.Board.WatchedRecord, replay.Seed, &p.Board.WatchedKeys, replay.EndFrame, pm::Source::Watch,
+                      replay.End))
         return 1;
     Begin(p);
     return 0;
@@ -375,6 +408,18 @@ EMSCRIPTEN_KEEPALIVE const char* pm_replay() {
     text = pm::FormatReplay(p.Session->Recording().Snapshot(game.Ended(), game.Record()));
     return text.c_str();
 }
+
+// The page's layout changed under a finger that held a key (the device
+// turned): as when the page loses the keyboard, every key is let go and the
+// game holds.
+EMSCRIPTEN_KEEPALIVE void pm_focus_lost() {
+    ThePage->Host.Keys.Clear();
+    ThePage->Host.FocusLoss();
+}
+
+// How the page draws: 1 for WebGL, which takes the 16-bit frame as it is,
+// 0 for a 2D canvas, which is given RGBA bytes.
+EMSCRIPTEN_KEEPALIVE void pm_canvas_gl(int gl) { ThePage->Host.WidenForCanvas = gl == 0; }
 
 // The pause notice's button was pressed.
 EMSCRIPTEN_KEEPALIVE void pm_resume() { ThePage->Host.ResumeRequest(); }

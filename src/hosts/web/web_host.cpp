@@ -14,9 +14,10 @@ extern const AtlasLine TitleTextAtlas[];
 extern const size_t TitleTextAtlasCount;
 }  // namespace pm
 
-// The page's side (tools/web/page/page.js keeps the canvas and the overlays).
-EM_JS(void, pm_js_present, (const uint32_t* rgba, int width, int height), {
-    Module.pmPage.present(rgba, width, height);
+// The page's side (tools/web/page/page.js keeps the canvas and the overlays;
+// screen.js draws). Rows `first` to `end` (not included) changed.
+EM_JS(void, pm_js_present, (const uint16_t* rgb565, const uint32_t* rgba, int width, int height, int first, int end), {
+    Module.pmPage.present(rgb565, rgba, width, height, first, end);
 });
 EM_JS(void, pm_js_cursor, (int show), { Module.pmPage.cursor(!!show); });
 EM_JS(void, pm_js_paused, (int paused), { Module.pmPage.paused(!!paused); });
@@ -37,7 +38,6 @@ void WebHost::OpenDisplay() {
         const Rgb c = WidenRgb565(static_cast<uint16_t>(p));
         widen_[p] = 0xFF000000u | uint32_t{c.B} << 16 | uint32_t{c.G} << 8 | c.R;
     }
-    frame_.resize(800 * 600);
 }
 
 Surface WebHost::LoadBitmap(const BitmapFile& entry) {
@@ -54,37 +54,84 @@ void WebHost::Sound(SoundId id, SoundOp op, int32_t value) {
     mixer_.Apply(id, op, value);
 }
 
+namespace {
+
+// Eight bytes at a time: the C library's memcmp goes byte by byte here.
+bool SameRow(const uint16_t* a, const uint16_t* b, size_t n) {
+    size_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+        uint64_t x, y;
+        std::memcpy(&x, a + i, sizeof x);
+        std::memcpy(&y, b + i, sizeof y);
+        if (x != y) return false;
+    }
+    for (; i < n; ++i)
+        if (a[i] != b[i]) return false;
+    return true;
+}
+
+}  // namespace
+
+void WebHost::ShowLast() {
+    if (const Surface* back = std::exchange(unshown_, nullptr)) Present(*back);
+}
+
 void WebHost::Present(const Surface& back) {
+    if (Quiet) {
+        unshown_ = &back;
+        return;
+    }
     const double t0 = emscripten_get_now();
-    const size_t n = back.Pixels.size();
-    if (frame_.size() != n) {
+    // WebGL takes the whole frame as it is: cheaper than finding the rows
+    // that changed (most do: the sky's specks move everywhere).
+    if (!WidenForCanvas) {
+        pm_js_present(back.Pixels.data(), nullptr, back.Width, back.Height, 0, back.Height);
+        PresentMs += emscripten_get_now() - t0;
+        return;
+    }
+    const size_t w = static_cast<size_t>(back.Width), h = static_cast<size_t>(back.Height), n = back.Pixels.size();
+    const bool fresh = shown_.size() != n;
+    if (fresh) {
+        shown_.assign(n, 0);
         frame_.assign(n, 0);
-        shown_.clear();
+        widened_ = false;
     }
-    // Most of a frame is what the last one was (the black sky, the status
-    // line): only the groups of four pixels that changed are widened again.
-    const uint16_t* now = back.Pixels.data();
-    uint32_t* out = frame_.data();
-    if (shown_.size() != n) {
-        shown_.assign(now, now + n);
-        for (size_t i = 0; i < n; ++i) out[i] = widen_[now[i]];
-    } else {
-        uint16_t* was = shown_.data();
-        size_t i = 0;
-        for (; i + 4 <= n; i += 4) {
-            uint64_t a, b;
-            std::memcpy(&a, now + i, sizeof a);
-            std::memcpy(&b, was + i, sizeof b);
-            if (a == b) continue;
-            std::memcpy(was + i, &a, sizeof a);
-            out[i] = widen_[now[i]];
-            out[i + 1] = widen_[now[i + 1]];
-            out[i + 2] = widen_[now[i + 2]];
-            out[i + 3] = widen_[now[i + 3]];
+    const bool widenAll = !widened_;
+    // For a 2D canvas: most of a frame is what the last one was (the black
+    // sky, the status line), so only the rows that changed are handed on,
+    // and only the groups of four pixels that changed are widened again.
+    size_t first = h, end = 0;
+    for (size_t y = 0; y < h; ++y) {
+        const uint16_t* now = back.Pixels.data() + y * w;
+        uint16_t* was = shown_.data() + y * w;
+        const bool same = !fresh && SameRow(now, was, w);
+        if (!same) {
+            if (first == h) first = y;
+            end = y + 1;
         }
-        for (; i < n; ++i) out[i] = widen_[was[i] = now[i]];
+        if (!same || widenAll) {
+            uint32_t* out = frame_.data() + y * w;
+            size_t i = 0;
+            for (; i + 4 <= w; i += 4) {
+                uint64_t a, b;
+                std::memcpy(&a, now + i, sizeof a);
+                std::memcpy(&b, was + i, sizeof b);
+                if (a == b && !fresh && !widenAll) continue;
+                out[i] = widen_[now[i]];
+                out[i + 1] = widen_[now[i + 1]];
+                out[i + 2] = widen_[now[i + 2]];
+                out[i + 3] = widen_[now[i + 3]];
+            }
+            for (; i < w; ++i) out[i] = widen_[now[i]];
+        }
+        if (!same) std::memcpy(was, now, w * sizeof *now);
     }
-    pm_js_present(out, back.Width, back.Height);
+    if (widenAll) {
+        widened_ = true;
+        first = 0;
+        end = h;
+    }
+    pm_js_present(shown_.data(), frame_.data(), back.Width, back.Height, static_cast<int>(first), static_cast<int>(end));
     PresentMs += emscripten_get_now() - t0;
 }
 

@@ -34,8 +34,17 @@ public:
     // Any pending report is forgotten (a new session).
     void ForgetEvents() { pending_ = HostEvents{}; }
 
-    // Time spent showing frames (widening and the canvas), in ms.
+    // Time spent showing frames (for a 2D canvas finding the changed rows
+    // and widening them; the page's drawing), in ms.
     double PresentMs = 0;
+    // The page draws with WebGL, which takes the 16-bit pixels as they are;
+    // a 2D canvas needs them widened to RGBA bytes.
+    bool WidenForCanvas = true;
+    // Frames run flat out (the test mode) are not shown one by one: Present
+    // only notes the back buffer while this is set, and ShowLast shows the
+    // last frame noted.
+    bool Quiet = false;
+    void ShowLast();
 
     // The audio callback: the next `frames` stereo frames of the mix.
     void Mix(int16_t* out, size_t frames) { mixer_.Mix(out, frames); }
@@ -68,8 +77,10 @@ private:
     AtlasText text_;
     Mixer mixer_;
     std::vector<uint32_t> widen_;   // RGB565 to the canvas's RGBA bytes
-    std::vector<uint32_t> frame_;    // what the canvas is given
-    std::vector<uint16_t> shown_;    // the back buffer of the last frame shown
+    std::vector<uint32_t> frame_;    // what a 2D canvas is given
+    std::vector<uint16_t> shown_;    // the back buffer of the last frame shown on a 2D canvas
+    bool widened_ = false;           // frame_ holds all of shown_ widened
+    const Surface* unshown_ = nullptr;   // the back buffer noted while quiet
     HostEvents pending_;
     Pads pads_;
     std::array<uint8_t, 256> padKeys_{};   // what the pads held at the last PumpEvents

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "platform/text_atlas.h"
-#include "hosts/win32/text.h"
+#include "platform/files/windows_text.h"
 
 namespace pm::win32 {
 

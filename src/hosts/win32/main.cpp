@@ -8,6 +8,7 @@
 #include <string>
 
 #include "driver/desktop_run.h"
+#include "driver/options.h"
 #include "platform/data_files.h"
 #include "platform/score_path.h"
 #include "hosts/win32/process.h"
@@ -15,21 +16,43 @@
 
 namespace {
 
+bool console = false;
+
 // The line on standard error and, for a player who started the game with a
 // double-click and sees no console, the same words in a box.
 int Fail(const std::string& message) {
-    pm::SayLine(message);
-    pm::win32::ShowErrorBox("Pellimunch", "Pellimunch cannot go on:\n" + pm::OneLine(message));
+    if (console) {
+        pm::SayLine(message);
+        pm::win32::ShowErrorBox("Pellimunch", "Pellimunch cannot go on:\n" + pm::OneLine(message));
+    } else {
+        pm::win32::ShowKeptLines(true, "Pellimunch cannot go on:\n" + pm::OneLine(message));
+    }
     return 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    pm::win32::UseParentConsole();
+    // Mended: a game started from Explorer has no console, and every line
+    // it printed (a bad option, a replay not saved, a settings file it
+    // could not read) went nowhere. They are shown in a box instead, at the
+    // end; the help and the version in a box of their own.
+    console = pm::win32::UseParentConsole();
+    if (!console) pm::win32::KeepLinesForBox();
     pm::Options options;
     int status = 0;
-    if (!pm::ReadDesktopOptions(argc, argv, options, status)) return status;
+    if (!console) {
+        std::string error;
+        if (pm::ParseOptions(argc, argv, options, error) && (options.Help || options.Version)) {
+            pm::win32::ShowInfoBox(options.Help ? pm::Usage() : pm::VersionText());
+            return 0;
+        }
+        options = {};
+    }
+    if (!pm::ReadDesktopOptions(argc, argv, options, status)) {
+        pm::win32::ShowKeptLines(status != 0);
+        return status;
+    }
 
     try {
         // score.dat, settings.ini and the replays keep together: beside the
@@ -44,5 +67,6 @@ int main(int argc, char** argv) {
     } catch (const std::exception& e) {
         return Fail(e.what());
     }
+    pm::win32::ShowKeptLines();
     return 0;
 }

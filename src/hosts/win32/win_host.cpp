@@ -10,11 +10,12 @@
 #include <utility>
 
 #include "platform/data_files.h"
+#include "platform/notice_overlay.h"
 #include "platform/pause_overlay.h"
 #include "platform/score_path.h"
 #include "platform/watch_overlay.h"
 #include "hosts/win32/input_map.h"
-#include "hosts/win32/text.h"
+#include "platform/files/windows_text.h"
 #include "machine/key_codes.h"
 
 namespace pm {
@@ -170,9 +171,11 @@ void WinHost::Widen(const Surface& picture) {
 
 void WinHost::Present(const Surface& back) {
     if (!window_) return;
-    if (watching_) {
+    if (watching_ || notice_.Active()) {
         MakeNoticeText();
-        Widen(WatchingPicture(back, *watching_, largeText_.get(), smallText_.get()));
+        Surface shown = watching_ ? WatchingPicture(back, *watching_, largeText_.get(), smallText_.get()) : back;
+        notice_.DrawOn(shown, smallText_.get());
+        Widen(shown);
     } else {
         Widen(back);
     }
@@ -182,6 +185,12 @@ void WinHost::Present(const Surface& back) {
 void WinHost::SetCaption(const std::string& caption) {
     caption_.assign(caption.begin(), caption.end());
     if (window_) SetWindowTextW(static_cast<HWND>(window_), caption_.c_str());
+}
+
+RecordRead WinHost::LoadRecord() {
+    RecordRead read = Host::LoadRecord();
+    if (std::string notice = RecordNotice(); !notice.empty()) notice_.Show(std::move(notice));
+    return read;
 }
 
 void WinHost::ShowWatching(const WatchNote* note) {

@@ -17,6 +17,7 @@
 #include "platform/key_table.h"
 #include "platform/letterbox.h"
 #include "platform/mixer.h"
+#include "platform/notice_overlay.h"
 #include "platform/text_atlas.h"
 #include "hosts/win32/gdi_text.h"
 #include "hosts/win32/wave_out.h"
@@ -49,6 +50,9 @@ public:
     void RestoreDisplay() override;
     void Release() override;
     void ShowSaveError(std::string_view title, std::string_view text) override;
+    // The record, and the store's notice (a file set aside) over the first
+    // seconds of the picture.
+    RecordRead LoadRecord() override;
 
     void Pause(const Surface& lastFrame) override;
     void Resume() override;
@@ -86,6 +90,7 @@ private:
     bool paused_ = false;
     std::wstring caption_ = L"Pellimunch";   // plain ASCII
     std::optional<WatchNote> watching_;   // a replay is watched: its band and notice
+    TimedNotice notice_;                  // the record store's word, for a few seconds
 
     KeyTable keys_;
     HostEvents pending_;

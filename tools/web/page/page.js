@@ -1,28 +1,29 @@
 // The page around the game: the download with its progress, the canvas the
 // game's frames are put on, the sound fed from the game's own mixer, the
-// overlays (play, paused, play again, failures), the tool bar (pause, mute,
-// full screen), the on-screen keys of touch.js, the offline copy kept by the
+// overlays (play, paused, play again, ending, failures), the tool bar (pause,
+// mute, full screen; on a touch screen give up and end), the on-screen keys
+// of touch.js, the picture drawn by screen.js, the offline copy kept by the
 // service worker, and the test mode.
 //
 // Test mode: index.html?test&seed=N&keys=SCRIPT&stop=N runs the key script
 // (the runner's script format, lines joined with ';') from the seed to frame
-// N as fast as it can and leaves that frame on the canvas; no record is read
-// or written. Out-of-range values are refused with a message.
+// N as fast as it can, in slices that keep the tab responsive with a
+// progress line, and leaves that frame on the canvas; no record is read or
+// written. Out-of-range values are refused with a message.
 "use strict";
 (function () {
   const params = new URLSearchParams(window.location.search);
   const testMode = params.has("test");
   const $ = (id) => document.getElementById(id);
   const canvas = $("canvas");
-  const context = canvas.getContext("2d", { alpha: false });
-  let image = null;   // a view of the frame in the program's memory
+  const screen = window.PellimunchScreen(canvas);
   let ready = false;  // the program has started
   let running = false;
 
   // Figures the tests read: times in ms since the page started loading.
   const figures = { readyAt: null, firstFrameAt: null, testDone: false, testFrame: 0,
                     audioFrames: 0, audioLoudFrames: 0, audioRate: 0, audioPath: "none", audioUnderruns: 0,
-                    ended: 0, failed: null, saveFailed: null, loaded: 0, total: 0 };
+                    ended: 0, failed: null, saveFailed: null, recordNotice: null, loaded: 0, total: 0 };
 
   // Mended: the test mode took any number (a negative or huge stop froze the
   // tab, a bad seed wrapped silently) and copied any key script onto the
@@ -141,7 +142,7 @@
   }
   // A press shorter than a frame still counts: the key table keeps it for one.
   function tapKey(domCode) { sendKey(domCode, true); sendKey(domCode, false); }
-  const touch = window.PellimunchTouch($("stage"), sendKey);
+  const touch = window.PellimunchTouch($("stage"), sendKey, () => { if (ready && running) Module._pm_focus_lost(); });
   const paused = () => !$("pause").hidden;
 
   // A text for the program while `use` runs: on its heap, never its small
@@ -161,6 +162,7 @@
   function play() {
     show("start", false);
     show("over", false);
+    show("save-failed", false);
     startAudio();
     running = true;
     Module._pm_play(muted ? 1 : 0);
@@ -205,13 +207,15 @@
 
   // What the game's side calls (src/hosts/web/main.cpp, src/hosts/web).
   const page = {
-    present(rgba, width, height) {
-      // The picture goes to the canvas straight from the program's memory;
-      // the view is made again only when that memory has moved.
-      if (!image || image.data.buffer !== Module.HEAPU8.buffer || image.data.byteOffset !== rgba) {
-        image = new ImageData(new Uint8ClampedArray(Module.HEAPU8.buffer, rgba, width * height * 4), width, height);
+    present(rgb565, rgba, width, height, first, end) {
+      // The test mode draws once a slice: the rows changed meanwhile.
+      if (testing) {
+        testing.frame = [rgb565, rgba];
+        testing.first = Math.min(testing.first, first);
+        testing.end = Math.max(testing.end, end);
+        return;
       }
-      context.putImageData(image, 0, 0);
+      screen.present(Module.HEAPU8, rgb565, rgba, first, end);
       if (figures.firstFrameAt === null) figures.firstFrameAt = performance.now();
     },
     cursor(visible) { canvas.style.cursor = visible ? "" : "none"; },
@@ -227,6 +231,8 @@
       if (audio) audio.suspend();
       $("best").textContent = "High score: " + highScore;
       show("pause", false);
+      show("confirm-end", false);
+      show("touch-hint", false);
       show("over", true);
       $("again").focus();
       updateWhenIdle();
@@ -235,6 +241,7 @@
     // The record could not be kept: the player is told on the page, at once
     // and again at the end of the session.
     saveFailed(text) {
+      if (!text) { show("save-failed", false); return; }
       figures.saveFailed = text;
       console.warn("pellimunch: " + text);
       $("save-failed").textContent = text;
@@ -244,10 +251,22 @@
       clearTimeout(noticeTimer);
       noticeTimer = setTimeout(() => show("notice", false), 8000);
     },
-    saveError(title, text) { page.saveFailed(title + ": " + text); },
+    // The shutdown's box, in the desktop's words about score.dat: the
+    // browser's record has already told its failure in the page's own.
+    saveError() {},
+    // A word about the stored record (one that holds no number was set aside).
+    recordNotice(text) {
+      figures.recordNotice = text;
+      console.warn("pellimunch: " + text);
+      $("notice").textContent = text;
+      show("notice", true);
+      clearTimeout(noticeTimer);
+      noticeTimer = setTimeout(() => show("notice", false), 15000);
+    },
     // The session's mute (M, the mute button) changed.
     muted(on) { setMuted(!!on); },
-    testDone(frame) { figures.testDone = true; figures.testFrame = frame; },
+    // The test run's last frame: told once its picture is on the canvas.
+    testDone(frame) { pendingTestFrame = frame; },
     // The world table (board.js), where a board serves this page.
     newBest(highScore) { if (window.pmBoard) window.pmBoard.newBest(highScore); },
     // The daily run's one game is over (daily.js).
@@ -256,6 +275,8 @@
     started() {
       ready = true;
       figures.readyAt = performance.now();
+      figures.webgl = screen.gl;
+      Module._pm_canvas_gl(screen.gl ? 1 : 0);
       show("progress", false);
       if (testMode) {
         show("start", false);
@@ -292,8 +313,36 @@
       failed(e.message);
       return;
     }
-    withText(keys, (text) => Module._pm_test(seed, text, stop));
+    if (withText(keys, (text) => Module._pm_test(seed, text, stop)) !== 0) return;
+    // Slices of about 40 ms, the rest of the time the browser's.
+    testing = { first: Infinity, end: 0, frame: null };
+    const line = $("test-progress");
+    const slice = () => {
+      const done = Module._pm_test_slice(40);
+      const t = testing;
+      if (t.frame && t.end > t.first) screen.present(Module.HEAPU8, t.frame[0], t.frame[1], t.first, t.end);
+      if (t.frame && figures.firstFrameAt === null) figures.firstFrameAt = performance.now();
+      t.first = Infinity;
+      t.end = 0;
+      if (done >= 0) {
+        line.textContent = `Test run: frame ${done} of ${stop}`;
+        line.hidden = false;
+        nextTask(slice);
+      } else {
+        testing = null;
+        line.hidden = true;
+        if (done === -1) { figures.testDone = true; figures.testFrame = pendingTestFrame; }
+      }
+    };
+    slice();
   }
+  let testing = null;
+  let pendingTestFrame = 0;
+  // The next task, without the clamp that nested timeouts get.
+  const tasks = new MessageChannel();
+  let queued = null;
+  tasks.port1.onmessage = () => { const f = queued; queued = null; f(); };
+  function nextTask(f) { queued = f; tasks.port2.postMessage(0); }
 
   const probes = { frame: 0, gameState: 1, ballX: 2, score: 3, highScore: 4, running: 5, paused: 6,
                    frames: 10, workMs: 11, maxWorkMs: 12, framesOver1Ms: 13, presentMs: 14, ticks: 15, watching: 20,
@@ -304,6 +353,13 @@
     get audioState() { return audio ? audio.state : "none"; },
     get muted() { return muted; },
     get touchShown() { return touch.shown; },
+    // The picture on the canvas as RGB bytes, base64 (for the tests).
+    pixels() {
+      const rgb = screen.rgb();
+      let text = "";
+      for (let i = 0; i < rgb.length; i += 0x8000) text += String.fromCharCode.apply(null, rgb.subarray(i, i + 0x8000));
+      return btoa(text);
+    },
     // The session so far, in the replay format.
     replay() { return Module.UTF8ToString(Module._pm_replay()); },
     watch,
@@ -319,6 +375,7 @@
   $("pause-button").addEventListener("click", pauseKey);
   $("mute-button").addEventListener("click", () => { if (running) tapKey("KeyM"); else setMuted(!muted); });
   $("fullscreen").addEventListener("click", toggleFullScreen);
+  wireTouchTools();
   for (const b of document.querySelectorAll("#bar button")) {
     // The tool bar's buttons keep no focus: Space must reach the game, not press them again.
     b.addEventListener("mousedown", (e) => e.preventDefault());
@@ -336,12 +393,41 @@
   canvas.addEventListener("contextmenu", (e) => e.preventDefault());
   window.addEventListener("pagehide", () => { if (ready && Module._pm_page_closing) Module._pm_page_closing(); });
 
-  // A gamepad in use hides the on-screen keys (the program reads the pads).
+  // ---- The touch tools: give up (Delete) and end the session (Escape,
+  // after a question; the game holds while it is asked).
+  function wireTouchTools() {
+    $("give-up").addEventListener("click", () => { if (running) tapKey("Delete"); });
+    let pausedToAsk = false;
+    $("end-session").addEventListener("click", () => {
+      if (!running) return;
+      pausedToAsk = !paused();
+      if (pausedToAsk) tapKey("KeyP");
+      show("confirm-end", true);
+      $("confirm-no").focus();
+    });
+    $("confirm-yes").addEventListener("click", () => {
+      show("confirm-end", false);
+      if (running) tapKey("Escape");
+    });
+    $("confirm-no").addEventListener("click", () => {
+      show("confirm-end", false);
+      if (running && pausedToAsk) Module._pm_resume();
+    });
+  }
+
+  // Once a display refresh: a gamepad in use hides the on-screen keys (the
+  // program reads the pads), and a touch player sees the short hint while
+  // the game's title shows.
+  let refreshes = 0;
   function watchPads() {
     if (touch.shown && navigator.getGamepads) {
       for (const pad of navigator.getGamepads()) {
         if (pad && pad.buttons.some((b) => b.pressed)) { touch.hide(); break; }
       }
+    }
+    if (++refreshes % 10 === 0) {
+      const title = ready && running && touch.shown && Module._pm_probe(probes.gameState) === 0;
+      if ($("touch-hint").hidden === title) show("touch-hint", title);
     }
     window.requestAnimationFrame(watchPads);
   }
@@ -356,7 +442,23 @@
     waitingWorker.postMessage("take-over");
     waitingWorker = null;
   }
-  if ("serviceWorker" in navigator && window.isSecureContext && !params.has("no-offline")) {
+  const offline = "serviceWorker" in navigator && window.isSecureContext && !params.has("no-offline");
+  // The first visit's downloads go into the build's cache as they came (the
+  // responses' twins, which the browser fills beside the page's own reading),
+  // so that the worker need not fetch them again; then the worker installs.
+  async function keepOffline(build, files) {
+    if (!offline) return;
+    if (build && !navigator.serviceWorker.controller) {
+      try {
+        const cache = await caches.open("pellimunch-" + build);
+        await Promise.all(files.map(([name, response]) => cache.put(new URL(name, window.location.href), response)));
+      } catch (e) {
+        console.warn("pellimunch: the downloads are not kept (" + e + "); the offline copy fetches them");
+      }
+    }
+    registerWorker();
+  }
+  function registerWorker() {
     navigator.serviceWorker.register("sw.js").then((registration) => {
       const watch = (worker) => worker.addEventListener("statechange", () => {
         if (worker.state === "installed" && navigator.serviceWorker.controller) {
@@ -371,6 +473,8 @@
       figures.serviceWorker = "registered";
     }, (e) => console.warn("pellimunch: no offline copy (" + e + ")"));
   }
+  // Without a download (it failed) the worker still installs.
+  function keepNothing() { if (offline) registerWorker(); }
 
   // ---- Loading: the program, its code and its data, with the progress shown.
   // Mended: a missing or broken file left "Loading…" for ever (or showed the
@@ -381,6 +485,8 @@
     $("play").textContent = "Loading… " + Math.round(100 * part) + " %";
   }
 
+  // A twin of each download for the offline cache, on the first visit only.
+  const twins = {};
   async function download(name, sizes) {
     let response;
     try {
@@ -389,6 +495,7 @@
       throw new Error(`the download of ${name} failed (${e.message}); check the connection and reload the page`);
     }
     if (!response.ok) throw new Error(`the download of ${name} failed (${response.status} ${response.statusText})`);
+    if (offline && !navigator.serviceWorker.controller) twins[name] = response.clone();
     if (!response.body) {
       const whole = await response.arrayBuffer();
       figures.loaded += whole.byteLength;
@@ -417,15 +524,17 @@
   }
 
   async function load() {
-    let sizes = {};
+    let sizes = {}, build = null;
     try {
       const list = await fetch("build.json", { cache: "no-cache" });
-      if (list.ok) sizes = (await list.json()).files || {};
+      if (list.ok) ({ files: sizes = {}, build = null } = await list.json());
     } catch (e) { /* no list: progress without a total */ }
     const names = ["pellimunch.js", "pellimunch.wasm", "pellimunch.data"];
     figures.total = names.reduce((sum, n) => sum + (sizes[n] || 0), 0);
     progress();
     const [code, wasm, data] = await Promise.all(names.map((n) => download(n, sizes)));
+    // Checked whole: their twins go to the offline cache.
+    keepOffline(build, names.filter((n) => twins[n]).map((n) => [n, twins[n]]));
     window.Module = {
       canvas,
       pmPage: page,
@@ -441,7 +550,10 @@
     script.onerror = () => failed("Pellimunch could not start: its program would not run in this browser.");
     document.body.appendChild(script);
   }
-  load().catch((e) => failed("Pellimunch could not load: " + e.message));
+  // After the page's first paint, so that the page shows at once and the
+  // downloads take nothing from it.
+  window.requestAnimationFrame(() => setTimeout(() =>
+    load().catch((e) => { failed("Pellimunch could not load: " + e.message); keepNothing(); }), 0));
   // An error before the program started is the page's failure, not a silent one.
   window.addEventListener("error", (e) => { if (!ready && !figures.failed) failed("Pellimunch could not start: " + e.message); });
 })();
