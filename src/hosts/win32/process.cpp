@@ -6,7 +6,7 @@
 #include <string>
 
 #include "machine/host.h"
-#include "hosts/win32/text.h"
+#include "platform/files/windows_text.h"
 
 namespace pm::win32 {
 
