@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <ctime>
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -15,6 +16,7 @@
 #include <thread>
 
 #include "board/cache.h"
+#include "board/daily.h"
 #include "board/http.h"
 #include "board/limiter.h"
 #include "board/pool.h"
@@ -123,6 +125,9 @@ public:
             if (!get) co_return Refusal(405, "only GET here").With("Allow", "GET, HEAD");
             if (path == "/healthz") co_return co_await Health();
             if (path == "/api/top") co_return co_await Top(req);
+            if (path == "/api/daily")
+                co_return Response(200, "application/json", DailyAnswer(static_cast<int64_t>(std::time(nullptr))))
+                    .With("Cache-Control", "no-cache");
             static const std::regex replay(R"(/api/runs/(\d{1,15})/replay)");
             std::smatch m;
             if (std::regex_match(path, m, replay)) co_return co_await ReplayOf(std::stoll(m[1].str()));
@@ -165,6 +170,7 @@ private:
         const auto offset = QueryNumber(req, "offset", 0, MaxTopOffset);
         if (!limit || !offset || *limit < 1)
             co_return Refusal(400, "limit is 1 to " + std::to_string(MaxTopLimit) + ", offset 0 or more");
+        if (const std::optional<std::string> day = req.Param("day")) co_return co_await DayTable(*day, *limit, *offset);
         // The cached rows on this thread; the database on the readers' pool.
         std::optional<std::string> answer = top_.Fresh(*limit, *offset);
         if (!answer) {
@@ -174,6 +180,20 @@ private:
             answer = std::move(read.Value);
         }
         co_return Response(200, "application/json", std::move(*answer)).With("Cache-Control", "no-cache");
+    }
+
+    // The table of a day: each name's best run of that day, read on the
+    // readers' pool.
+    asio::awaitable<Response> DayTable(const std::string& text, int64_t limit, int64_t offset) {
+        const std::optional<Day> day = ParseDay(text);
+        if (!day) co_return Refusal(400, "day is a date written YYYY-MM-DD");
+        auto job = [this, d = DayText(*day), limit, offset] { return store_.TopOfDay(d, limit, offset); };
+        auto read = co_await OnPool(readers_, std::move(job), Ms(StoreTimeoutMilliseconds));
+        if (auto failed = ReadFailed(read)) co_return std::move(*failed);
+        const std::vector<TableRow>& rows = *read.Value;
+        co_return Response(200, "application/json",
+                           RenderTop(rows, offset + static_cast<int64_t>(rows.size()), offset))
+            .With("Cache-Control", "no-cache");
     }
 
     asio::awaitable<Response> ReplayOf(int64_t id) {

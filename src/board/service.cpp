@@ -2,6 +2,7 @@
 
 #include <ctime>
 
+#include "board/daily.h"
 #include "board/names.h"
 #include "board/server.h"
 
@@ -105,6 +106,8 @@ Outcome SubmissionService::Verify(std::string_view bodyText, const std::string& 
     run.Replay = replayText;
     run.Address = address;
     run.Date = UtcNow();
+    if (const std::optional<Day> day = DailyDayOf(replay, v.Games, static_cast<int64_t>(std::time(nullptr))))
+        run.Daily = DayText(*day);
     Inserted in;
     try {
         in = store_.Insert(run);

@@ -25,6 +25,9 @@ const std::vector<std::vector<std::string>>& Migrations() {
          "CREATE TABLE score_buckets (bucket INTEGER PRIMARY KEY, n {big} NOT NULL)",
          "INSERT INTO score_counts (score, n) SELECT score, COUNT(*) FROM runs GROUP BY score",
          "INSERT INTO score_buckets (bucket, n) SELECT score / 1024, COUNT(*) FROM runs GROUP BY score / 1024"},
+        // 3: the daily tables: the day a run is on the table of.
+        {"ALTER TABLE runs ADD COLUMN daily TEXT",
+         "CREATE INDEX runs_by_day ON runs (daily, score DESC, id) WHERE hidden_reason IS NULL"},
     };
     return all;
 }

@@ -27,6 +27,7 @@ struct NewRun {
     std::string Replay;           // as submitted
     std::string Address;
     std::string Date;             // UTC, "2026-01-31T12:00:00Z"
+    std::string Daily;            // the day whose table it is on ("2026-01-31"), or empty
 };
 
 struct TableRow {
@@ -63,6 +64,8 @@ public:
     virtual int SchemaVersion() = 0;
     virtual Inserted Insert(const NewRun& run) = 0;   // one transaction; Duplicate on a known hash
     virtual std::vector<TableRow> Top(int64_t limit, int64_t offset) = 0;
+    // The table of a day: each name's best run of the day, in table order.
+    virtual std::vector<TableRow> TopOfDay(const std::string& day, int64_t limit, int64_t offset) = 0;
     virtual std::optional<std::string> ReplayText(int64_t id) = 0;
     virtual int64_t Count() = 0;
     // Takes a run off the table (false: no such run); kept with the reason.
@@ -106,7 +109,8 @@ inline constexpr const char* SchemaVersion = "SELECT COALESCE(MAX(version), 0) F
 // A conflict on either identity (the game's, or the keys' of older rows).
 inline constexpr const char* Insert =
     "INSERT INTO runs (name, score, level, frames, session_frames, seed, start_record, replay_hash, replay, "
-    "address, submitted_at, game_hash, flag) VALUES ($1,$2,$3,$4,$5,$6,$7,$8,$9,$10,$11,NULLIF($12,''),NULLIF($13,'')) "
+    "address, submitted_at, game_hash, flag, daily) "
+    "VALUES ($1,$2,$3,$4,$5,$6,$7,$8,$9,$10,$11,NULLIF($12,''),NULLIF($13,''),NULLIF($14,'')) "
     "ON CONFLICT DO NOTHING RETURNING id";
 // The counts of shown runs by score and by ScoreBucket scores answer a
 // rank, and where a deep page starts, without reading the runs above it.
@@ -137,6 +141,13 @@ inline constexpr const char* Top =
     "SELECT r.id, r.name, r.score, r.level, r.frames, r.submitted_at, COALESCE(r.flag, '') FROM runs r "
     "JOIN (SELECT id FROM runs WHERE hidden_reason IS NULL ORDER BY score DESC, id LIMIT $1 OFFSET $2) page "
     "ON r.id = page.id ORDER BY r.score DESC, r.id";
+// The table of a day, one row per name: its best shown run of the day (on
+// equal scores its first).
+inline constexpr const char* TopOfDay =
+    "SELECT id, name, score, level, frames, submitted_at, flag FROM (SELECT id, name, score, level, frames, "
+    "submitted_at, COALESCE(flag, '') AS flag, ROW_NUMBER() OVER (PARTITION BY name ORDER BY score DESC, id) AS nth "
+    "FROM runs WHERE daily = $1 AND hidden_reason IS NULL) AS best "
+    "WHERE nth = 1 ORDER BY score DESC, id LIMIT $2 OFFSET $3";
 inline constexpr const char* Replay = "SELECT replay FROM runs WHERE id = $1";
 inline constexpr const char* Count = "SELECT COALESCE(SUM(n), 0) FROM score_buckets";
 inline constexpr const char* Exists = "SELECT score FROM runs WHERE id = $1";

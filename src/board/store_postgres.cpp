@@ -33,6 +33,7 @@ const std::pair<const char*, const char*> Prepared[] = {
     {"unhide", sql::Unhide},   {"ping", sql::Ping},       {"count_score", sql::CountScore},
     {"count_bucket", sql::CountBucket}, {"exists", sql::Exists}, {"buckets", sql::Buckets},
     {"scores", sql::Scores},   {"id_at", sql::IdAt},      {"page_from", sql::PageFrom},
+    {"top_of_day", sql::TopOfDay},
 };
 
 const char* NameOf(const char* text) {
@@ -89,7 +90,7 @@ public:
             const pqxx::result ins = w.exec_prepared(
                 "insert", r.Name, r.Score, r.Level, static_cast<int64_t>(r.Frames),
                 static_cast<int64_t>(r.SessionFrames), static_cast<int64_t>(r.Seed), r.StartRecord, r.Hash, r.Replay,
-                r.Address, r.Date, r.GameHash, r.Flag);
+                r.Address, r.Date, r.GameHash, r.Flag, r.Daily);
             if (ins.empty()) {
                 out.Duplicate = true;
             } else {
@@ -125,6 +126,18 @@ public:
                 return out;
             });
             if (key) take(w.exec_prepared("page_from", key->first, key->second, limit));
+            return rows;
+        });
+    }
+
+    std::vector<TableRow> TopOfDay(const std::string& day, int64_t limit, int64_t offset) override {
+        return Do(StoreTimeoutMs, [&](pqxx::work& w) {
+            std::vector<TableRow> rows;
+            for (const auto& row : w.exec_prepared("top_of_day", day, limit, offset))
+                rows.push_back({offset + static_cast<int64_t>(rows.size()) + 1, row[0].as<int64_t>(),
+                                row[1].as<std::string>(), row[2].as<int32_t>(), row[3].as<int32_t>(),
+                                static_cast<uint64_t>(row[4].as<int64_t>()), row[5].as<std::string>(),
+                                row[6].as<std::string>()});
             return rows;
         });
     }

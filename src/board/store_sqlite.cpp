@@ -94,14 +94,15 @@ struct Reader {
     explicit Reader(const std::string& path)
         : Db(Open(path, SQLITE_OPEN_READONLY)), Top(Db, sql::Top), Count(Db, sql::Count), Replay(Db, sql::Replay),
           Ping(Db, "SELECT COUNT(*) FROM schema_version"), Buckets(Db, sql::Buckets), Scores(Db, sql::Scores),
-          IdAt(Db, sql::IdAt), PageFrom(Db, sql::PageFrom) {}
+          IdAt(Db, sql::IdAt), PageFrom(Db, sql::PageFrom), TopOfDay(Db, sql::TopOfDay) {}
     // Ends the read: a statement left unreset would hold its snapshot of
     // the table, and the next read would not see new runs.
     void Done() {
-        for (Statement* s : {&Top, &Count, &Replay, &Ping, &Buckets, &Scores, &IdAt, &PageFrom}) s->Fresh();
+        for (Statement* s : {&Top, &Count, &Replay, &Ping, &Buckets, &Scores, &IdAt, &PageFrom, &TopOfDay})
+            s->Fresh();
     }
     sqlite3* Db;
-    Statement Top, Count, Replay, Ping, Buckets, Scores, IdAt, PageFrom;
+    Statement Top, Count, Replay, Ping, Buckets, Scores, IdAt, PageFrom, TopOfDay;
 };
 
 // The table in one SQLite file in write-ahead-log mode: one writing
@@ -157,6 +158,7 @@ public:
             ins.Bind(5, static_cast<int64_t>(r.SessionFrames)).Bind(6, int64_t{r.Seed}).Bind(7, r.StartRecord);
             ins.Bind(8, r.Hash).Bind(9, r.Replay).Bind(10, r.Address).Bind(11, r.Date);
             ins.Bind(12, r.GameHash).Bind(13, r.Flag);
+            ins.Bind(14, r.Daily);
             if (!ins.Step()) {
                 out.Duplicate = true;
             } else {
@@ -223,6 +225,19 @@ public:
                 sqlite3_exec(r.Db, "ROLLBACK", nullptr, nullptr, nullptr);
                 throw;
             }
+            return rows;
+        });
+    }
+
+    std::vector<TableRow> TopOfDay(const std::string& day, int64_t limit, int64_t offset) override {
+        return Read([&](Reader& r) {
+            std::vector<TableRow> rows;
+            Statement& s = r.TopOfDay.Fresh();
+            s.Bind(1, day).Bind(2, limit).Bind(3, offset);
+            while (s.Step())
+                rows.push_back({offset + static_cast<int64_t>(rows.size()) + 1, s.Int(0), s.Text(1),
+                                static_cast<int32_t>(s.Int(2)), static_cast<int32_t>(s.Int(3)),
+                                static_cast<uint64_t>(s.Int(4)), s.Text(5), s.Text(6)});
             return rows;
         });
     }

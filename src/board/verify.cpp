@@ -285,7 +285,10 @@ void Run(const Replay& replay, Verification& v, const RunHooks& hooks) {
             const uint64_t n = ++played;
             if (inPlay && HoldsHiddenKey(input) && hiddenAt == 0) hiddenAt = n;
             const RunWatch::Event event = runs.Frame(game, n);
-            if (event == RunWatch::Event::Began) digest.Begin();
+            if (event == RunWatch::Event::Began) {
+                ++v.Games;
+                digest.Begin();
+            }
             if (digest.On()) {
                 digest.Add(form);
                 if (!game.InPlay()) digest.Stop();   // lost: the game-over screen starts

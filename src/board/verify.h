@@ -38,6 +38,7 @@ struct Verification {
     std::string Message;    // why, for anything but Ranked
     RunFacts Best;
     uint64_t SessionFrames = 0;
+    int32_t Games = 0;      // games begun in the session
     uint32_t Seed = 0;
     int32_t StartRecord = 0;
     std::string Hash;       // the keys' identity (RunHash), kept for rows stored before GameHash

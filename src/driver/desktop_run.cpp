@@ -4,7 +4,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
+#include "driver/daily.h"
+#include "driver/ghost.h"
 #include "driver/replay_keeper.h"
 #include "driver/settings_file.h"
 #include "platform/files/files.h"
@@ -26,6 +29,28 @@ int PrintHelpOrVersion(const Options& options) {
     return 0;
 }
 
+// The day is the clock's when none is given, read once: a session that
+// runs past midnight stays the day it began. A ghost must be a daily replay
+// of that day, checked before any window opens.
+bool CheckDaily(Options& options, int& status) {
+    if (!options.Daily) return true;
+    if (!options.DailyDay) options.DailyDay = UtcToday();
+    if (!options.Ghost) return true;
+    Replay ghost;
+    std::string message;
+    if (!LoadReplay(*options.Ghost, ghost, message)) {
+        SayLine("ghost " + message);
+        status = 2;
+        return false;
+    }
+    if (ghost.Seed != DailySeed(*options.DailyDay) || !HasDailyStart(ghost.Keys)) {
+        SayLine(*options.Ghost + ": not a daily replay of " + DayText(*options.DailyDay));
+        status = 2;
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool ReadDesktopOptions(int argc, char** argv, Options& options, int& status) {
@@ -35,7 +60,7 @@ bool ReadDesktopOptions(int argc, char** argv, Options& options, int& status) {
         status = 2;
         return false;
     }
-    if (!options.Help && !options.Version) return true;
+    if (!options.Help && !options.Version) return CheckDaily(options, status);
     status = PrintHelpOrVersion(options);
     return false;
 }
@@ -89,7 +114,26 @@ void Loop(DesktopRun& run, Session& session, const std::string& watching) {
     if (run.Around) run.Around(nullptr);
 }
 
-void PlayDesktop(DesktopRun& run, const Options& options, SessionSetup setup) {
+// The daily run: the day's seed, the best attempt of the day kept beside the
+// other replays, the line to share printed at the attempt's end.
+void KeepDaily(DesktopRun& run, const Day& day, ReplayKeeper& keeper) {
+    run.Controls.SetCaption("Pellimunch - Daily " + DayText(day));
+    keeper.KeepDaily(BesideScoreFile(run.ScoreFile, "daily-" + DayText(day) + ".replay"),
+                     [day](const Replay&, const RunResult& result, bool) {
+                         std::printf("%s\n", ShareLine(day, result.Score, result.Level).c_str());
+                         std::fflush(stdout);
+                     });
+}
+
+void PlayDesktop(DesktopRun& run, const Options& options, SessionSetup setup, std::string& error) {
+    std::unique_ptr<Ghost> ghost;
+    std::unique_ptr<GhostLens> lens;
+    if (options.Ghost) {
+        Replay raced;
+        if (!LoadReplay(*options.Ghost, raced, error)) return;
+        ghost = std::make_unique<Ghost>(std::move(raced));
+        lens = std::make_unique<GhostLens>(run.GameHost, *ghost);
+    }
     // Mended: when the game's folder cannot be written the record moves to
     // the player's own folder, and a score.dat the player kept beside the
     // game was no longer seen; it is read too, and the higher one counts.
@@ -97,9 +141,16 @@ void PlayDesktop(DesktopRun& run, const Options& options, SessionSetup setup) {
     run.GameHost.UseRecords(&record);
     ReplayKeeper keeper(options.Record ? *options.Record : BesideScoreFile(run.ScoreFile, "last.replay"),
                         BesideScoreFile(run.ScoreFile, "best.replay"));
+    if (options.Daily) KeepDaily(run, *options.DailyDay, keeper);
     setup.Keeper = &keeper;
-    Session session(run.GameHost, &run.Controls, std::move(setup));
-    session.Start(ClockSeed());
+    Session session(lens ? static_cast<Host&>(*lens) : run.GameHost, &run.Controls, std::move(setup));
+    if (options.Daily) session.PlayDaily();
+    if (ghost) {
+        lens->Follow(session.View());
+        session.Race(*ghost);
+        ghost->Start();
+    }
+    session.Start(options.Daily ? DailySeed(*options.DailyDay) : ClockSeed());
     Loop(run, session, {});
     run.GameHost.UseRecords(nullptr);
 }
@@ -131,8 +182,8 @@ bool WatchDesktop(DesktopRun& run, const std::string& which, SessionSetup setup,
 
 bool RunDesktop(DesktopRun& run, const Options& options, SessionSetup setup, std::string& error) {
     if (options.Replay) return WatchDesktop(run, *options.Replay, std::move(setup), error);
-    PlayDesktop(run, options, std::move(setup));
-    return true;
+    PlayDesktop(run, options, std::move(setup), error);
+    return error.empty();
 }
 
 }  // namespace pm

@@ -23,6 +23,7 @@ bool ParseInt(std::string_view text, int32_t low, int32_t high, int32_t& value) 
 
 const char* Usage() {
     return "usage: pellimunch [--fullscreen | --window] [--scale N] [--volume N] [--mute] [--record FILE]\n"
+           "       pellimunch --daily[=YYYY-MM-DD] [--ghost FILE] [--fullscreen | --window] ...\n"
            "       pellimunch --replay FILE|best|last [--fullscreen | --window] [--scale N] ...\n"
            "       pellimunch --help | --version\n"
            "Eat what streams in from the right; Shift starts a run, Escape quits.\n"
@@ -34,6 +35,10 @@ const char* Usage() {
            "  --record FILE  record this session into FILE instead of last.replay\n"
            "  --replay FILE  watch a recorded session; best and last name the kept ones\n"
            "                 (F held runs it four times as fast, P pauses, Escape stops)\n"
+           "  --daily        play the day's run: the same start for everyone on a UTC day;\n"
+           "                 =YYYY-MM-DD plays that day's; the best attempt is kept as\n"
+           "                 daily-YYYY-MM-DD.replay beside the other replays\n"
+           "  --ghost FILE   race a daily replay of the same day (needs --daily)\n"
            "  --help         show this and quit\n"
            "  --version      show the version and quit\n"
 #ifdef _WIN32
@@ -52,14 +57,16 @@ const char* Usage() {
 const char* VersionText() { return "pellimunch " PELLIMUNCH_VERSION; }
 
 bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& error) {
+    // --daily alone plays today's run; --daily=YYYY-MM-DD another day's.
     CommandLine line(argc, argv,
-                     {{"--help"}, {"-h"}, {"--version"}, {"--fullscreen"}, {"--window"}, {"--mute"},
-                      {"--scale", true}, {"--volume", true}, {"--record", true}, {"--replay", true}});
+                     {{"--help"}, {"-h"}, {"--version"}, {"--fullscreen"}, {"--window"}, {"--mute"}, {"--daily"},
+                      {"--scale", true}, {"--volume", true}, {"--record", true}, {"--replay", true},
+                      {"--ghost", true}});
     Argument arg;
     while (line.Next(arg)) {
         const std::string name(arg.Name);
         const std::string_view value = arg.Value.value_or("");
-        if (arg.Inline && !arg.TakesValue) {
+        if (arg.Inline && !arg.TakesValue && name != "--daily") {
             error = "option " + name + " takes no value";
             return false;
         }
@@ -80,6 +87,21 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
             o.FullScreen = full;
         } else if (name == "--mute") {
             o.Mute = true;
+        } else if (name == "--daily") {
+            o.Daily = true;
+            if (arg.Inline) {
+                o.DailyDay = ParseDay(value);
+                if (!o.DailyDay) {
+                    error = "bad value \"" + std::string(value) + "\" for --daily (a day as YYYY-MM-DD)";
+                    return false;
+                }
+            }
+        } else if (name == "--ghost") {
+            if (value.empty()) {
+                error = "option --ghost needs a file name";
+                return false;
+            }
+            o.Ghost = std::string(value);
         } else if (name == "--record" || name == "--replay") {
             if (value.empty()) {
                 error = "option " + name + " needs a file name";
@@ -111,6 +133,14 @@ bool ParseOptions(int argc, const char* const* argv, Options& o, std::string& er
     }
     if (o.Record && o.Replay) {
         error = "options --record and --replay cannot both be given";
+        return false;
+    }
+    if (o.Daily && o.Replay) {
+        error = "options --daily and --replay cannot both be given";
+        return false;
+    }
+    if (o.Ghost && !o.Daily) {
+        error = "option --ghost races a daily run: give --daily too";
         return false;
     }
     return true;

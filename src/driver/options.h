@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "driver/daily.h"
 #include "platform/desktop.h"
 
 namespace pm {
@@ -19,6 +20,9 @@ struct Options {
     bool Mute = false;
     std::optional<std::string> Record;   // the session's replay, instead of last.replay
     std::optional<std::string> Replay;   // a replay to watch: a file, "best" or "last"
+    bool Daily = false;                  // the daily run: of DailyDay, else of today (UTC)
+    std::optional<Day> DailyDay;
+    std::optional<std::string> Ghost;    // a daily replay of the same day to race
 };
 
 // Parses argv[1..]; on a bad argument returns false with a one-line reason.

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "driver/ghost.h"
 #include "platform/files/files.h"
 
 namespace pm {
@@ -9,11 +10,41 @@ namespace pm {
 ReplayKeeper::ReplayKeeper(std::string lastPath, std::string bestPath, NewBest newBest)
     : lastPath_(std::move(lastPath)), bestPath_(std::move(bestPath)), newBest_(std::move(newBest)) {}
 
+void ReplayKeeper::KeepDaily(std::string path, DailyEnded ended) {
+    dailyPath_ = std::move(path);
+    dailyEnded_ = std::move(ended);
+    dailyDone_ = false;
+}
+
 void ReplayKeeper::Start(const GameView& game) { runs_.Start(game); }
 
 void ReplayKeeper::Frame(const ReplayBuilder& session, const GameView& game, uint64_t frame) {
-    if (runs_.Frame(game, frame) == RunWatch::Event::Ended)
-        RunEnded(session.Snapshot(FrameEnd::GoingOn, game.Record()), game.Record());
+    if (runs_.Frame(game, frame) != RunWatch::Event::Ended) return;
+    const Replay sofar = session.Snapshot(FrameEnd::GoingOn, game.Record());
+    DailyRunEnded(sofar);
+    RunEnded(sofar, game.Record());
+}
+
+// The daily attempt is the session's first run; a better attempt of the same
+// day already in the file (another copy's, or an earlier session's) stays.
+void ReplayKeeper::DailyRunEnded(const Replay& sofar) {
+    if (dailyDone_ || (dailyPath_.empty() && !dailyEnded_)) return;
+    dailyDone_ = true;
+    const RunResult run = runs_.Last();
+    bool kept = false;
+    Write(dailyPath_, sofar, [&] {
+        Replay held;
+        std::string message;
+        if (KindOf(dailyPath_) != FileKind::Missing && LoadReplay(dailyPath_, held, message)) {
+            const std::optional<RunResult> before = FirstRun(held);
+            if (before && before->Score >= run.Score) return false;
+        } else if (!message.empty()) {
+            std::fprintf(stderr, "pellimunch: %s; it will be replaced by this attempt\n", message.c_str());
+        }
+        kept = true;
+        return true;
+    });
+    if (dailyEnded_) dailyEnded_(sofar, run, kept);
 }
 
 void ReplayKeeper::RunEnded(const Replay& sofar, int32_t record) {
@@ -39,6 +70,7 @@ void ReplayKeeper::Finish(const ReplayBuilder& session, const GameView& game) {
     // A quit on the game-over screen ends a run too: that session may be
     // the best one.
     if (runs_.InGameOver()) {
+        DailyRunEnded(whole);
         RunEnded(whole, game.KeptRecord());
     } else {
         Write(lastPath_, whole);

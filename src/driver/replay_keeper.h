@@ -24,6 +24,15 @@ public:
     // written. `newBest`, when given, hears of every run that raised the record.
     ReplayKeeper(std::string lastPath, std::string bestPath, NewBest newBest = {});
 
+    // A daily session: its first run is the day's attempt. When that run
+    // ends, the session up to its end is kept in `path` unless the file
+    // already holds an attempt that scored as much (older days' files are
+    // other files), and `ended` hears of the attempt (the session up to its
+    // end), what it earned and whether it was kept. An empty path keeps no
+    // file (the browser keeps its own).
+    using DailyEnded = std::function<void(const Replay& attempt, const RunResult& run, bool kept)>;
+    void KeepDaily(std::string path, DailyEnded ended);
+
     // After the start-up.
     void Start(const GameView& game);
     // After frame `frame` of the session so far. A run ends when its game
@@ -38,10 +47,14 @@ private:
     // under the lock, may decide against the write.
     void Write(const std::string& path, const Replay& replay, const std::function<bool()>& wanted = {});
     void RunEnded(const Replay& sofar, int32_t record);
+    void DailyRunEnded(const Replay& sofar);
 
     std::string lastPath_, bestPath_;
     NewBest newBest_;
     RunWatch runs_;
+    std::string dailyPath_;
+    DailyEnded dailyEnded_;
+    bool dailyDone_ = false;
 };
 
 // The high score a replay file claims at its end, or nothing when there is no

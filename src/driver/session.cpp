@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "driver/daily.h"
+#include "driver/ghost.h"
 #include "driver/replay_keeper.h"
 
 namespace pm {
@@ -22,6 +24,7 @@ void Session::Watch(const Replay& recording) {
     Follow(recording.Keys, Source::Watch, recording.EndFrame);
     QuitAfter(recording.End);
     watchedRecording_ = &recording;
+    watchTitle_ = DailyTitle(recording);
 }
 
 void Session::QuitAfter(FrameEnd recorded) {
@@ -89,6 +92,7 @@ Session::Tick Session::Run() {
     }
     if (source_ == Source::Watch) return WatchFrames(live);
     if (startOnTitle) live.Keys[Key::LShift] = 128;
+    if (daily_) DailyKeys(live);
     return PlayFrame(live) ? Tick::Played : Tick::Over;
 }
 
@@ -96,6 +100,7 @@ bool Session::PlayFrame(const FrameInput& input) {
     ++frames_;
     ++ranLastTick_;
     lastInput_ = input;
+    if (ghost_) ghost_->Frame();
     const FrameEnd end = form_->Step(input);
     if (source_ == Source::Player) {
         recording_.Add(input, View().Record());
@@ -117,6 +122,18 @@ void Session::KeepRaisedRecord() {
     if (game.ShutDown() || game.InGameOver() || game.Record() <= savedRecord_) return;
     savedRecord_ = game.Record();
     host_.SaveRecord(savedRecord_);
+}
+
+// A daily session starts its game itself: whatever the player holds before
+// frame 60 is not given to the game, then Left Shift alone. Escape stays the
+// way out.
+void Session::DailyKeys(FrameInput& input) const {
+    const uint64_t frame = frames_ + 1;
+    if (frame > DailyStartFrame) return;
+    const bool escape = input.Keys[Key::Escape] != 0 && frame < DailyStartFrame;
+    input.Keys = {};
+    if (escape) input.Keys[Key::Escape] = 128;
+    if (frame == DailyStartFrame) input.Keys[Key::LShift] = 128;
 }
 
 Session::Tick Session::ScriptFrame() {
@@ -194,6 +211,7 @@ void Session::EndWatch(FrameEnd end, uint64_t frames) {
 
 // Every frame the host shows while watching carries the note.
 void Session::ShowWatching() {
+    note_.Title = watchTitle_;
     if (desktop_) desktop_->ShowWatching(&note_);
 }
 

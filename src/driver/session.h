@@ -20,6 +20,7 @@
 
 namespace pm {
 
+class Ghost;
 class ReplayKeeper;
 
 // Where a session's frames get their keys.
@@ -66,6 +67,15 @@ public:
     // frames are spent, the game quits that way unless a frame already ended
     // it. A close needs nothing: the last frame's close is the same shutdown.
     void QuitAfter(FrameEnd recorded);
+
+    // Before Start: the player's session is a daily run (the seed given to
+    // Start is the day's): frames 1 to 59 get no key (Escape, a mouse press
+    // and a close still end the session) and frame 60 Left Shift alone.
+    void PlayDaily() { daily_ = true; }
+    bool Daily() const { return daily_; }
+    // Before Start: a ghost plays its own game one frame for each of the
+    // player's. Nothing of it reaches the player's game.
+    void Race(Ghost& ghost) { ghost_ = &ghost; }
 
     // The game's start-up. Throws what the start-up throws; the game has
     // shut down by then.
@@ -118,6 +128,7 @@ private:
     void Resume();
     bool QuitWhilePaused(const FrameInput& live);
     void Remember();
+    void DailyKeys(FrameInput& input) const;
 
     Host& host_;
     DesktopControls* desktop_;
@@ -141,6 +152,9 @@ private:
     std::optional<ReplayOutcome> watched_;
     const Replay* watchedRecording_ = nullptr;
     WatchNote note_;
+    std::string watchTitle_;
+    bool daily_ = false;
+    Ghost* ghost_ = nullptr;
 };
 
 // A recording run through the game from its seed and the record it started

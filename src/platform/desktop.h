@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "game/canvas/canvas.h"
 #include "platform/watch_overlay.h"
@@ -35,6 +36,9 @@ public:
     // While a replay is watched, every frame shown carries the note (drawn
     // on a copy); null when the game is played.
     virtual void ShowWatching(const WatchNote* note) { (void)note; }
+    // The window's caption ("Pellimunch" unless told); before or after the
+    // window opens.
+    virtual void SetCaption(const std::string& caption) { (void)caption; }
 };
 
 }  // namespace pm

@@ -27,6 +27,7 @@ Surface WatchingPicture(const Surface& frame, const WatchNote& note, TextRendere
     if (small) {
         small->Draw(shown, 8, 1, note.Fast ? "REPLAY x4" : "REPLAY", Yellow);
         if (!note.Ended) small->Draw(shown, 120, 1, "F held: fast    P: pause    Esc: leave", White);
+        if (!note.Title.empty()) small->Draw(shown, 600, 1, note.Title, Yellow);
     }
     if (!note.Ended) return shown;
 

@@ -17,6 +17,7 @@ struct WatchNote {
     std::string HowItEnded;     // e.g. "left with Escape at frame 1234, high score 5000"
     bool AsRecorded = true;
     std::string Difference;     // when not as recorded: what differs
+    std::string Title;          // what the session was ("Daily 2026-12-08"), or empty
 };
 
 // The band's rows and the end notice's, in picture rows.

@@ -47,4 +47,7 @@ PM_WEB_SITE=$web/site PM_NATIVE_SIM=$native/pellimunch-sim PM_WEB_SHOTS=$web/sho
 if [ -x "$native/pellimunch-board" ]; then
     echo "== the world table's page and the game with a board, in headless Chromium"
     PM_WEB_SITE=$web/site PM_BOARD=$native/pellimunch-board node --test tests/board/page.test.mjs
+    echo "== the daily run and its ghost, with a board, in headless Chromium"
+    PM_WEB_SITE=$web/site PM_BOARD=$native/pellimunch-board PM_WEB_FIGURES=$web/figures.json \
+        node --test tests/board/daily_page.test.mjs
 fi

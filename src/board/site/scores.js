@@ -1,5 +1,8 @@
 // The world table: the top 100, read again every few seconds; a row opens
 // the run in the browser game (when this server carries it) or as text.
+// Tabs show today's and yesterday's daily tables (UTC days) beside the
+// all-time one, with the time until the next day; a row of today's table
+// offers to race that run in the game.
 // Names come from players: they are only ever set as text.
 "use strict";
 (function () {
@@ -7,6 +10,17 @@
   const RefreshMs = 5000;
   let haveGame = false;
   let mine = null;
+  let tab = "";   // "", "today" or "yesterday"
+
+  const pad = (n) => String(n).padStart(2, "0");
+  function utcDay(daysAgo) {
+    const d = new Date(Date.now() - daysAgo * 86400000);
+    return `${d.getUTCFullYear()}-${pad(d.getUTCMonth() + 1)}-${pad(d.getUTCDate())}`;
+  }
+  function countdown() {
+    const left = Math.ceil((86400000 - (Date.now() % 86400000)) / 1000);
+    $("countdown").textContent = `Next daily in ${Math.floor(left / 3600)}:${pad(Math.floor(left / 60) % 60)}:${pad(left % 60)}`;
+  }
 
   function frames(n) {
     const s = Math.floor(n / 60);
@@ -43,6 +57,16 @@
       }
       tr.append(cell(r.rank), name, cell(r.score, "num"), cell(r.level, "num"),
                 cell(frames(r.frames), "wide num"), cell(String(r.date).slice(0, 10), "wide"));
+      if (tab === "today" && haveGame) {
+        const race = document.createElement("a");
+        race.href = "index.html?race=" + encodeURIComponent(r.id);
+        race.textContent = "Race";
+        race.className = "race";
+        race.addEventListener("click", (e) => e.stopPropagation());
+        const td = cell("");
+        td.append(race);
+        tr.append(td);
+      }
       tr.addEventListener("click", () => open(r.id));
       tr.addEventListener("keydown", (e) => { if (e.key === "Enter") open(r.id); });
       return tr;
@@ -53,7 +77,8 @@
 
   async function refresh() {
     try {
-      const answer = await fetch("api/top?limit=100", { cache: "no-store" });
+      const day = tab === "today" ? utcDay(0) : tab === "yesterday" ? utcDay(1) : "";
+      const answer = await fetch("api/top?limit=100" + (day ? "&day=" + day : ""), { cache: "no-store" });
       if (!answer.ok) throw new Error("HTTP " + answer.status);
       show((await answer.json()).runs);
     } catch (e) {
@@ -102,6 +127,16 @@
     drop.classList.remove("over");
     if (e.dataTransfer.files.length) send(e.dataTransfer.files[0]);
   });
+
+  for (const button of document.querySelectorAll("#tabs button")) {
+    button.addEventListener("click", () => {
+      tab = button.dataset.tab;
+      for (const b of document.querySelectorAll("#tabs button")) b.setAttribute("aria-pressed", String(b === button));
+      refresh();
+    });
+  }
+  countdown();
+  setInterval(countdown, 1000);
 
   probe().then(refresh);
   setInterval(() => { if (!document.hidden) refresh(); }, RefreshMs);

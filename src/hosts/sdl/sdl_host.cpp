@@ -101,7 +101,7 @@ void SdlHost::OpenDisplay() {
     SDL_Rect usable{0, 0, 0, 0};
     SDL_GetDisplayUsableBounds(0, &usable);
     windowed_ = WindowForScale(choice_.Scale, usable.w, usable.h);
-    window_ = SDL_CreateWindow("Pellimunch", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, windowed_.W, windowed_.H,
+    window_ = SDL_CreateWindow(caption_.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, windowed_.W, windowed_.H,
                                SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
     if (!window_) SdlFailure("cannot open the window");
     watched_ = this;
@@ -268,6 +268,11 @@ void SdlHost::Present(const Surface& back) {
         UploadFrame(watching_ ? WatchingPicture(back, *watching_, LargeText(), text_.get()) : back);
     }
     ShowTexture();
+}
+
+void SdlHost::SetCaption(const std::string& caption) {
+    caption_ = caption;
+    if (window_) SDL_SetWindowTitle(window_, caption_.c_str());
 }
 
 RecordRead SdlHost::LoadRecord() {

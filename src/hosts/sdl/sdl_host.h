@@ -73,6 +73,7 @@ public:
     void SetVolume(int32_t percent, bool muted) override;
     bool FullScreen() const override { return fullScreen_; }
     void ShowWatching(const WatchNote* note) override;
+    void SetCaption(const std::string& caption) override;
 
     // Where the picture went in the last frame shown, in window pixels.
     const Box& PicturePlace() const { return place_; }
@@ -116,6 +117,7 @@ private:
     bool paused_ = false;
     std::unique_ptr<TtfText> largeText_;
     std::optional<WatchNote> watching_;
+    std::string caption_ = "Pellimunch";
     TimedNotice notice_;
 
     TapLatch taps_;

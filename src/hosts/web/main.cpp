@@ -17,7 +17,9 @@
 #include <optional>
 #include <string>
 
+#include "driver/daily.h"
 #include "driver/driver.h"
+#include "driver/ghost.h"
 #include "driver/replay.h"
 #include "driver/replay_keeper.h"
 #include "driver/script.h"
@@ -32,6 +34,8 @@ EM_JS(void, pm_js_failed, (const char* message), { Module.pmPage.failed(UTF8ToSt
 EM_JS(void, pm_js_started, (), { Module.pmPage.started(); });
 EM_JS(void, pm_js_test_done, (int frame), { Module.pmPage.testDone(frame); });
 EM_JS(void, pm_js_new_best, (int highScore), { Module.pmPage.newBest(highScore); });
+EM_JS(void, pm_js_daily_ended, (int score, int level, const char* share),
+      { Module.pmPage.dailyEnded(score, level, UTF8ToString(share)); });
 
 namespace {
 
@@ -60,9 +64,22 @@ struct BoardLink {
 };
 // -----------------------------------------------------------------------------
 
+// ---- The daily run (tools/web/page/daily.js) --------------------------------
+// The day's seed, the game started by the session itself, one game; the page
+// keeps the day's best attempt and may race it, or the day's leader, as a
+// ghost drawn over the frames shown.
+struct DailyLink {
+    std::optional<pm::Day> Day;           // this session is that day's run
+    std::string Attempt;                  // its attempt, once over, as a replay
+    std::unique_ptr<pm::Ghost> Ghost;
+    std::unique_ptr<pm::GhostLens> Lens;
+};
+// -----------------------------------------------------------------------------
+
 struct Page {
     pm::web::WebHost Host{"/"};
     BoardLink Board;
+    DailyLink Daily;
     bool Watching = false;
     pm::web::BrowserRecord Record;
     pm::RecordStore* Store = nullptr;  // the running session's
@@ -84,6 +101,37 @@ void Fail(const std::string& message) {
     pm_js_failed(pm::OneLine(message).c_str());
 }
 
+// The next session is not a daily run, and races nobody. The last session
+// (which may still follow the ghost) is let go first.
+void NotDaily(Page& p) {
+    p.Session.reset();
+    p.Daily.Day.reset();
+    p.Daily.Lens.reset();
+    p.Daily.Ghost.reset();
+}
+
+// The daily run's part of a new session: the session starts its own game,
+// the keeper hears of the attempt, the ghost (if any) runs beside it. Any
+// other session clears it away.
+void StartDaily(Page& p) {
+    if (!p.Daily.Day) {
+        p.Board.Keeper.KeepDaily({}, {});
+        return;
+    }
+    p.Daily.Attempt.clear();
+    const pm::Day day = *p.Daily.Day;
+    p.Board.Keeper.KeepDaily({}, [&p, day](const pm::Replay& attempt, const pm::RunResult& run, bool) {
+        p.Daily.Attempt = pm::FormatReplay(attempt);
+        pm_js_daily_ended(run.Score, run.Level, pm::ShareLine(day, run.Score, run.Level).c_str());
+    });
+    p.Session->PlayDaily();
+    if (p.Daily.Ghost) {
+        p.Daily.Lens->Follow(p.Session->View());
+        p.Session->Race(*p.Daily.Ghost);
+        p.Daily.Ghost->Start();
+    }
+}
+
 // A new session on the page's host, its game started; false (and said on
 // the page) when the start-up failed.
 bool StartSession(Page& p, pm::RecordStore& record, uint32_t seed, const pm::keys::Script* script, uint64_t stop,
@@ -97,11 +145,13 @@ bool StartSession(Page& p, pm::RecordStore& record, uint32_t seed, const pm::key
     setup.Remember = [&p](const pm::DesktopSettings& s) { p.Settings = s; };
     setup.Keeper = &p.Board.Keeper;   // heard only for the player's own sessions
     p.Board.Best.clear();
-    p.Session = std::make_unique<pm::Session>(p.Host, &p.Host, std::move(setup));
+    pm::Host& game = p.Daily.Lens ? static_cast<pm::Host&>(*p.Daily.Lens) : p.Host;
+    p.Session = std::make_unique<pm::Session>(game, &p.Host, std::move(setup));
     if (script) p.Session->Follow(*script, source, stop, source == pm::Source::Watch);
     p.Session->QuitAfter(quitAfter);
     p.Watching = source == pm::Source::Watch;
     try {
+        StartDaily(p);
         p.Session->Start(seed);
     } catch (const std::exception& e) {
         Fail(e.what());
@@ -209,9 +259,48 @@ EMSCRIPTEN_KEEPALIVE void pm_play(int muted) {
     Page& p = *ThePage;
     if (p.Running) return;
     p.Settings.Muted = muted != 0;
+    NotDaily(p);
     if (!StartSession(p, p.Record, pm::ClockSeed(), nullptr, 0)) return;
     Begin(p);
 }
+
+// The daily run of the day `yyyymmdd` (the page's UTC day), racing `ghost`
+// (a daily replay's text of the same day) unless it is empty. Non-zero, said
+// on the page, for a day that is no date or a ghost of another run.
+EMSCRIPTEN_KEEPALIVE int pm_daily(int yyyymmdd, const char* ghost, int muted) {
+    Page& p = *ThePage;
+    if (p.Running) return 1;
+    const std::optional<pm::Day> day =
+        pm::ParseDay(pm::DayText({yyyymmdd / 10000, yyyymmdd / 100 % 100, yyyymmdd % 100}));
+    if (!day || static_cast<int>(pm::DayNumber(*day)) != yyyymmdd) {
+        Fail("no such day: " + std::to_string(yyyymmdd));
+        return 1;
+    }
+    NotDaily(p);
+    if (ghost && *ghost) {
+        pm::Replay raced;
+        pm::keys::ScriptError bad;
+        if (!pm::ParseReplay(ghost, raced, bad)) {
+            Fail("the ghost's replay, line " + std::to_string(bad.Line) + ": " + bad.Message);
+            return 1;
+        }
+        if (raced.Seed != pm::DailySeed(*day) || !pm::HasDailyStart(raced.Keys)) {
+            Fail("the ghost is not a daily run of " + pm::DayText(*day));
+            return 1;
+        }
+        p.Daily.Ghost = std::make_unique<pm::Ghost>(std::move(raced));
+        p.Daily.Lens = std::make_unique<pm::GhostLens>(p.Host, *p.Daily.Ghost);
+    }
+    p.Daily.Day = day;
+    p.Settings.Muted = muted != 0;
+    if (!StartSession(p, p.Record, pm::DailySeed(*day), nullptr, 0)) return 1;
+    Begin(p);
+    return 0;
+}
+
+// The daily attempt of the last daily session, as a replay file's text;
+// empty until its game is over.
+EMSCRIPTEN_KEEPALIVE const char* pm_daily_replay() { return ThePage->Daily.Attempt.c_str(); }
 
 // The test mode: the seed, a key script (lines may be joined with ';') and
 // the frame to stop after. Only sets the run up: pm_test_slice runs it.
@@ -228,6 +317,7 @@ EMSCRIPTEN_KEEPALIVE int pm_test(uint32_t seed, const char* scriptText, uint32_t
         return 1;
     }
     p.NoRecord = pm::FixedRecord();
+    NotDaily(p);
     return StartSession(p, p.NoRecord, seed, &p.TestScript, stop) ? 0 : 1;
 }
 
@@ -279,6 +369,7 @@ EMSCRIPTEN_KEEPALIVE int pm_watch(const char* text, int muted) {
     p.Settings.Muted = muted != 0;
     p.Board.WatchedKeys = std::move(replay.Keys);
     p.Board.WatchedRecord = pm::FixedRecord(replay.HighScore);
+    NotDaily(p);
     if (!StartSession(p, p.Board.WatchedRecord, replay.Seed, &p.Board.WatchedKeys, replay.EndFrame, pm::Source::Watch,
                       replay.End))
         return 1;
@@ -362,6 +453,11 @@ EMSCRIPTEN_KEEPALIVE double pm_probe(int what) {
         case 14: return p.Host.PresentMs;
         case 15: return p.Ticks;
         case 20: return p.Watching ? 1 : 0;
+        case 21: return p.Daily.Ghost ? p.Daily.Ghost->View().Score() : -1;
+        case 22: return p.Daily.Ghost ? p.Daily.Ghost->View().Ball().X : 0;
+        case 23: return p.Daily.Ghost ? p.Daily.Ghost->View().Ball().Y : 0;
+        case 24: return p.Daily.Ghost ? static_cast<double>(p.Daily.Ghost->Frames()) : 0;
+        case 25: return p.Daily.Day ? pm::DailySeed(*p.Daily.Day) : 0;
         default: return 0;
     }
 }

@@ -80,7 +80,7 @@ void WinHost::OpenDisplay() {
     const Box inside = WindowForScale(choice_.Scale, work.right - work.left - frameW, work.bottom - work.top - frameH);
     const int32_t w = inside.W + frameW, h = inside.H + frameH;
     const int32_t x = work.left + (work.right - work.left - w) / 2, y = work.top + (work.bottom - work.top - h) / 2;
-    window_ = CreateWindowExW(0, WindowClass, L"Pellimunch", style, x < work.left ? work.left : x,
+    window_ = CreateWindowExW(0, WindowClass, caption_.c_str(), style, x < work.left ? work.left : x,
                               y < work.top ? work.top : y, w, h, nullptr, nullptr, instance, this);
     if (!window_) throw StartupError(LastErrorText("cannot open the window"));
     windowedStyle_ = static_cast<long>(style);
@@ -180,6 +180,11 @@ void WinHost::Present(const Surface& back) {
         Widen(back);
     }
     Blit();
+}
+
+void WinHost::SetCaption(const std::string& caption) {
+    caption_.assign(caption.begin(), caption.end());
+    if (window_) SetWindowTextW(static_cast<HWND>(window_), caption_.c_str());
 }
 
 RecordRead WinHost::LoadRecord() {

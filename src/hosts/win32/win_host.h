@@ -59,6 +59,7 @@ public:
     void SetVolume(int32_t percent, bool muted) override;
     bool FullScreen() const override { return fullScreen_; }
     void ShowWatching(const WatchNote* note) override;
+    void SetCaption(const std::string& caption) override;
 
     // The player's choices for the window and the sound; before start-up.
     void Choose(const DesktopSettings& settings) { choice_ = settings; }
@@ -87,6 +88,7 @@ private:
     AtlasText text_;
     std::unique_ptr<GdiText> largeText_, smallText_;
     bool paused_ = false;
+    std::wstring caption_ = L"Pellimunch";   // plain ASCII
     std::optional<WatchNote> watching_;   // a replay is watched: its band and notice
     TimedNotice notice_;                  // the record store's word, for a few seconds
 

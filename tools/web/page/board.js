@@ -55,7 +55,12 @@
     const button = panel.querySelector("#board-send");
     if (!name) return;
     try { window.localStorage.setItem("pellimunch/board-name", name); } catch (e) {}
-    const replay = Module.ccall("pm_best_replay", "string", [], []);
+    post(name, Module.ccall("pm_best_replay", "string", [], []), result, button);
+  }
+
+  // Sends a run (a replay's text) under `name`, saying on `result` how it
+  // went; `button` is given back when it may be tried again.
+  async function post(name, replay, result, button) {
     button.disabled = true;
     result.textContent = "Checking the run…";
     try {
@@ -91,6 +96,7 @@
   window.pmBoard = {
     ready,
     newBest(highScore) { if (board) offer(highScore); },
+    post,
     get present() { return board; },
   };
 })();

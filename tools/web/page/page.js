@@ -177,6 +177,14 @@
     running = withText(text, (at) => Module._pm_watch(at, muted ? 1 : 0)) === 0;
   }
 
+  // The daily run of `day` (YYYYMMDD), racing `ghost` (a replay's text) unless empty.
+  function daily(day, ghost) {
+    show("start", false);
+    show("over", false);
+    startAudio();
+    running = withText(ghost, (at) => Module._pm_daily(day, at, muted ? 1 : 0)) === 0;
+  }
+
   function toggleFullScreen() {
     if (document.fullscreenElement) {
       document.exitFullscreen().catch(() => {});
@@ -261,6 +269,8 @@
     testDone(frame) { pendingTestFrame = frame; },
     // The world table (board.js), where a board serves this page.
     newBest(highScore) { if (window.pmBoard) window.pmBoard.newBest(highScore); },
+    // The daily run's one game is over (daily.js).
+    dailyEnded(score, level, share) { if (window.pmDaily) window.pmDaily.ended(score, level, share); },
     // The program is ready: run the test, or wait for the player.
     started() {
       ready = true;
@@ -278,6 +288,7 @@
       $("play").textContent = touch.shown ? "Tap to play" : "Click to play";
       $("play").focus();
       if (window.pmBoard) window.pmBoard.ready();
+      if (window.pmDaily) window.pmDaily.ready();
     },
   };
 
@@ -334,7 +345,8 @@
   function nextTask(f) { queued = f; tasks.port2.postMessage(0); }
 
   const probes = { frame: 0, gameState: 1, ballX: 2, score: 3, highScore: 4, running: 5, paused: 6,
-                   frames: 10, workMs: 11, maxWorkMs: 12, framesOver1Ms: 13, presentMs: 14, ticks: 15, watching: 20 };
+                   frames: 10, workMs: 11, maxWorkMs: 12, framesOver1Ms: 13, presentMs: 14, ticks: 15, watching: 20,
+                   ghostScore: 21, ghostX: 22, ghostY: 23, ghostFrames: 24, dailySeed: 25 };
   window.pellimunch = {
     figures,
     probe(name) { return Module._pm_probe(probes[name]); },
@@ -351,6 +363,7 @@
     // The session so far, in the replay format.
     replay() { return Module.UTF8ToString(Module._pm_replay()); },
     watch,
+    daily,
   };
 
   // ---- The page's controls.
