@@ -61,7 +61,9 @@ async function open() {
   const errors = [];
   page.on("pageerror", (e) => errors.push(String(e)));
   await page.setViewport({ width: 1024, height: 768 });
-  await page.goto(url + "index.html?no-offline", { waitUntil: "load" });
+  // The 2D canvas, whose pixels the ghost's band is read from (WebGL's
+  // drawing buffer is gone once it is shown).
+  await page.goto(url + "index.html?no-offline&no-webgl", { waitUntil: "load" });
   await waitFor(page, "the daily button", () => !!document.getElementById("daily-run"), undefined, 30000);
   return { page, errors };
 }
